@@ -1,0 +1,52 @@
+# Quellor: `make run` and `make test` do the whole set-up on a fresh Debian machine.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps build build-asan test run bench fuzz screenshot clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The core library, the command-line tool and their tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_CORE_ONLY=ON \
+	    -DQUELLOR_SANITIZE=ON -DQUELLOR_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test: build build-asan
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/app/quellor ]; then \
+	    $(BUILD)/app/quellor examples/demo.mid; \
+	else \
+	    $(BUILD)/cli/quellor-cli dump examples/demo.mid; \
+	fi
+
+bench: build
+	@for b in $(BUILD)/bench/quellor_bench*; do [ -x "$$b" ] && "$$b"; done
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQUELLOR_CORE_ONLY=ON -DQUELLOR_BUILD_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_reader
+	mkdir -p fuzz-corpus/reader
+	cp -n examples/demo.mid fuzz-corpus/reader/ 2>/dev/null || true
+	$(FUZZ_BUILD)/fuzz/fuzz_reader fuzz-corpus/reader fuzz/seeds -max_total_time=$(FUZZ_SECONDS) \
+	    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,91 @@
+// quellor-cli batch SRC DST: every .mid file of a folder, processed into another.
+#include "BatchProcessor.h"
+#include "CliCommon.h"
+#include "Commands.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+namespace cli {
+
+namespace {
+
+BatchProcessor* runningBatch = nullptr;
+
+extern "C" void StopOnInterrupt(int) {
+    // Like the dialog's "Stop": the current file completes, no further file starts.
+    if (runningBatch)
+        runningBatch->RequestStop();
+}
+
+} // namespace
+
+int RunBatch(const std::vector<std::string>& args) {
+    SongSwitchOptions switches;
+    BatchProcessor::Options options;
+    options.addVibra = false;
+    std::vector<std::string> folders;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (ParseSwitchOption(args, i, switches, true)) {
+        } else if (a == "--action") {
+            const std::string& v = OptionValue(args, i);
+            if (v == "remove")
+                options.midiAction = BatchProcessor::RemoveSpMidi;
+            else if (v == "leave")
+                options.midiAction = BatchProcessor::LeaveSpMidi;
+            else if (v == "update")
+                options.midiAction = BatchProcessor::UpdateSpMidi;
+            else
+                throw UsageError{"--action takes remove, leave or update"};
+        } else if (a == "--text") {
+            const std::string& v = OptionValue(args, i);
+            if (v != "strip" && v != "keep")
+                throw UsageError{"--text takes strip or keep"};
+            options.removeText = v == "strip";
+        } else if (a == "--add-vibra") {
+            options.addVibra = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError{"unknown option " + a};
+        } else {
+            folders.push_back(a);
+        }
+    }
+    if (folders.size() != 2)
+        throw UsageError{"batch takes a source and a destination folder"};
+    switches.Apply();
+
+    std::vector<BatchFileEntry> entries;
+    std::string error;
+    if (!BatchProcessor::FindFiles(folders[0], entries, error)) {
+        std::cerr << "quellor-cli: cannot list '" << folders[0] << "': " << error << "\n";
+        return kExitUsage;
+    }
+
+    BatchProcessor batch;
+    std::size_t processed = 0;
+    bool anyFailed = false;
+    auto progress = [&](std::size_t index, std::size_t count) {
+        const BatchFileEntry& entry = batch.Entries()[index];
+        std::string line = entry.title + "\t" + entry.ResultText();
+        if (entry.result == BatchFileEntry::Failed) {
+            line += "\t" + entry.reason;
+            anyFailed = true;
+        }
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        processed = index + 1;
+        (void)count;
+    };
+    runningBatch = &batch;
+    auto previous = std::signal(SIGINT, StopOnInterrupt);
+    batch.Start(std::move(entries), folders[1], options, progress, nullptr);
+    batch.Join();
+    std::signal(SIGINT, previous);
+    runningBatch = nullptr;
+    std::printf("Processed: %zu/%zu\n", processed, batch.Entries().size());
+    return anyFailed ? kExitFailure : kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,119 @@
+#include "CliCommon.h"
+
+#include "SongSwitches.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace cli {
+
+void SongSwitchOptions::Apply() const {
+    SongSwitches::SetPrioOblix(prioOblix);
+    SongSwitches::SetSysexStripping(stripSysEx);
+    SongSwitches::SetInstrumentMapIndex(mapIndex);
+    SongSwitches::SetVibraMode(vibraMode);
+}
+
+const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i) {
+    if (i + 1 >= args.size())
+        throw UsageError{"option " + args[i] + " needs a value"};
+    return args[++i];
+}
+
+bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
+                       SongSwitchOptions& options, bool allowVibraMode) {
+    const std::string& name = args[i];
+    if (name == "--prio") {
+        const std::string& v = OptionValue(args, i);
+        if (v != "channel" && v != "oblix")
+            throw UsageError{"--prio takes channel or oblix"};
+        options.prioOblix = v == "oblix";
+    } else if (name == "--sysex") {
+        const std::string& v = OptionValue(args, i);
+        if (v != "strip" && v != "keep")
+            throw UsageError{"--sysex takes strip or keep"};
+        options.stripSysEx = v == "strip";
+    } else if (name == "--map") {
+        const std::string& v = OptionValue(args, i);
+        if (v != "sp" && v != "gm")
+            throw UsageError{"--map takes sp or gm"};
+        options.mapIndex = v == "gm" ? 1 : 0;
+    } else if (name == "--vibra-mode" && allowVibraMode) {
+        options.vibraMode = static_cast<unsigned>(ParseInt(OptionValue(args, i), 0, 1, "--vibra-mode"));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int ParseInt(const std::string& text, int lo, int hi, const char* what) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty() || value < lo || value > hi)
+        throw UsageError{std::string(what) + " must be a number from " + std::to_string(lo) +
+                         " to " + std::to_string(hi) + ", not '" + text + "'"};
+    return value;
+}
+
+int ParseChannel(const std::string& text) { return ParseInt(text, 1, 16, "a channel") - 1; }
+
+namespace {
+
+bool IsValidUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
+        if (extra == 9 || i + extra >= text.size() + (extra ? 0 : 1))
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
+                return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// MIDI files carry texts in no declared encoding; what is not UTF-8 is taken as Latin-1.
+std::string ToUtf8(const std::string& text) {
+    if (IsValidUtf8(text))
+        return text;
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string JsonString(const std::string& raw) {
+    const std::string text = ToUtf8(raw);
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace cli

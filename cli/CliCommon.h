@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Shared pieces of the quellor-cli commands: argument scanning, the load and map switches,
+// JSON text.
+namespace cli {
+
+// Exit codes of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Thrown for a usage error; main prints the message and exits with kExitUsage.
+struct UsageError {
+    std::string message;
+};
+
+// The loader, proposal and writer switches every command that loads a song accepts.
+// Defaults are the program's first-start settings.
+struct SongSwitchOptions {
+    bool prioOblix = true;   // --prio channel|oblix
+    bool stripSysEx = true;  // --sysex strip|keep
+    unsigned mapIndex = 0;   // --map sp|gm
+    unsigned vibraMode = 0;  // --vibra-mode 0|1
+    void Apply() const;      // sets the process-wide switches
+};
+
+// Consumes args[i] (and its value) when it is one of the switch options; true when it was.
+// `allowVibraMode` admits --vibra-mode.
+bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
+                       SongSwitchOptions& options, bool allowVibraMode);
+// The value after option args[i]; throws UsageError when there is none.
+const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i);
+// A channel number 1..16 given on the command line, as an index 0..15.
+int ParseChannel(const std::string& text);
+int ParseInt(const std::string& text, int lo, int hi, const char* what);
+
+std::string JsonString(const std::string& text);
+
+} // namespace cli

@@ -1,0 +1,80 @@
+// quellor-cli dump FILE: every event the reader delivers, in file order.
+#include "CliCommon.h"
+#include "Commands.h"
+#include "SongReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// A song reader that delivers events without storing them.
+class EventDumper : public SongReader {
+public:
+    int Dump(ByteSource& in, std::FILE* out) {
+        ClearTracks();
+        ResetSong();
+        if (ReadHeader(in) != 1)
+            return kExitFailure;
+        std::fprintf(out, "# format %d division %d\n", format, division);
+        static const char kHex[] = "0123456789ABCDEF";
+        std::string line;
+        while (ReadEvent(in)) {
+            if (eventOversize)
+                continue; // consumed whole, not delivered as data
+            line.clear();
+            line += std::to_string(currentTrack);
+            line += '\t';
+            line += std::to_string(eventTime);
+            line += eventIsMeta ? "\t1\t" : "\t0\t";
+            const std::uint8_t* buf = eventBuffer.get();
+            for (std::uint32_t i = 0; i < eventLength; ++i) {
+                if (i)
+                    line += ' ';
+                line += kHex[buf[i] >> 4];
+                line += kHex[buf[i] & 15];
+            }
+            line += '\n';
+            std::fwrite(line.data(), 1, line.size(), out);
+            if (IsEndOfTrackEvent()) {
+                tracks.resize(1); // nothing is stored: keep a single empty track
+                if (!AdvanceTrack(in))
+                    break;
+            }
+        }
+        return kExitOk;
+    }
+};
+
+} // namespace
+
+int RunDump(const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        throw UsageError{"dump takes one file"};
+    const std::string& path = args[0];
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        std::cerr << "quellor-cli: cannot open '" << path << "': " << std::strerror(errno)
+                  << "\n";
+        return kExitFailure;
+    }
+    FileSource source(file.get());
+    EventDumper dumper;
+    if (dumper.Dump(source, stdout) != kExitOk) {
+        std::cerr << "quellor-cli: '" << path << "' is not a Standard MIDI File\n";
+        return kExitFailure;
+    }
+    std::fflush(stdout);
+    return kExitOk;
+}
+
+} // namespace cli

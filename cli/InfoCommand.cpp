@@ -1,0 +1,38 @@
+// quellor-cli info FILE: the channel analysis of a song.
+#include "CliCommon.h"
+#include "Commands.h"
+#include "SongFile.h"
+#include "SongLoading.h"
+#include "SongReport.h"
+
+#include <iostream>
+
+namespace cli {
+
+int RunInfo(const std::vector<std::string>& args) {
+    SongSwitchOptions switches;
+    bool json = false;
+    std::string path;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json")
+            json = true;
+        else if (ParseSwitchOption(args, i, switches, false))
+            continue;
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            throw UsageError{"unknown option " + args[i]};
+        else if (path.empty())
+            path = args[i];
+        else
+            throw UsageError{"info takes one file"};
+    }
+    if (path.empty())
+        throw UsageError{"info needs a file"};
+    switches.Apply();
+    SongFile song;
+    if (!LoadForCli(song, path))
+        return kExitFailure;
+    PrintSongReport(std::cout, song, path, json);
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,91 @@
+// quellor-cli: the headless front end of Quellor.
+#include "CliCommon.h"
+#include "Commands.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifndef QUELLOR_VERSION
+#define QUELLOR_VERSION "0.0.0"
+#endif
+
+namespace {
+
+const char* const kHelp = R"(Usage: quellor-cli COMMAND [ARGS...]
+
+Prepares Standard MIDI Files for phones that play Scalable Polyphony MIDI (SP-MIDI).
+
+Commands:
+  dump FILE
+      Prints every event the reader delivers, one line each: track, time in ms, 1 for a
+      meta event else 0, and the event bytes in hex.
+  info FILE [--json] [--prio channel|oblix] [--sysex strip|keep] [--map sp|gm]
+      Loads FILE as the program does and prints its channel analysis.
+  process IN OUT [--json] [--prio channel|oblix] [--sysex strip|keep] [--vibra-mode 0|1]
+                 [--action remove|leave|update] [--text strip|keep] [--map sp|gm]
+                 [--priority CH=P] [--polyphony CH=N] [--mute CH] [--solo CH]
+                 [--remove CH] [--duplicate SRC=DST] [--vibra CH] [--add-vibra]
+      Loads IN, applies the edits left to right (channels are numbers 1-16), brings the
+      MIP message up to date and writes OUT (which may be IN).
+  batch SRC DST [--action remove|leave|update] [--text strip|keep] [--add-vibra]
+                [--prio channel|oblix] [--sysex strip|keep] [--vibra-mode 0|1] [--map sp|gm]
+      Processes every .mid file of folder SRC into folder DST, one line per file.
+  render IN OUT.wav [--voices N] [--channel CH] [--soundfont PATH] [load and map options]
+      Renders the song to a WAV file as a phone with N voices would play it.
+  graph IN OUT.png [--width W] [--height H]
+      Draws the song's polyphony over time into a PNG picture.
+
+Defaults are the program's first-start settings: --prio oblix, --sysex strip, --map sp,
+--vibra-mode 0, --action update, --text strip.
+
+Options:
+  --help      Shows this text.
+  --version   Prints the version.
+
+Exit codes: 0 success, 1 a file could not be read or written (or is not a Standard MIDI
+File), 2 a usage error.
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << kHelp;
+        return cli::kExitUsage;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << kHelp;
+        return cli::kExitOk;
+    }
+    if (command == "--version") {
+        std::cout << "quellor-cli " << QUELLOR_VERSION << "\n";
+        return cli::kExitOk;
+    }
+    try {
+        if (command == "dump")
+            return cli::RunDump(args);
+        if (command == "info")
+            return cli::RunInfo(args);
+        if (command == "process")
+            return cli::RunProcess(args);
+        if (command == "batch")
+            return cli::RunBatch(args);
+#ifdef QUELLOR_WITH_RENDER
+        if (command == "render")
+            return cli::RunRender(args);
+#endif
+#ifdef QUELLOR_WITH_GRAPH
+        if (command == "graph")
+            return cli::RunGraph(args);
+#endif
+        throw cli::UsageError{"unknown command '" + command + "'"};
+    } catch (const cli::UsageError& e) {
+        std::cerr << "quellor-cli: " << e.message << "\nTry 'quellor-cli --help'.\n";
+        return cli::kExitUsage;
+    }
+}

@@ -1,0 +1,12 @@
+#include "BatchFileEntry.h"
+
+const char* BatchFileEntry::ResultText() const {
+    switch (result) {
+    case Processed:
+        return "OK";
+    case Failed:
+        return "Failed";
+    default:
+        return "-";
+    }
+}

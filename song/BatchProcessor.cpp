@@ -1,0 +1,164 @@
+#include "BatchProcessor.h"
+
+#include "AtomicFile.h"
+#include "SongFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool HasMidExtension(const std::string& name) {
+    return name.size() >= 4 && Lower(name.substr(name.size() - 4)) == ".mid";
+}
+
+// A path spelled so that two spellings of one file compare equal.
+std::string Normal(const fs::path& path) {
+    std::error_code ec;
+    fs::path normal = fs::weakly_canonical(path, ec);
+    if (ec)
+        normal = fs::absolute(path, ec).lexically_normal();
+    return normal.string();
+}
+
+} // namespace
+
+BatchProcessor::~BatchProcessor() {
+    RequestStop();
+    Join();
+}
+
+bool BatchProcessor::FindFiles(const std::string& folder, std::vector<BatchFileEntry>& entries,
+                               std::string& error) {
+    entries.clear();
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) {
+        error = ec.message();
+        return false;
+    }
+    for (const fs::directory_entry& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (name == "." || name == ".." || !HasMidExtension(name))
+            continue;
+        BatchFileEntry file;
+        file.path = entry.path().string();
+        file.title = name.substr(0, name.size() - 4);
+        entries.push_back(std::move(file));
+    }
+    std::sort(entries.begin(), entries.end(), [](const BatchFileEntry& a, const BatchFileEntry& b) {
+        const std::string na = fs::path(a.path).filename().string();
+        const std::string nb = fs::path(b.path).filename().string();
+        const std::string la = Lower(na), lb = Lower(nb);
+        return la != lb ? la < lb : na < nb;
+    });
+    return true;
+}
+
+bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
+                                      bool keepMeta, bool keepSysEx, bool addVibra,
+                                      std::string& reason) {
+    SongFile song;
+    song.SetKeepSysEx(keepSysEx);
+    song.SetKeepMeta(keepMeta);
+    song.SetPath(sourcePath);
+    song.LoadSongFile(sourcePath);
+    const LoadReport& load = song.lastLoad;
+    if (load.status == LoadReport::Status::CannotOpen) {
+        reason = "cannot open: " + load.error;
+        return false;
+    }
+    if (load.status == LoadReport::Status::NotSmf) {
+        reason = "not a Standard MIDI File";
+        return false;
+    }
+    if (load.LeftSomethingOut()) {
+        // Writing would shorten the song.
+        reason = "data left out on loading:";
+        for (std::size_t i = 0; i < load.leftOut.size(); ++i)
+            reason += (i ? ", " : " ") + load.leftOut[i];
+        return false;
+    }
+    try {
+        if (addVibra)
+            song.AddVibraFromBass(true);
+        if (keepSysEx)
+            song.UpdateMipMessage();
+    } catch (const std::exception& e) {
+        reason = e.what();
+        return false;
+    }
+    if (!song.SaveFile(outputPath)) {
+        reason = "cannot write: " + song.lastError;
+        return false;
+    }
+    return true;
+}
+
+void BatchProcessor::Start(std::vector<BatchFileEntry> entries, const std::string& destination,
+                           const Options& options, ProgressFn progress, FinishedFn finished) {
+    Join();
+    entries_ = std::move(entries);
+    stop_.store(false);
+    running_.store(true);
+    worker_ = std::thread(&BatchProcessor::Run, this, destination, options, std::move(progress),
+                          std::move(finished));
+}
+
+void BatchProcessor::Join() {
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void BatchProcessor::Run(std::string destination, Options options, ProgressFn progress,
+                         FinishedFn finished) {
+    // The destination is always the folder it names, "songs.new" included.
+    const fs::path folder(destination);
+    const bool keepMeta = !options.removeText;
+    const bool keepSysEx = options.midiAction != RemoveSpMidi;
+    const bool addVibra = options.addVibra && options.midiAction == UpdateSpMidi;
+
+    std::set<std::string> sources;
+    for (const BatchFileEntry& entry : entries_)
+        sources.insert(Normal(entry.path));
+    std::set<std::string> written;
+
+    const std::size_t count = entries_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stop_.load())
+            break;
+        BatchFileEntry& entry = entries_[i];
+        const fs::path output = folder / (entry.title + ".mid");
+        const std::string outputKey = Normal(output);
+        std::string reason;
+        bool ok = false;
+        if (written.count(outputKey)) {
+            reason = "another file of this run was already written to " + output.string();
+        } else if (outputKey != Normal(entry.path) && sources.count(outputKey)) {
+            reason = "the output " + output.string() + " would replace another source file";
+        } else {
+            ok = ProcessBatchFile(output.string(), entry.path, keepMeta, keepSysEx, addVibra,
+                                  reason);
+            if (ok)
+                written.insert(outputKey);
+        }
+        entry.result = ok ? BatchFileEntry::Processed : BatchFileEntry::Failed;
+        entry.reason = ok ? std::string() : reason;
+        if (progress)
+            progress(i, count);
+    }
+    running_.store(false);
+    if (finished)
+        finished();
+}

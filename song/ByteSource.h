@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A forward-only cursor over bytes that says when the data ended: never a silent 0 at the
+// end. The fast path reads from a window; subclasses refill it.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+
+    // False at the end of the data (b is left alone).
+    bool GetByte(std::uint8_t& b) {
+        if (pos_ == end_ && !Refill())
+            return false;
+        b = *pos_++;
+        return true;
+    }
+    // Copies up to n bytes; returns how many arrived before the end of the data.
+    std::size_t Read(std::uint8_t* dst, std::size_t n);
+    // Skips up to n bytes; returns false when the data ended first.
+    bool Skip(std::uint64_t n);
+    // A read failure other than the end of the data (I/O error).
+    bool HasError() const { return error_; }
+
+protected:
+    // Makes [pos_, end_) the next window; false at the end of the data or on an error.
+    virtual bool Refill() = 0;
+
+    const std::uint8_t* pos_ = nullptr;
+    const std::uint8_t* end_ = nullptr;
+    bool error_ = false;
+};
+
+// Bytes already in memory (not copied: they must outlive the source).
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const std::uint8_t* data, std::size_t size);
+    explicit MemorySource(const std::vector<std::uint8_t>& bytes)
+        : MemorySource(bytes.data(), bytes.size()) {}
+
+protected:
+    bool Refill() override { return false; }
+};
+
+// A buffered reader over an open C stream (not owned).
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(std::FILE* file, std::size_t bufferSize = 64 * 1024);
+
+protected:
+    bool Refill() override;
+
+private:
+    std::FILE* file_;
+    std::vector<std::uint8_t> buffer_;
+};

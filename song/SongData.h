@@ -1,0 +1,112 @@
+#pragma once
+
+#include "PolyphonyTimeline.h"
+#include "Track.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The in-memory picture of one song: header values, tracks with their events, and sixteen
+// per-channel records holding what the analysis found and what the user edits.
+//
+// Time is milliseconds at a fixed tempo of 500000 us per quarter note; channels are indexes
+// 0-15 (index 9 is MIDI channel 10, the percussion channel); priority 1 is the highest and
+// 0 or below means none.
+class SongData {
+public:
+    static constexpr int kChannels = 16;
+    static constexpr std::uint32_t kEventBufferSize = 65535;
+
+    SongData();
+    ~SongData();
+    SongData(const SongData&) = delete;
+    SongData& operator=(const SongData&) = delete;
+
+    // Destroys every track with its events and releases the event buffer.
+    void ClearTracks();
+    // Every field back to its default: empty timelines, one empty track, a new event buffer.
+    // `path` and `polyphony` are left as they are.
+    void ResetSong();
+
+    bool IsChannelUsed(int ch) const { return used[ch]; }
+    void SetChannelUsed(int ch, bool value) { used[ch] = value; }
+    int CountUsedChannels() const;
+    std::uint8_t GetProgram(int ch) const { return static_cast<std::uint8_t>(program[ch]); }
+    int GetPriority(int ch) const { return priority[ch]; }
+    int GetPolyphony(int ch) const { return polyphony[ch]; }
+    void SetPolyphony(int ch, int value) { polyphony[ch] = value; }
+
+    // Moves channel `ch` to priority `p`, shifting the channels in between like moving an
+    // item in an ordered list. Channels without a priority (0 or below) never shift.
+    void SetChannelPriority(int ch, int p);
+    // Cumulative MIP value per channel in priority order (the vibra channel adds nothing).
+    void ComputeMipTable();
+    // Most notes sounding at once over the enabled channels, at the times that have
+    // timeline entries before lastTime.
+    void ComputeSequencePolyphony();
+
+    const std::string& GetTitle() const { return title; }
+    void SetTitle(const std::string& text) { title = text; }
+    const std::string& GetPath() const { return path; }
+    void SetPath(const std::string& text) { path = text; }
+    std::uint32_t GetDuration() const { return firstTime < lastTime ? lastTime - firstTime : 0; }
+    int GetDivision() const { return division; }
+
+    std::size_t GetTrackCount() const { return tracks.size(); }
+    // Throws std::invalid_argument for an index outside the track list.
+    Track& GetTrack(std::size_t index);
+    const Track& GetTrack(std::size_t index) const;
+    Track& AppendTrack();
+
+    // Channel `ch` counts as percussion: index 9, or index 10 when channel11Percussion is set.
+    bool IsPercussionChannel(int ch) const { return ch == 9 || (ch == 10 && channel11Percussion); }
+
+    std::array<PolyphonyTimeline, kChannels> timelines;
+    std::vector<Track> tracks;
+    int format = 0;
+    std::uint32_t firstTime = 0;
+    std::uint32_t lastTime = 0;
+    int division = 0;
+    int timeUnit = 1000;
+    double msPerTick = 0.0;
+    int currentTrack = 0;
+    std::string title;
+    std::string path;
+    bool titleFromMarker = false;
+    // Absolute tick within the track being read or written. 64 bits: a file's delta times
+    // can add up beyond 32 bits.
+    std::uint64_t runningTick = 0;
+    std::uint8_t runningStatus = 0;
+
+    // The event just read (reader work fields).
+    std::uint32_t eventTime = 0;
+    bool eventIsMeta = false;
+    bool eventIsEscape = false;
+    std::uint8_t eventMetaType = 0;
+    // The event was consumed whole but did not fit the buffer; eventLength is its size.
+    bool eventOversize = false;
+    std::uint32_t eventLength = kEventBufferSize;
+    std::unique_ptr<std::uint8_t[]> eventBuffer;
+
+    std::array<bool, kChannels> used{};
+    std::array<int, kChannels> maxPolyphony{};
+    std::array<int, kChannels> sounding{};
+    std::array<bool, kChannels> programSeen{};
+    std::array<int, kChannels> program{};
+    std::array<std::uint32_t, kChannels> noteCount{};
+    std::array<std::uint64_t, kChannels> velocitySum{};
+    std::array<int, kChannels> volume{};
+    std::array<int, kChannels> maxVolume{};
+    std::array<int, kChannels> mip{};
+    bool hasMipMessage = false;
+    std::array<int, kChannels> priority{};
+    std::array<int, kChannels> polyphony{};
+    std::array<bool, kChannels> enabled{};
+    bool channel11Percussion = false;
+    int vibraChannel = -1;
+    int sequencePolyphony = 0;
+};

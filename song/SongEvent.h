@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+
+// One stored event of a track: its absolute time in ms and its bytes.
+//
+// The first data byte is the event code: a channel status 0x80-0xEF, 0xF0 for a SysEx
+// (closing F7 included), another system status, or the reader's code for a meta event
+// (text types keep their type number, Set Tempo is 0x60, Channel Prefix 0x08,
+// Sequencer-Specific 0x0E). Because some of those codes are shared, a meta event also
+// keeps the type byte it was read with (FF xx), and an F7 escape packet is flagged as such:
+// its bytes are stored exactly as in the file, with no code in front.
+//
+// Events of up to eight bytes (every channel message, a Set Tempo) are stored inline, so a
+// stored channel event costs 24 bytes.
+class SongEvent {
+public:
+    enum Kind : std::uint8_t { Plain = 0, Meta = 1, Escape = 2 };
+
+    SongEvent() = default;
+    SongEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
+              std::uint8_t metaType = 0);
+    static SongEvent MakeEscape(std::uint32_t time, const std::uint8_t* data,
+                                std::uint32_t length);
+
+    SongEvent(const SongEvent& other);
+    SongEvent(SongEvent&& other) noexcept;
+    SongEvent& operator=(const SongEvent& other);
+    SongEvent& operator=(SongEvent&& other) noexcept;
+    ~SongEvent();
+
+    std::uint32_t GetTime() const { return time_; }
+    const std::uint8_t* GetData() const { return length_ <= kInline ? inline_ : heap_; }
+    std::uint8_t* GetMutableData() { return length_ <= kInline ? inline_ : heap_; }
+    std::uint32_t GetLength() const { return length_; }
+    bool IsMeta() const { return kind_ == Meta; }
+    bool IsEscape() const { return kind_ == Escape; }
+    // The type byte of a meta event as it stood in the file (0x03 for a track name, 0x51 for
+    // Set Tempo, 0x20 for Channel Prefix ...); 0 for other events.
+    std::uint8_t GetMetaType() const { return metaType_; }
+    // First data byte, or 0 for an event without data.
+    std::uint8_t GetCode() const { return length_ ? GetData()[0] : 0; }
+    // True for a channel message (code 0x80-0xEF) that is not an escape packet.
+    bool IsChannelMessage() const {
+        return kind_ == Plain && length_ && GetCode() >= 0x80 && GetCode() < 0xF0;
+    }
+
+    // Replaces the bytes with a copy of the new ones; a length of 0 leaves no data.
+    void SetData(const std::uint8_t* data, std::uint32_t length);
+
+private:
+    static constexpr std::uint32_t kInline = 8;
+    void Release();
+    void Assign(const std::uint8_t* data, std::uint32_t length);
+
+    std::uint32_t time_ = 0;
+    std::uint32_t length_ = 0;
+    std::uint8_t kind_ = Plain;
+    std::uint8_t metaType_ = 0;
+    union {
+        std::uint8_t inline_[kInline];
+        std::uint8_t* heap_;
+    };
+};

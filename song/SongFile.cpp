@@ -1,0 +1,10 @@
+#include "SongFile.h"
+#include "AtomicFile.h"
+
+bool SongFile::LoadFile(const std::string& path) { return LoadSongFile(path) == 1; }
+
+bool SongFile::SaveFile(const std::string& path) {
+    lastError.clear();
+    return WriteFileAtomically(
+        path, [this](ByteSink& sink) { return WriteSongChannel(sink, -1) == 1; }, lastError);
+}

@@ -1,0 +1,310 @@
+#include "SongReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+bool ReadBigEndian(ByteSource& in, int bytes, std::uint32_t& value) {
+    std::uint8_t buf[4];
+    if (in.Read(buf, bytes) != static_cast<std::size_t>(bytes))
+        return false;
+    value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | buf[i];
+    return true;
+}
+
+// Bytes of a channel or system message, status included.
+std::uint32_t MessageLength(std::uint8_t status) {
+    if (status == 0xF6 || status >= 0xF8)
+        return 1;
+    if ((status >= 0xC0 && status <= 0xDF) || status == 0xF1 || status == 0xF3)
+        return 2;
+    return 3;
+}
+
+} // namespace
+
+// A variable-length quantity stores 7 bits per byte, most significant group first; every
+// byte but the last has its top bit set. Bits shifted out of 32 are lost. A finished value
+// with all four bits 0x0F000000 set gets 0xFF as its top byte, so the largest four-byte
+// value, 0x0FFFFFFF, reads as 0xFFFFFFFF.
+int SongReader::ReadVarLen(ByteSource& in, std::uint32_t& value) {
+    std::uint32_t v = 0;
+    int count = 0;
+    std::uint8_t b = 0;
+    do {
+        if (!in.GetByte(b))
+            return count == 0 ? 0 : -1;
+        ++count;
+        v = (v << 7) | (b & 0x7Fu);
+    } while (b & 0x80);
+    if ((v & 0x0F000000u) == 0x0F000000u)
+        v |= 0xFF000000u;
+    value = v;
+    return count;
+}
+
+int SongReader::ReadHeader(ByteSource& in) {
+    std::uint8_t id[4];
+    if (in.Read(id, 4) != 4 || std::memcmp(id, "MThd", 4) != 0)
+        return 0;
+    std::uint32_t length = 0, fmt = 0, trackCount = 0, div = 0;
+    if (!ReadBigEndian(in, 4, length) || !ReadBigEndian(in, 2, fmt))
+        return 0;
+    const auto signedFormat = static_cast<std::int16_t>(fmt);
+    if (signedFormat < 0 || signedFormat > 2)
+        return 0;
+    if (!ReadBigEndian(in, 2, trackCount) || !ReadBigEndian(in, 2, div))
+        return 0;
+    // A header shorter than its six fixed bytes is broken; a longer one is skipped.
+    if (length < 6 || !in.Skip(length - 6))
+        return 0;
+    format = signedFormat;
+    const auto signedDivision = static_cast<std::int16_t>(div);
+    if (signedDivision < 0) {
+        // SMPTE: high byte = -(frames per second), low byte = ticks per frame.
+        const int fps = -static_cast<int>(static_cast<std::int8_t>(div >> 8));
+        division = fps * static_cast<int>(div & 0xFF);
+    } else {
+        division = signedDivision;
+    }
+    // No time base, no times.
+    if (division <= 0)
+        return 0;
+    return BeginTrack(in);
+}
+
+int SongReader::BeginTrack(ByteSource& in) {
+    msPerTick = 500000.0 / (static_cast<double>(timeUnit) * division);
+    runningTick = 0;
+    for (;;) {
+        std::uint8_t id[4];
+        std::uint32_t length = 0;
+        if (in.Read(id, 4) != 4 || !ReadBigEndian(in, 4, length))
+            return 0;
+        if (std::memcmp(id, "MTrk", 4) == 0)
+            return length != 0 ? 1 : 0;
+        // Chunks of unknown types are skipped, as the file format asks.
+        if (!in.Skip(length))
+            return 0;
+    }
+}
+
+std::uint32_t SongReader::TickToMs() const {
+    const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
+    // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it.
+    if (!(ms < 4294967295.0))
+        return 0xFFFFFFFEu;
+    return static_cast<std::uint32_t>(ms);
+}
+
+int SongReader::ReadEvent(ByteSource& in) {
+    sysexPending_ = false;
+    for (;;) {
+        std::uint32_t delta = 0;
+        std::uint8_t status = 0;
+        if (ReadVarLen(in, delta) <= 0 || !in.GetByte(status)) {
+            lostSysEx_ += sysexPending_ ? 1 : 0;
+            sysexPending_ = false;
+            return 0;
+        }
+        runningTick += delta;
+        eventTime = TickToMs();
+        eventIsMeta = false;
+        eventIsEscape = false;
+        eventMetaType = 0;
+        eventOversize = false;
+
+        if (status == 0xF0 || (status == 0xF7 && sysexPending_)) {
+            // A new SysEx, or a continuation packet of an unfinished one.
+            const int r = ReadSysExPacket(in);
+            if (r == 0)
+                return 0;
+            if (r == 2)
+                continue;
+            return 1;
+        }
+        if (sysexPending_) {
+            // An unterminated SysEx is lost to whatever comes next.
+            ++lostSysEx_;
+            sysexPending_ = false;
+        }
+        if (status == 0xF7) {
+            const int r = ReadEscapePacket(in);
+            if (r == 0)
+                return 0;
+            return 1;
+        }
+        if (status == 0xFF) {
+            const int r = ReadMetaEvent(in);
+            if (r == 0)
+                return 0;
+            if (r == 2)
+                continue;
+            eventIsMeta = true;
+            return 1;
+        }
+
+        // Channel or system message; a data byte continues the running status.
+        std::uint8_t first = 0;
+        const bool statusPresent = (status & 0x80) != 0;
+        if (statusPresent) {
+            runningStatus = status;
+        } else {
+            if (runningStatus == 0)
+                continue; // a data byte before any status byte: skipped
+            first = status;
+        }
+        std::uint8_t* buf = eventBuffer.get();
+        const std::uint32_t length = MessageLength(runningStatus);
+        buf[0] = runningStatus;
+        if (length >= 2) {
+            if (statusPresent) {
+                if (!in.GetByte(buf[1]))
+                    return 0;
+            } else {
+                buf[1] = first;
+            }
+        }
+        if (length == 3 && !in.GetByte(buf[2]))
+            return 0;
+        eventLength = length;
+        return 1;
+    }
+}
+
+int SongReader::ReadSysExPacket(ByteSource& in) {
+    std::uint32_t length = 0;
+    if (ReadVarLen(in, length) <= 0)
+        return 0;
+    std::uint8_t* buf = eventBuffer.get();
+    if (!sysexPending_) {
+        buf[0] = 0xF0;
+        sysexLength_ = 1;
+        sysexTime_ = eventTime;
+        sysexOverflow_ = false;
+        sysexLast_ = 0xF0;
+    }
+    if (!sysexOverflow_ && length <= kEventBufferSize - sysexLength_) {
+        if (in.Read(buf + sysexLength_, length) != length)
+            return 0; // cut short by the end of the data: never delivered
+        sysexLength_ += length;
+        sysexLast_ = buf[sysexLength_ - 1];
+    } else {
+        // Too large for the buffer: consumed whole, delivered as an event that cannot be
+        // stored.
+        sysexOverflow_ = true;
+        if (length > 0) {
+            if (!in.Skip(length - 1) || !in.GetByte(sysexLast_))
+                return 0;
+        }
+        sysexLength_ = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(std::uint64_t{sysexLength_} + length, 0xFFFFFFFFu));
+    }
+    if (sysexLast_ != 0xF7) {
+        sysexPending_ = true;
+        return 2;
+    }
+    sysexPending_ = false;
+    eventTime = sysexTime_;
+    eventLength = sysexLength_;
+    eventOversize = sysexOverflow_;
+    return 1;
+}
+
+int SongReader::ReadEscapePacket(ByteSource& in) {
+    std::uint32_t length = 0;
+    if (ReadVarLen(in, length) <= 0)
+        return 0;
+    eventIsEscape = true;
+    eventLength = length;
+    if (length > kEventBufferSize) {
+        eventOversize = true;
+        return in.Skip(length) ? 1 : 0;
+    }
+    return in.Read(eventBuffer.get(), length) == length ? 1 : 0;
+}
+
+int SongReader::ReadMetaEvent(ByteSource& in) {
+    std::uint8_t type = 0;
+    std::uint32_t length = 0;
+    if (!in.GetByte(type) || ReadVarLen(in, length) <= 0)
+        return 0;
+    std::uint8_t* buf = eventBuffer.get();
+    eventMetaType = type;
+
+    // Reads the whole payload after the code byte; `extra` more bytes must fit behind it.
+    auto readPayload = [&](std::uint8_t code, std::uint32_t extra) {
+        buf[0] = code;
+        eventLength = length == 0xFFFFFFFFu ? length : length + 1;
+        if (length > kEventBufferSize - 1 - extra) {
+            eventOversize = true;
+            return in.Skip(length) ? 1 : 0;
+        }
+        if (in.Read(buf + 1, length) != length)
+            return 0;
+        if (extra)
+            buf[length + 1] = 0; // texts get a terminating zero, not part of the length
+        return 1;
+    };
+    // Reads nothing useful: the event is delivered without data.
+    auto skipAll = [&](std::uint8_t code) {
+        buf[0] = code;
+        eventLength = 0;
+        return in.Skip(length) ? 1 : 0;
+    };
+
+    if (type >= 0x01 && type <= 0x0F)
+        return readPayload(type, 1);
+    switch (type) {
+    case 0x00: // Sequence Number
+    case 0x21: // MIDI Port
+        return skipAll(0x00);
+    case 0x20: // MIDI Channel Prefix
+        return readPayload(0x08, 0);
+    case 0x2F: { // End of Track: the code and the 1-based number of the track just ended
+        const int number = currentTrack + 1;
+        buf[0] = 0x09;
+        buf[1] = static_cast<std::uint8_t>(number >> 8);
+        buf[2] = static_cast<std::uint8_t>(number & 0xFF);
+        eventLength = 3;
+        return in.Skip(length) ? 1 : 0;
+    }
+    case 0x51: // Set Tempo: three bytes of microseconds per quarter note
+        if (length < 3)
+            return skipAll(0x60); // too short to mean anything: not stored
+        buf[0] = 0x60;
+        if (in.Read(buf + 1, 3) != 3 || !in.Skip(length - 3))
+            return 0;
+        eventLength = 4;
+        return 1;
+    case 0x54: // SMPTE Offset
+        return skipAll(0x0B);
+    case 0x58: // Time Signature
+        return skipAll(0x0C);
+    case 0x59: // Key Signature
+        return skipAll(0x0D);
+    case 0x7F: // Sequencer-Specific
+        return readPayload(0x0E, 0);
+    default: // unknown meta types are skipped whole
+        return in.Skip(length) ? 2 : 0;
+    }
+}
+
+bool SongReader::AdvanceTrack(ByteSource& in) {
+    ++currentTrack;
+    if (currentTrack >= kMaxTracks) {
+        // The track limit: the tracks read so far stay; note whether any were left out.
+        moreTracksAfterLimit_ = BeginTrack(in) == 1;
+        return false;
+    }
+    runningTick = 0;
+    if (BeginTrack(in) != 1) {
+        --currentTrack;
+        return false;
+    }
+    AppendTrack();
+    return true;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "ByteSource.h"
+#include "LoadReport.h"
+#include "SongData.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Reads a Standard MIDI File into the shared SongData and analyses its channels.
+//
+// The reading steps fill the current-event fields of SongData one event at a time;
+// LoadSong drives them, stores the events in their tracks and gathers the per-channel
+// statistics, then proposes priorities unless the file carried a sound MIP message.
+class SongReader : public virtual SongData {
+public:
+    // At most this many tracks are read.
+    static constexpr int kMaxTracks = 120;
+
+    virtual ~SongReader() = default;
+
+    // --- Standard MIDI File reading ---
+    // 1 when the header chunk and the first track header are valid, else 0.
+    int ReadHeader(ByteSource& in);
+    // 1 when an "MTrk" header with a non-zero length was read (chunks of other types in
+    // front of it are skipped by their length), else 0.
+    int BeginTrack(ByteSource& in);
+    // 0 at the end of the data; otherwise the current-event fields hold the next event.
+    int ReadEvent(ByteSource& in);
+    // Steps of ReadEvent: 0 end of data, 1 an event to deliver, 2 nothing to deliver.
+    int ReadMetaEvent(ByteSource& in);
+    int ReadSysExPacket(ByteSource& in);
+    int ReadEscapePacket(ByteSource& in);
+    // A variable-length quantity: returns the number of bytes read and sets `value`;
+    // 0 when the data ended before the first byte, -1 when it ended inside the number
+    // (no value delivered).
+    static int ReadVarLen(ByteSource& in, std::uint32_t& value);
+
+    // The current event is an End of Track (FF 2F), as opposed to a Device Name (FF 09),
+    // which shares its event code 0x09.
+    bool IsEndOfTrackEvent() const {
+        return eventIsMeta && eventMetaType == 0x2F && eventLength > 0 && eventBuffer[0] == 0x09;
+    }
+    // Called on End of Track: starts the next track. False when the reading of the song
+    // ends here (no further track, or the track limit was reached).
+    bool AdvanceTrack(ByteSource& in);
+
+    // --- Loading and channel analysis ---
+    // Reads and analyses a whole song; `fileTitle` becomes the title unless the song
+    // names itself. Returns the load result (1, 7 or 8); `lastLoad` tells the rest.
+    int LoadSong(ByteSource& in, const std::string& fileTitle);
+    // Opens `path` and runs LoadSong with an empty file title. A file that cannot be
+    // opened leaves the model alone and reports LoadReport::Status::CannotOpen, result 0.
+    int LoadSongFile(const std::string& path);
+    void NoteOn(std::uint32_t t, int ch);
+    void NoteOff(std::uint32_t t, int ch);
+    // Parses the MIP message in the event buffer; true when it ended properly with F7.
+    bool ParseMipMessage();
+    void UseCountedPolyphony();
+    // Gives the used channels priorities 1, 2, 3 ... by channel number or by weighting.
+    void ProposePriorities();
+
+    // Number of channels in the file's MIP message whose cumulative value fell.
+    int mipAnomalyCount = 0;
+    LoadReport lastLoad;
+
+private:
+    std::uint32_t TickToMs() const;
+    void StoreCurrentEvent(int& result, int& unstored);
+    void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t);
+
+    // SysEx packets being joined within one ReadEvent call.
+    bool sysexPending_ = false;
+    bool sysexOverflow_ = false;
+    std::uint32_t sysexLength_ = 0;
+    std::uint32_t sysexTime_ = 0;
+    std::uint8_t sysexLast_ = 0;
+    // Unterminated SysEx messages lost to the event that followed them.
+    int lostSysEx_ = 0;
+    bool moreTracksAfterLimit_ = false;
+
+    // Load work state.
+    std::array<int, kChannels> vibraBankState_{};
+    bool msb121Seen_ = false;
+    bool msb120Seen_ = false;
+};

@@ -1,0 +1,304 @@
+// Loading and channel analysis: SongReader::LoadSong and its steps.
+#include "SongReader.h"
+#include "SongSwitches.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+std::string Plural(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+void SongReader::NoteOn(std::uint32_t t, int ch) {
+    ++sounding[ch];
+    if (sounding[ch] > maxPolyphony[ch])
+        maxPolyphony[ch] = sounding[ch];
+    timelines[ch].Set(t, static_cast<std::uint32_t>(sounding[ch]));
+}
+
+void SongReader::NoteOff(std::uint32_t t, int ch) {
+    if (sounding[ch] > 0)
+        --sounding[ch];
+    timelines[ch].Set(t, static_cast<std::uint32_t>(sounding[ch]));
+}
+
+void SongReader::UseCountedPolyphony() {
+    for (int ch = 0; ch < kChannels; ++ch)
+        polyphony[ch] = maxPolyphony[ch];
+}
+
+// The MIP message: F0 7F <device> 0B 01, then (channel, cumulative MIP) pairs in priority
+// order, then F7. The order gives the priorities 1, 2, 3 ...; each channel's polyphony is
+// its value minus the one before it. A falling value is an anomaly: such a message is not
+// trusted.
+bool SongReader::ParseMipMessage() {
+    hasMipMessage = true;
+    const std::uint8_t* buf = eventBuffer.get();
+    const std::uint32_t length = std::min(eventLength, kEventBufferSize);
+    std::uint32_t pos = 5;
+    int p = 1;
+    int previous = 0;
+    for (;;) {
+        if (pos >= length)
+            return false;
+        if (buf[pos] == 0xF7)
+            return true;
+        if (pos + 1 >= length)
+            return false;
+        const int ch = buf[pos];
+        const int value = buf[pos + 1];
+        if (ch > 15 || value > 127)
+            return false;
+        SetChannelPriority(ch, p);
+        polyphony[ch] = value - previous;
+        if (value - previous < 0)
+            ++mipAnomalyCount;
+        previous = value;
+        ++p;
+        pos += 2;
+    }
+}
+
+void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t) {
+    const int ch = msg[0] & 0x0F;
+    const int kind = msg[0] & 0xF0;
+    if (kind == 0x80) {
+        NoteOff(t, ch);
+    } else if (kind == 0x90) {
+        if (msg[2] > 0) {
+            NoteOn(t, ch);
+            velocitySum[ch] += msg[2];
+            ++noteCount[ch];
+        } else {
+            NoteOff(t, ch);
+        }
+    }
+    used[ch] = true;
+    if (kind == 0xC0) {
+        const int number = msg[1];
+        if (!programSeen[ch]) {
+            program[ch] = number;
+            programSeen[ch] = true;
+        }
+        // Bank 121/6 followed by program 124 or 125 marks the phone's vibra trigger.
+        if ((number == 124 || number == 125) && vibraBankState_[ch] == 3) {
+            vibraChannel = ch;
+            SongSwitches::SetVibraMode(number == 124 ? 1 : 0);
+        }
+        vibraBankState_[ch] = 0;
+    } else if (kind == 0xB0) {
+        const int controller = msg[1];
+        const int value = msg[2];
+        if (controller == 0) { // Bank Select MSB
+            msb120Seen_ = value == 120;
+            msb121Seen_ = value == 121;
+        } else if (controller == 7) { // Channel Volume
+            volume[ch] = value;
+            if (value > maxVolume[ch])
+                maxVolume[ch] = value;
+        } else if (controller == 32) { // Bank Select LSB
+            if (value == 0) {
+                // Bank 120 on channel index 10 is a rhythm bank, 121 a melodic one.
+                if (ch == 10) {
+                    if (msb121Seen_)
+                        channel11Percussion = false;
+                    if (msb120Seen_)
+                        channel11Percussion = true;
+                    vibraBankState_[10] = 0;
+                }
+            } else if (value == 6) {
+                vibraBankState_[ch] = msb121Seen_ ? 3 : 0;
+            } else {
+                vibraBankState_[ch] = 0;
+            }
+            msb120Seen_ = false;
+            msb121Seen_ = false;
+        }
+    }
+    if (t > lastTime)
+        lastTime = t;
+}
+
+void SongReader::StoreCurrentEvent(int& result, int& unstored) {
+    bool stored = false;
+    if (!eventOversize) {
+        Track& track = tracks[static_cast<std::size_t>(currentTrack)];
+        SongEvent event = eventIsEscape ? SongEvent::MakeEscape(eventTime, eventBuffer.get(),
+                                                                eventLength)
+                                        : SongEvent(eventTime, eventBuffer.get(), eventLength,
+                                                    eventIsMeta, eventMetaType);
+        stored = track.AddEvent(std::move(event));
+    }
+    if (!stored) {
+        result = 8;
+        ++unstored;
+    }
+}
+
+int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
+    currentTrack = 0;
+    runningTick = 0;
+    eventLength = 0;
+    titleFromMarker = false;
+    mipAnomalyCount = 0;
+    vibraBankState_.fill(0);
+    msb120Seen_ = false;
+    msb121Seen_ = false;
+    sysexPending_ = false;
+    lostSysEx_ = 0;
+    moreTracksAfterLimit_ = false;
+    lastLoad = LoadReport{};
+    bool mipFound = false;
+    int unstored = 0;
+    const bool stripSysEx = SongSwitches::GetSysexStripping();
+
+    ClearTracks();
+    ResetSong();
+    title = fileTitle;
+
+    int result = ReadHeader(in);
+    if (result != 1)
+        lastLoad.status = LoadReport::Status::NotSmf;
+    bool reading = result == 1 && ReadEvent(in) != 0;
+    while (reading) {
+        const std::uint32_t length = eventLength;
+        const std::uint32_t t = eventTime;
+        const std::uint8_t* buf = eventBuffer.get();
+        if (eventOversize) {
+            StoreCurrentEvent(result, unstored);
+            reading = ReadEvent(in) != 0;
+            continue;
+        }
+        if (length == 0) {
+            reading = ReadEvent(in) != 0;
+            continue;
+        }
+        const std::uint8_t code = buf[0];
+        const bool channelMessage = code >= 0x80 && code < 0xF0;
+        bool endOfSong = false;
+
+        if (eventIsEscape) {
+            // An escape packet is no SysEx and no meta event; its bytes count as channel
+            // data only when they hold one whole channel message.
+            const std::uint32_t whole = (code >= 0xC0 && code <= 0xDF) ? 2 : 3;
+            if (channelMessage && length == whole)
+                AnalyseChannelMessage(buf, t);
+            StoreCurrentEvent(result, unstored);
+        } else if (eventIsMeta) {
+            if (code == 0x03) { // Sequence/Track Name
+                const std::string text(reinterpret_cast<const char*>(buf + 1), length - 1);
+                if (format == 0 && title.empty())
+                    title = text;
+                else
+                    tracks[static_cast<std::size_t>(currentTrack)].name = text;
+                StoreCurrentEvent(result, unstored);
+            } else if (code == 0x06) { // Marker: the first one names the song
+                if (!titleFromMarker) {
+                    title.assign(reinterpret_cast<const char*>(buf + 1), length - 1);
+                    titleFromMarker = true;
+                }
+                StoreCurrentEvent(result, unstored);
+            } else if (IsEndOfTrackEvent()) {
+                endOfSong = !AdvanceTrack(in);
+                if (endOfSong && currentTrack >= kMaxTracks)
+                    result = 7;
+            } else {
+                if (code == 0x60 && t > lastTime)
+                    lastTime = t;
+                StoreCurrentEvent(result, unstored);
+            }
+        } else if (channelMessage) {
+            AnalyseChannelMessage(buf, t);
+            StoreCurrentEvent(result, unstored);
+        } else if (code == 0xF0) {
+            bool keep = false;
+            if (length > 7 && buf[1] == 0x7F) {
+                // Universal Real Time: only the MIP message is kept, and only the first.
+                if (buf[3] == 0x0B && buf[4] == 0x01) {
+                    keep = !mipFound;
+                    if (!mipFound && ParseMipMessage())
+                        mipFound = true;
+                }
+            } else {
+                keep = !stripSysEx;
+            }
+            if (keep)
+                StoreCurrentEvent(result, unstored);
+        } else {
+            StoreCurrentEvent(result, unstored);
+        }
+        if (endOfSong)
+            break;
+        reading = ReadEvent(in) != 0;
+    }
+
+    if (lastLoad.status == LoadReport::Status::Loaded) {
+        if (unstored > 0)
+            lastLoad.leftOut.push_back(Plural(unstored, "event too large to store",
+                                              "events too large to store"));
+        if (lostSysEx_ > 0)
+            lastLoad.leftOut.push_back(Plural(lostSysEx_, "unterminated SysEx message",
+                                              "unterminated SysEx messages"));
+        if (moreTracksAfterLimit_)
+            lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) +
+                                       "th");
+    }
+
+    if (mipFound && mipAnomalyCount == 0) {
+        // A sound MIP message is trusted. Channels it does not list need the polyphony
+        // they play with.
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (priority[ch] <= 0)
+                polyphony[ch] = maxPolyphony[ch];
+    } else {
+        UseCountedPolyphony();
+        ProposePriorities();
+    }
+
+    for (auto& track : tracks)
+        track.events.shrink_to_fit();
+
+    if (CountUsedChannels() == 0) {
+        lastLoad.result = 7;
+        return 7;
+    }
+    ComputeSequencePolyphony();
+    ComputeMipTable();
+    lastLoad.result = result;
+    return result;
+}
+
+int SongReader::LoadSongFile(const std::string& filePath) {
+    title.clear();
+    auto cannotOpen = [this](const std::string& reason) {
+        lastLoad = LoadReport{};
+        lastLoad.status = LoadReport::Status::CannotOpen;
+        lastLoad.error = reason;
+        return 0;
+    };
+    // Only regular files are opened: a folder reads nothing and a FIFO would block.
+    struct stat info {};
+    if (::stat(filePath.c_str(), &info) != 0)
+        return cannotOpen(std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        return cannotOpen(std::strerror(EISDIR));
+    if (!S_ISREG(info.st_mode))
+        return cannotOpen("not a regular file");
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(filePath.c_str(), "rb"));
+    if (!file)
+        return cannotOpen(std::strerror(errno));
+    FileSource source(file.get());
+    return LoadSong(source, std::string());
+}

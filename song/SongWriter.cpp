@@ -1,0 +1,208 @@
+#include "SongWriter.h"
+#include "InstrumentMap.h"
+#include "SongSwitches.h"
+
+#include <cmath>
+
+namespace {
+
+void WriteBigEndian(ByteSink& out, std::uint32_t value, int bytes) {
+    std::uint8_t buf[4];
+    for (int i = 0; i < bytes; ++i)
+        buf[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+    out.Write(buf, static_cast<std::size_t>(bytes));
+}
+
+} // namespace
+
+// 7 bits per byte, most significant group first, bit 7 set on every byte but the last.
+void SongWriter::WriteVarLen(ByteSink& out, std::uint64_t value) {
+    std::uint8_t buf[10];
+    int n = 0;
+    buf[n++] = static_cast<std::uint8_t>(value & 0x7F);
+    while ((value >>= 7) != 0)
+        buf[n++] = static_cast<std::uint8_t>(0x80 | (value & 0x7F));
+    std::uint8_t ordered[10];
+    for (int i = 0; i < n; ++i)
+        ordered[i] = buf[n - 1 - i];
+    out.Write(ordered, static_cast<std::size_t>(n));
+}
+
+std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code) const {
+    // For playback the second percussion channel plays on the percussion channel.
+    if (forPlayback && channel11Percussion && code >= 0x80 && code < 0xF0 && (code & 0x0F) == 10)
+        return static_cast<std::uint8_t>((code & 0xF0) | 9);
+    return code;
+}
+
+void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t statusOut) {
+    // Ticks at the same fixed tempo the reader used, in 64 bits: long songs at large
+    // divisions exceed 32 bits.
+    const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
+    const std::uint64_t tick =
+        exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
+    WriteVarLen(out, tick >= runningTick ? tick - runningTick : 0);
+
+    const std::uint8_t* data = event.GetData();
+    const std::uint32_t length = event.GetLength();
+    std::uint8_t head[8];
+    if (event.IsEscape()) {
+        head[0] = 0xF7;
+        out.Write(head, 1);
+        WriteVarLen(out, length);
+        out.Write(data, length);
+        runningStatusOut_ = 0;
+    } else if (event.IsMeta()) {
+        std::uint8_t type = event.GetMetaType();
+        if (type == 0)
+            type = data[0] == 0x60 ? 0x51 : data[0];
+        head[0] = 0xFF;
+        head[1] = type;
+        out.Write(head, 2);
+        WriteVarLen(out, length - 1);
+        out.Write(data + 1, length - 1);
+        runningStatusOut_ = 0;
+    } else if (data[0] == 0xF0) {
+        out.Write(data, 1);
+        WriteVarLen(out, length - 1);
+        out.Write(data + 1, length - 1);
+        runningStatusOut_ = 0;
+    } else {
+        if (statusOut != runningStatusOut_)
+            out.Write(&statusOut, 1);
+        out.Write(data + 1, length - 1);
+        runningStatusOut_ = statusOut;
+    }
+    runningTick = tick;
+}
+
+int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
+    std::uint32_t trackCount = 0;
+    for (const Track& track : tracks)
+        if (!track.events.empty())
+            ++trackCount;
+    out.Write(reinterpret_cast<const std::uint8_t*>("MThd"), 4);
+    WriteBigEndian(out, 6, 4);
+    WriteBigEndian(out, trackCount > 1 ? 1 : 0, 2);
+    WriteBigEndian(out, trackCount, 2);
+    WriteBigEndian(out, static_cast<std::uint32_t>(division) & 0xFFFF, 2);
+
+    bool vibraSetupWritten = false;
+    const std::uint32_t mapIndex = SongSwitches::GetInstrumentMapIndex();
+    readPositions_.assign(tracks.size(), 0);
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        Track& track = tracks[t];
+        if (track.events.empty())
+            continue;
+        out.Write(reinterpret_cast<const std::uint8_t*>("MTrk"), 4);
+        out.Flush();
+        lengthPosition_ = out.GetPosition();
+        const std::uint8_t placeholder[4] = {0x00, 0x00, 0xFF, 0xFF};
+        out.Write(placeholder, 4);
+        msPerTick = division > 0 ? 500000.0 / (static_cast<double>(division) * timeUnit) : 1.0;
+        runningTick = 0;
+        runningStatusOut_ = 0;
+
+        for (std::uint32_t& pos = readPositions_[t]; pos < track.events.size(); ++pos) {
+            SongEvent& event = track.events[pos];
+            if (event.GetTime() == 0xFFFFFFFFu)
+                break;
+            if (event.GetLength() == 0)
+                continue;
+            if (event.IsMeta()) {
+                if (keepMeta_ || event.GetCode() == 0x60)
+                    WriteEvent(out, event, 0);
+                continue;
+            }
+            if (event.IsEscape()) {
+                if (keepSysEx_)
+                    WriteEvent(out, event, 0);
+                continue;
+            }
+            std::uint8_t* data = event.GetMutableData();
+            const int kind = data[0] & 0xF0;
+            const int ch = data[0] & 0x0F;
+            if (kind == 0x80 && event.GetLength() >= 3) {
+                // A Note Off goes out as a Note On with velocity 0, which running status
+                // can share with the note-ons around it.
+                data[0] = static_cast<std::uint8_t>(0x90 | ch);
+                data[2] = 0;
+            }
+            if (kind == 0xF0) {
+                if (keepSysEx_)
+                    WriteEvent(out, event, data[0]);
+                continue;
+            }
+            if (!enabled[ch] || !channelFlags[ch])
+                continue;
+            if (kind == 0xC0 && event.GetLength() >= 2)
+                data[1] = static_cast<std::uint8_t>(MapInstrument(data[1], mapIndex));
+            if (ch == vibraChannel) {
+                if (!vibraSetupWritten) {
+                    for (const SongEvent& setup : BuildVibraSetupEvents(event.GetTime(), ch))
+                        WriteEvent(out, setup, OutgoingStatus(setup.GetCode()));
+                    vibraSetupWritten = true;
+                }
+                // The setup stands in for the channel's own bank selects, volume changes and
+                // program changes.
+                if (kind == 0xC0)
+                    continue;
+                if (kind == 0xB0 && event.GetLength() >= 2 &&
+                    (data[1] == 0 || data[1] == 32 || data[1] == 7))
+                    continue;
+            }
+            WriteEvent(out, event, OutgoingStatus(data[0]));
+        }
+
+        const std::uint64_t end = out.GetPosition();
+        out.Seek(lengthPosition_);
+        WriteBigEndian(out, static_cast<std::uint32_t>(end - lengthPosition_), 4);
+        out.Seek(end);
+        const std::uint8_t endOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
+        out.Write(endOfTrack, 4);
+    }
+    out.Flush();
+    return out.Ok() ? 1 : 0;
+}
+
+int SongWriter::WriteSongChannel(ByteSink& out, int channel) {
+    ChannelFlags flags{};
+    if (channel < 0)
+        flags.fill(true);
+    else if (channel < kChannels)
+        flags[static_cast<std::size_t>(channel)] = true;
+    return WriteSong(out, flags);
+}
+
+std::vector<std::uint8_t> SongWriter::RenderForPlayback(int channel) {
+    MemorySink sink(1024);
+    forPlayback = true;
+    if (channel < 0) {
+        ChannelFlags flags{};
+        for (int ch = 0; ch < kChannels; ++ch)
+            flags[ch] = enabled[ch];
+        WriteSong(sink, flags);
+    } else {
+        WriteSongChannel(sink, channel);
+    }
+    forPlayback = false;
+    return sink.TakeBytes();
+}
+
+std::vector<SongEvent> SongWriter::BuildVibraSetupEvents(std::uint32_t time, int channel) const {
+    const auto c = static_cast<std::uint8_t>(channel & 0x0F);
+    const std::uint8_t cc = static_cast<std::uint8_t>(0xB0 | c);
+    const std::uint8_t volume[3] = {cc, 0x07, 0x01};
+    const std::uint8_t bank[3] = {cc, 0x00, 0x79};
+    const std::uint8_t bankLsb[3] = {cc, 0x20, 0x06};
+    const std::uint8_t program[2] = {static_cast<std::uint8_t>(0xC0 | c),
+                                     static_cast<std::uint8_t>(
+                                         SongSwitches::GetVibraMode() != 0 ? 0x7C : 0x7D)};
+    std::vector<SongEvent> events;
+    events.reserve(4);
+    events.emplace_back(time, volume, 3, false);
+    events.emplace_back(time, bank, 3, false);
+    events.emplace_back(time, bankLsb, 3, false);
+    events.emplace_back(time, program, 2, false);
+    return events;
+}

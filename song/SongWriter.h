@@ -1,0 +1,81 @@
+#pragma once
+
+#include "ByteSink.h"
+#include "SongData.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Writes the shared SongData back as a Standard MIDI File, brings its MIP message up to date
+// and edits it by whole channels.
+//
+// On the way out the writer turns Note Offs into Note Ons with velocity 0 and maps program
+// changes through the current instrument map (both changes stay in the song), leaves out
+// disabled channels, and puts the vibra setup in front of the vibra channel's first message.
+class SongWriter : public virtual SongData {
+public:
+    using ChannelFlags = std::array<bool, kChannels>;
+
+    virtual ~SongWriter() = default;
+
+    // Writes the song; a channel message is written only when its flag is set and its channel
+    // is enabled. 1 on success, 0 when the stream failed.
+    virtual int WriteSong(ByteSink& out, const ChannelFlags& channelFlags);
+    // All channels when `channel` is negative, else that channel alone.
+    virtual int WriteSongChannel(ByteSink& out, int channel);
+
+    // System events (SysEx, escapes, the MIP message included) are written.
+    void SetKeepSysEx(bool keep) { keepSysEx_ = keep; }
+    bool GetKeepSysEx() const { return keepSysEx_; }
+    // Meta events other than Set Tempo are written.
+    void SetKeepMeta(bool keep) { keepMeta_ = keep; }
+    bool GetKeepMeta() const { return keepMeta_; }
+
+    // The song rendered into memory for the playback engine: all enabled channels when
+    // `channel` is negative, else that channel alone; channel index 10 of a song with
+    // channel11Percussion plays on index 9.
+    std::vector<std::uint8_t> RenderForPlayback(int channel);
+
+    // Channel Volume 1, Bank Select 121, Bank Select LSB 6 and Program Change 124 (vibra
+    // mode not 0) or 125 on `channel`, all at `time`.
+    std::vector<SongEvent> BuildVibraSetupEvents(std::uint32_t time, int channel) const;
+    static void WriteVarLen(ByteSink& out, std::uint64_t value);
+
+    // --- MIP message ---
+    // F0 7F 7F 0B 01, then (channel, cumulative MIP) for every used, enabled channel with a
+    // priority 1-16 in priority order, then F7.
+    std::vector<std::uint8_t> BuildMipMessage() const;
+    // The first event holding a MIP message, or nullptr.
+    SongEvent* FindMipMessage();
+    // Makes the song hold exactly one up-to-date MIP message: the existing one is rewritten
+    // in place, or a new one goes to the front of the first track. Throws
+    // std::invalid_argument for a song without tracks.
+    void UpdateMipMessage();
+    SongEvent CreateMipEvent() const;
+
+    // --- Channel operations ---
+    // Copies every channel message of `source` onto `destination`, each copy right before
+    // its original; the destination takes the last priority. 1 when an event was copied.
+    int DuplicateChannel(int source, int destination);
+    // Removes every channel message of `channel`; the channel is no longer used and stops
+    // being the vibra channel. 1 when an event was removed.
+    int RemoveChannel(int channel);
+    // Duplicates the first monophonic bass channel onto the first free channel, makes the
+    // copy the vibra channel at priority 2 and returns it; -1 when there is no such pair.
+    // With `updateMipFirst` the MIP message is brought up to date once both channels are
+    // found, before the copy is made.
+    int AddVibraFromBass(bool updateMipFirst = false);
+
+    bool forPlayback = false;
+
+private:
+    void WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t statusOut);
+    std::uint8_t OutgoingStatus(std::uint8_t code) const;
+
+    std::vector<std::uint32_t> readPositions_;
+    bool keepSysEx_ = true;
+    bool keepMeta_ = false;
+    std::uint64_t lengthPosition_ = 0;
+    std::uint8_t runningStatusOut_ = 0;
+};

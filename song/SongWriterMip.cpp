@@ -1,0 +1,55 @@
+// The SP-MIDI MIP message: building it, finding it in the song and bringing it up to date.
+#include "SongWriter.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+std::vector<std::uint8_t> SongWriter::BuildMipMessage() const {
+    std::vector<std::uint8_t> message = {0xF0, 0x7F, 0x7F, 0x0B, 0x01};
+    message.reserve(2 * kChannels + 6);
+    int sum = 0;
+    for (int p = 1; p <= kChannels; ++p) {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            if (!used[ch] || !enabled[ch] || priority[ch] != p)
+                continue;
+            if (ch != vibraChannel)
+                sum += polyphony[ch];
+            message.push_back(static_cast<std::uint8_t>(ch));
+            // One data byte holds the value: a sum beyond 127 is written as 127.
+            message.push_back(static_cast<std::uint8_t>(std::clamp(sum, 0, 127)));
+        }
+    }
+    message.push_back(0xF7);
+    return message;
+}
+
+SongEvent* SongWriter::FindMipMessage() {
+    for (Track& track : tracks) {
+        for (SongEvent& event : track.events) {
+            if (event.IsMeta() || event.IsEscape() || event.GetLength() < 6)
+                continue;
+            const std::uint8_t* d = event.GetData();
+            // The device id (byte 2) is not compared.
+            if ((d[0] & 0xF0) == 0xF0 && d[1] == 0x7F && d[3] == 0x0B && d[4] == 0x01)
+                return &event;
+        }
+    }
+    return nullptr;
+}
+
+SongEvent SongWriter::CreateMipEvent() const {
+    const std::vector<std::uint8_t> bytes = BuildMipMessage();
+    return SongEvent(0, bytes.data(), static_cast<std::uint32_t>(bytes.size()), false);
+}
+
+void SongWriter::UpdateMipMessage() {
+    if (SongEvent* existing = FindMipMessage()) {
+        const std::vector<std::uint8_t> bytes = BuildMipMessage();
+        existing->SetData(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        return;
+    }
+    Track& first = GetTrack(0);
+    SongEvent event = CreateMipEvent();
+    if (!first.InsertEventSorted(event))
+        first.events.push_back(std::move(event)); // the first track had no event at all
+}

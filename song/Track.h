@@ -1,0 +1,35 @@
+#pragma once
+
+#include "SongEvent.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One track of a song: its name and its events in non-decreasing time order.
+class Track {
+public:
+    // Events of this length or more are refused by AddEvent (they do not fit the reader's
+    // 65535-byte event buffer together with their code).
+    static constexpr std::uint32_t kMaxEventLength = 65535;
+
+    // Stores a copy of the bytes. Appends when the time is at or after endTime, otherwise
+    // inserts in time order. False when the event is too large (nothing stored).
+    bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
+                  bool isMeta, std::uint8_t metaType = 0);
+    bool AddEvent(SongEvent event);
+    // Inserts before the first event whose time is greater than or equal to the new one's.
+    // Returns false (nothing inserted) when there is no such event.
+    bool InsertEventSorted(SongEvent event);
+
+    std::size_t GetEventCount() const { return events.size(); }
+    // Throws std::invalid_argument for an index outside the event list.
+    SongEvent& GetEvent(std::size_t index);
+    const SongEvent& GetEvent(std::size_t index) const;
+    void RemoveAllEvents();
+
+    std::string name;
+    std::uint32_t endTime = 0;
+    std::vector<SongEvent> events;
+};

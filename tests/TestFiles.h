@@ -1,0 +1,75 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// Helpers for tests that build Standard MIDI Files byte by byte.
+namespace testfiles {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+inline Bytes Be32(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+            static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+}
+
+// "MThd" with length 6, the format, the track count and the division.
+inline Bytes Header(int format, int tracks, int division) {
+    return Cat({{'M', 'T', 'h', 'd'}, Be32(6),
+                {static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
+                 static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
+                 static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)}});
+}
+
+// An "MTrk" chunk around `events` (delta times included); End of Track is appended.
+inline Bytes TrackChunk(const Bytes& events, bool endOfTrack = true) {
+    Bytes data = events;
+    if (endOfTrack)
+        data.insert(data.end(), {0x00, 0xFF, 0x2F, 0x00});
+    return Cat({{'M', 'T', 'r', 'k'}, Be32(static_cast<std::uint32_t>(data.size())), data});
+}
+
+// The real General MIDI songs of the openttd-openmsx package.
+inline std::vector<std::filesystem::path> RealSongs() {
+    std::vector<std::filesystem::path> songs;
+    const std::filesystem::path folder = "/usr/share/games/openttd/baseset/openmsx";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.path().extension() == ".mid")
+            songs.push_back(entry.path());
+    std::sort(songs.begin(), songs.end());
+    return songs;
+}
+
+// A fresh folder under the system's temporary location, removed by the destructor.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quellor-test-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace testfiles
