@@ -23,7 +23,8 @@ Bytes GenerateSong(std::size_t megabytes) {
     const std::size_t perTrack = megabytes * 1024 * 1024 / 16;
     Bytes file = testfiles::Header(1, 16, 480);
     for (int ch = 0; ch < 16; ++ch) {
-        Bytes events = {0x00, static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(ch * 7)};
+        Bytes events = {0x00, static_cast<std::uint8_t>(0xC0 | ch),
+                        static_cast<std::uint8_t>(ch * 7)};
         while (events.size() < perTrack) {
             const auto key = static_cast<std::uint8_t>(36 + rng() % 48);
             events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | ch), key, 100});
@@ -162,7 +163,8 @@ void BM_BatchFolder(benchmark::State& state) {
         batch.Start(std::move(entries), dst.Path().string(), {}, nullptr, nullptr);
         batch.Join();
     }
-    state.counters["files/s"] = benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsRate);
+    state.counters["files/s"] =
+        benchmark::Counter(static_cast<double>(files), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_BatchFolder)->Unit(benchmark::kMillisecond)->Iterations(2);
 

@@ -6,7 +6,7 @@ namespace cli {
 
 bool LoadForCli(SongFile& song, const std::string& path) {
     song.SetPath(path);
-    song.LoadSongFile(path);
+    song.LoadSongFile(path, SongReader::FileTitle(path));
     switch (song.lastLoad.status) {
     case LoadReport::Status::CannotOpen:
         std::cerr << "quellor-cli: cannot open '" << path << "': " << song.lastLoad.error << "\n";

@@ -75,18 +75,22 @@ std::vector<Event> Part(const std::string& name, int channel, int program, int v
         {0, 1, {static_cast<std::uint8_t>(0xB0 | ch), 7, static_cast<std::uint8_t>(volume)}},
     };
     if (program >= 0)
-        events.push_back({0, 2, {static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(program)}});
+        events.push_back(
+            {0, 2, {static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(program)}});
     for (const Note& n : notes) {
-        events.push_back({n.start, 4, {static_cast<std::uint8_t>(0x90 | ch), static_cast<std::uint8_t>(n.key),
-                                       static_cast<std::uint8_t>(n.velocity)}});
-        events.push_back({n.start + n.length, 3, {static_cast<std::uint8_t>(0x80 | ch),
-                                                  static_cast<std::uint8_t>(n.key), 64}});
+        events.push_back({n.start,
+                          4,
+                          {static_cast<std::uint8_t>(0x90 | ch), static_cast<std::uint8_t>(n.key),
+                           static_cast<std::uint8_t>(n.velocity)}});
+        events.push_back(
+            {n.start + n.length,
+             3,
+             {static_cast<std::uint8_t>(0x80 | ch), static_cast<std::uint8_t>(n.key), 64}});
     }
     return events;
 }
 
 } // namespace
-
 
 int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "demo.mid";
@@ -104,17 +108,21 @@ int main(int argc, char** argv) {
             for (int k : {0, thirds[bar], 7})
                 chords.push_back({t + beat * kDivision, 2 * kDivision - 40, r + k, 70});
         for (int beat = 0; beat < 4; ++beat)
-            bass.push_back({t + beat * kDivision, kDivision - 30, roots[bar] - 12 + (beat == 2 ? 7 : 0), 100});
+            bass.push_back(
+                {t + beat * kDivision, kDivision - 30, roots[bar] - 12 + (beat == 2 ? 7 : 0), 100});
         pad.push_back({t, kBar - 10, r + 12, 50});
         pad.push_back({t, kBar - 10, r + 19, 50});
         for (int step = 0; step < 8; ++step) {
-            const int k = (step % 4 == 0) ? 0 : (step % 4 == 1) ? thirds[bar] : (step % 4 == 2) ? 7 : 12;
+            const int k = (step % 4 == 0)   ? 0
+                          : (step % 4 == 1) ? thirds[bar]
+                          : (step % 4 == 2) ? 7
+                                            : 12;
             arpeggio.push_back({t + step * kDivision / 2, kDivision / 2 - 10, r + 24 + k, 64});
         }
         for (int beat = 0; beat < 4; ++beat) {
             const int at = t + beat * kDivision;
             drums.push_back({at, 60, beat % 2 == 0 ? 36 : 38, 110}); // kick, snare
-            drums.push_back({at, 60, 42, 80});                        // closed hi-hat
+            drums.push_back({at, 60, 42, 80});                       // closed hi-hat
             drums.push_back({at + kDivision / 2, 60, 42, 60});
         }
     }
@@ -127,16 +135,18 @@ int main(int argc, char** argv) {
         {4 * kBar, 4, Meta(0x06, "Second half")},
     };
 
-    std::vector<std::uint8_t> file = Chunk("MThd", {0x00, 0x01, 0x00, 0x07, kDivision >> 8, kDivision & 0xFF});
-    for (const auto& track : {conductor, Part("Flute", 0, 73, 100, melody),
-                              Part("Piano", 1, 0, 90, chords), Part("Bass", 2, 33, 110, bass),
-                              Part("Strings", 3, 48, 80, pad), Part("Vibes", 4, 11, 85, arpeggio),
-                              Part("Drums", 9, -1, 100, drums)}) {
+    std::vector<std::uint8_t> file =
+        Chunk("MThd", {0x00, 0x01, 0x00, 0x07, kDivision >> 8, kDivision & 0xFF});
+    for (const auto& track :
+         {conductor, Part("Flute", 0, 73, 100, melody), Part("Piano", 1, 0, 90, chords),
+          Part("Bass", 2, 33, 110, bass), Part("Strings", 3, 48, 80, pad),
+          Part("Vibes", 4, 11, 85, arpeggio), Part("Drums", 9, -1, 100, drums)}) {
         const auto chunk = TrackChunk(track);
         file.insert(file.end(), chunk.begin(), chunk.end());
     }
     std::FILE* out = std::fopen(path, "wb");
-    if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size() || std::fclose(out) != 0) {
+    if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size() ||
+        std::fclose(out) != 0) {
         std::perror(path);
         return 1;
     }

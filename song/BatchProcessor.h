@@ -41,8 +41,7 @@ public:
     // Processes one file; true when it was written. On failure `reason` says why and
     // nothing is written.
     static bool ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
-                                 bool keepMeta, bool keepSysEx, bool addVibra,
-                                 std::string& reason);
+                                 bool keepMeta, bool keepSysEx, bool addVibra, std::string& reason);
 
     // Starts a run over `entries` on a new thread; the options are taken once, now. A stop
     // request left over from an earlier run is forgotten.
@@ -57,8 +56,7 @@ public:
     const std::vector<BatchFileEntry>& Entries() const { return entries_; }
 
 private:
-    void Run(std::string destination, Options options, ProgressFn progress,
-             FinishedFn finished);
+    void Run(std::string destination, Options options, ProgressFn progress, FinishedFn finished);
 
     std::vector<BatchFileEntry> entries_;
     std::thread worker_;

@@ -82,9 +82,8 @@ std::vector<int> ChannelsInPriorityOrder(const SongData& song) {
     for (int ch = 0; ch < SongData::kChannels; ++ch)
         if (song.used[ch])
             channels.push_back(ch);
-    std::stable_sort(channels.begin(), channels.end(), [&song](int a, int b) {
-        return song.priority[a] < song.priority[b];
-    });
+    std::stable_sort(channels.begin(), channels.end(),
+                     [&song](int a, int b) { return song.priority[a] < song.priority[b]; });
     return channels;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 void PolyphonyTimeline::Set(std::uint32_t time, std::uint32_t value) {
+    ++version_;
     if (sorted_ && !entries_.empty()) {
         Entry& last = entries_.back();
         if (last.time == time) {
@@ -47,6 +48,7 @@ const std::vector<PolyphonyTimeline::Entry>& PolyphonyTimeline::Entries() const 
 }
 
 void PolyphonyTimeline::Clear() {
+    ++version_;
     entries_.clear();
     entries_.shrink_to_fit();
     sorted_ = true;

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <stdexcept>
 
-SongData::SongData() { ResetSong(); }
+SongData::SongData() {
+    ResetSong();
+}
 
-SongData::~SongData() { ClearTracks(); }
+SongData::~SongData() {
+    ClearTracks();
+}
 
 void SongData::ClearTracks() {
     tracks.clear();
@@ -98,42 +102,54 @@ void SongData::ComputeMipTable() {
 }
 
 void SongData::ComputeSequencePolyphony() {
-    // Only times at which some channel has a note event can contribute, so walk the
-    // enabled channels' timelines together in time order (a merge of sorted lists) instead
-    // of visiting every millisecond of the song.
+    std::uint64_t best = 0;
+    VisitPolyphonySums([&best](std::uint32_t, std::uint64_t sum) { best = std::max(best, sum); });
+    sequencePolyphony = static_cast<int>(std::min<std::uint64_t>(best, 0x7FFFFFFF));
+}
+
+const std::vector<SongData::MergedEntry>& SongData::MergedTimelines() const {
+    bool current = mergedBuilt_;
+    for (int ch = 0; ch < kChannels && current; ++ch)
+        current = mergedVersions_[ch] == timelines[ch].Version();
+    if (current)
+        return merged_;
+
     struct Cursor {
         const PolyphonyTimeline::Entry* at;
         const PolyphonyTimeline::Entry* end;
+        int channel;
     };
     Cursor cursors[kChannels];
     int count = 0;
+    std::size_t total = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
-        if (!enabled[ch] || timelines[ch].IsEmpty())
-            continue;
         const auto& entries = timelines[ch].Entries();
-        cursors[count++] = {entries.data(), entries.data() + entries.size()};
+        mergedVersions_[ch] = timelines[ch].Version();
+        total += entries.size();
+        if (!entries.empty())
+            cursors[count++] = {entries.data(), entries.data() + entries.size(), ch};
     }
-    std::uint64_t best = 0;
+    merged_.clear();
+    merged_.reserve(total);
+    // A merge of the channels' sorted lists; cursors stay in channel order.
     while (count > 0) {
         std::uint32_t t = cursors[0].at->time;
         for (int k = 1; k < count; ++k)
             t = std::min(t, cursors[k].at->time);
-        if (t >= lastTime)
-            break;
-        std::uint64_t sum = 0;
-        for (int k = 0; k < count;) {
-            if (cursors[k].at->time == t) {
-                sum += cursors[k].at->value;
-                if (++cursors[k].at == cursors[k].end) {
-                    cursors[k] = cursors[--count];
-                    continue;
-                }
+        int out = 0;
+        for (int k = 0; k < count; ++k) {
+            Cursor c = cursors[k];
+            if (c.at->time == t) {
+                merged_.push_back({t, c.at->value, c.channel});
+                ++c.at;
             }
-            ++k;
+            if (c.at != c.end)
+                cursors[out++] = c;
         }
-        best = std::max(best, sum);
+        count = out;
     }
-    sequencePolyphony = static_cast<int>(std::min<std::uint64_t>(best, 0x7FFFFFFF));
+    mergedBuilt_ = true;
+    return merged_;
 }
 
 Track& SongData::GetTrack(std::size_t index) {
@@ -148,4 +164,6 @@ const Track& SongData::GetTrack(std::size_t index) const {
     return tracks[index];
 }
 
-Track& SongData::AppendTrack() { return tracks.emplace_back(); }
+Track& SongData::AppendTrack() {
+    return tracks.emplace_back();
+}

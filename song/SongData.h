@@ -48,6 +48,22 @@ public:
     // Most notes sounding at once over the enabled channels, at the times that have
     // timeline entries before lastTime.
     void ComputeSequencePolyphony();
+    // Calls visit(time, sum) in ascending time for every time before lastTime at which an
+    // enabled channel has a timeline entry; sum adds the entries of the enabled channels
+    // that have one at that very time. Only those times can change the sums, so the walk
+    // costs by note events, not by the song's length.
+    template <class Visit> void VisitPolyphonySums(Visit&& visit) const;
+
+    // One entry of all sixteen timelines merged in time order.
+    struct MergedEntry {
+        std::uint32_t time;
+        std::uint32_t value;
+        int channel;
+    };
+    // The timelines of all channels merged by time (ties by channel), rebuilt only after
+    // a timeline changed: the sums are asked for after every edit, the notes change only
+    // when a song is loaded or a channel removed.
+    const std::vector<MergedEntry>& MergedTimelines() const;
 
     const std::string& GetTitle() const { return title; }
     void SetTitle(const std::string& text) { title = text; }
@@ -109,4 +125,29 @@ public:
     bool channel11Percussion = false;
     int vibraChannel = -1;
     int sequencePolyphony = 0;
+
+private:
+    mutable std::vector<MergedEntry> merged_;
+    mutable std::array<std::uint64_t, kChannels> mergedVersions_{};
+    mutable bool mergedBuilt_ = false;
 };
+
+template <class Visit> void SongData::VisitPolyphonySums(Visit&& visit) const {
+    const std::vector<MergedEntry>& merged = MergedTimelines();
+    std::size_t i = 0;
+    while (i < merged.size()) {
+        const std::uint32_t t = merged[i].time;
+        if (t >= lastTime)
+            return;
+        std::uint64_t sum = 0;
+        bool found = false;
+        for (; i < merged.size() && merged[i].time == t; ++i) {
+            if (enabled[merged[i].channel]) {
+                sum += merged[i].value;
+                found = true;
+            }
+        }
+        if (found)
+            visit(t, sum);
+    }
+}

@@ -22,8 +22,7 @@ SongEvent::SongEvent(const SongEvent& other)
 }
 
 SongEvent::SongEvent(SongEvent&& other) noexcept
-    : time_(other.time_), length_(other.length_), kind_(other.kind_),
-      metaType_(other.metaType_) {
+    : time_(other.time_), length_(other.length_), kind_(other.kind_), metaType_(other.metaType_) {
     std::memcpy(inline_, other.inline_, kInline); // copies the pointer or the inline bytes
     other.length_ = 0;
 }
@@ -51,7 +50,9 @@ SongEvent& SongEvent::operator=(SongEvent&& other) noexcept {
     return *this;
 }
 
-SongEvent::~SongEvent() { Release(); }
+SongEvent::~SongEvent() {
+    Release();
+}
 
 void SongEvent::Release() {
     if (length_ > kInline)

@@ -20,8 +20,7 @@ public:
     SongEvent() = default;
     SongEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
               std::uint8_t metaType = 0);
-    static SongEvent MakeEscape(std::uint32_t time, const std::uint8_t* data,
-                                std::uint32_t length);
+    static SongEvent MakeEscape(std::uint32_t time, const std::uint8_t* data, std::uint32_t length);
 
     SongEvent(const SongEvent& other);
     SongEvent(SongEvent&& other) noexcept;

@@ -1,7 +1,9 @@
 #include "SongFile.h"
 #include "AtomicFile.h"
 
-bool SongFile::LoadFile(const std::string& path) { return LoadSongFile(path) == 1; }
+bool SongFile::LoadFile(const std::string& path) {
+    return LoadSongFile(path) == 1;
+}
 
 bool SongFile::SaveFile(const std::string& path) {
     lastError.clear();

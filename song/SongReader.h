@@ -50,9 +50,12 @@ public:
     // Reads and analyses a whole song; `fileTitle` becomes the title unless the song
     // names itself. Returns the load result (1, 7 or 8); `lastLoad` tells the rest.
     int LoadSong(ByteSource& in, const std::string& fileTitle);
-    // Opens `path` and runs LoadSong with an empty file title. A file that cannot be
-    // opened leaves the model alone and reports LoadReport::Status::CannotOpen, result 0.
-    int LoadSongFile(const std::string& path);
+    // Opens `path` and runs LoadSong with `fileTitle` (empty unless the caller names the
+    // file, as the document does). A file that cannot be opened leaves the model alone and
+    // reports LoadReport::Status::CannotOpen, result 0.
+    int LoadSongFile(const std::string& path, const std::string& fileTitle = std::string());
+    // The title of the file behind `path`: its name without folder and extension.
+    static std::string FileTitle(const std::string& path);
     void NoteOn(std::uint32_t t, int ch);
     void NoteOff(std::uint32_t t, int ch);
     // Parses the MIP message in the event buffer; true when it ended properly with F7.

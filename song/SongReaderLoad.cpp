@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -135,10 +136,10 @@ void SongReader::StoreCurrentEvent(int& result, int& unstored) {
     bool stored = false;
     if (!eventOversize) {
         Track& track = tracks[static_cast<std::size_t>(currentTrack)];
-        SongEvent event = eventIsEscape ? SongEvent::MakeEscape(eventTime, eventBuffer.get(),
-                                                                eventLength)
-                                        : SongEvent(eventTime, eventBuffer.get(), eventLength,
-                                                    eventIsMeta, eventMetaType);
+        SongEvent event =
+            eventIsEscape
+                ? SongEvent::MakeEscape(eventTime, eventBuffer.get(), eventLength)
+                : SongEvent(eventTime, eventBuffer.get(), eventLength, eventIsMeta, eventMetaType);
         stored = track.AddEvent(std::move(event));
     }
     if (!stored) {
@@ -246,14 +247,13 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
 
     if (lastLoad.status == LoadReport::Status::Loaded) {
         if (unstored > 0)
-            lastLoad.leftOut.push_back(Plural(unstored, "event too large to store",
-                                              "events too large to store"));
+            lastLoad.leftOut.push_back(
+                Plural(unstored, "event too large to store", "events too large to store"));
         if (lostSysEx_ > 0)
-            lastLoad.leftOut.push_back(Plural(lostSysEx_, "unterminated SysEx message",
-                                              "unterminated SysEx messages"));
+            lastLoad.leftOut.push_back(
+                Plural(lostSysEx_, "unterminated SysEx message", "unterminated SysEx messages"));
         if (moreTracksAfterLimit_)
-            lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) +
-                                       "th");
+            lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) + "th");
     }
 
     if (mipFound && mipAnomalyCount == 0) {
@@ -280,7 +280,7 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     return result;
 }
 
-int SongReader::LoadSongFile(const std::string& filePath) {
+int SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
     title.clear();
     auto cannotOpen = [this](const std::string& reason) {
         lastLoad = LoadReport{};
@@ -300,5 +300,9 @@ int SongReader::LoadSongFile(const std::string& filePath) {
     if (!file)
         return cannotOpen(std::strerror(errno));
     FileSource source(file.get());
-    return LoadSong(source, std::string());
+    return LoadSong(source, fileTitle);
+}
+
+std::string SongReader::FileTitle(const std::string& filePath) {
+    return std::filesystem::path(filePath).stem().string();
 }

@@ -21,7 +21,9 @@ constexpr std::uint8_t kProgramWeight[128] = {
     0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 2, 0, 0, 0, // 112-127
 };
 
-int ProgramWeight(unsigned program) { return program < 128 ? kProgramWeight[program] : 0; }
+int ProgramWeight(unsigned program) {
+    return program < 128 ? kProgramWeight[program] : 0;
+}
 
 } // namespace
 
@@ -50,7 +52,8 @@ void SongReader::ProposePriorities() {
             score[ch] = 2 * ProgramWeight(GetProgram(ch)) + 1;
             if (noteCount[ch] != 0) {
                 if (maxPolyphony[ch] != 0)
-                    maxDensity = std::max<std::int64_t>(maxDensity, noteCount[ch] / maxPolyphony[ch]);
+                    maxDensity =
+                        std::max<std::int64_t>(maxDensity, noteCount[ch] / maxPolyphony[ch]);
                 maxVelocity = std::max<std::int64_t>(
                     maxVelocity, static_cast<std::int64_t>(velocitySum[ch] / noteCount[ch]));
             }
@@ -63,8 +66,8 @@ void SongReader::ProposePriorities() {
         if (maxPolyphony[ch] != 0 && maxDensity != 0)
             score[ch] += ((notes / maxPolyphony[ch]) * 4) / maxDensity;
         if (notes != 0 && maxVelocity != 0)
-            score[ch] += ((static_cast<std::int64_t>(velocitySum[ch]) * 32) / notes /
-                          maxVelocity) / 4;
+            score[ch] +=
+                ((static_cast<std::int64_t>(velocitySum[ch]) * 32) / notes / maxVelocity) / 4;
         score[ch] += maxVolume[ch] / 32 + 1;
         // Percussion on channel index 10 can outscore the melodic channels; it still has to
         // be ranked. Index 9 keeps its 100 or more and takes priority 2 by its own rule.

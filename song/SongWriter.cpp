@@ -3,6 +3,7 @@
 #include "SongSwitches.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -15,17 +16,26 @@ void WriteBigEndian(ByteSink& out, std::uint32_t value, int bytes) {
 
 } // namespace
 
+namespace {
+
+// Puts a variable-length quantity at `out` (room for 10 bytes); returns its length.
 // 7 bits per byte, most significant group first, bit 7 set on every byte but the last.
+int PutVarLen(std::uint8_t* out, std::uint64_t value) {
+    std::uint8_t groups[10];
+    int n = 0;
+    groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
+    while ((value >>= 7) != 0)
+        groups[n++] = static_cast<std::uint8_t>(0x80 | (value & 0x7F));
+    for (int i = 0; i < n; ++i)
+        out[i] = groups[n - 1 - i];
+    return n;
+}
+
+} // namespace
+
 void SongWriter::WriteVarLen(ByteSink& out, std::uint64_t value) {
     std::uint8_t buf[10];
-    int n = 0;
-    buf[n++] = static_cast<std::uint8_t>(value & 0x7F);
-    while ((value >>= 7) != 0)
-        buf[n++] = static_cast<std::uint8_t>(0x80 | (value & 0x7F));
-    std::uint8_t ordered[10];
-    for (int i = 0; i < n; ++i)
-        ordered[i] = buf[n - 1 - i];
-    out.Write(ordered, static_cast<std::size_t>(n));
+    out.Write(buf, static_cast<std::size_t>(PutVarLen(buf, value)));
 }
 
 std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code) const {
@@ -41,37 +51,44 @@ void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t 
     const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
     const std::uint64_t tick =
         exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
-    WriteVarLen(out, tick >= runningTick ? tick - runningTick : 0);
-
     const std::uint8_t* data = event.GetData();
     const std::uint32_t length = event.GetLength();
-    std::uint8_t head[8];
+
+    // Delta time, status or prefix and length go out in one piece with short data.
+    std::uint8_t head[32];
+    int n = PutVarLen(head, tick >= runningTick ? tick - runningTick : 0);
+    const std::uint8_t* body = data + 1;
+    std::uint32_t bodyLength = length - 1;
     if (event.IsEscape()) {
-        head[0] = 0xF7;
-        out.Write(head, 1);
-        WriteVarLen(out, length);
-        out.Write(data, length);
+        head[n++] = 0xF7;
+        n += PutVarLen(head + n, length);
+        body = data;
+        bodyLength = length;
         runningStatusOut_ = 0;
     } else if (event.IsMeta()) {
         std::uint8_t type = event.GetMetaType();
         if (type == 0)
             type = data[0] == 0x60 ? 0x51 : data[0];
-        head[0] = 0xFF;
-        head[1] = type;
-        out.Write(head, 2);
-        WriteVarLen(out, length - 1);
-        out.Write(data + 1, length - 1);
+        head[n++] = 0xFF;
+        head[n++] = type;
+        n += PutVarLen(head + n, length - 1);
         runningStatusOut_ = 0;
     } else if (data[0] == 0xF0) {
-        out.Write(data, 1);
-        WriteVarLen(out, length - 1);
-        out.Write(data + 1, length - 1);
+        head[n++] = 0xF0;
+        n += PutVarLen(head + n, length - 1);
         runningStatusOut_ = 0;
     } else {
+        // Running status: the status byte is left out when it repeats.
         if (statusOut != runningStatusOut_)
-            out.Write(&statusOut, 1);
-        out.Write(data + 1, length - 1);
+            head[n++] = statusOut;
         runningStatusOut_ = statusOut;
+    }
+    if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
+        std::memcpy(head + n, body, bodyLength);
+        out.Write(head, static_cast<std::size_t>(n) + bodyLength);
+    } else {
+        out.Write(head, static_cast<std::size_t>(n));
+        out.Write(body, bodyLength);
     }
     runningTick = tick;
 }
@@ -195,9 +212,9 @@ std::vector<SongEvent> SongWriter::BuildVibraSetupEvents(std::uint32_t time, int
     const std::uint8_t volume[3] = {cc, 0x07, 0x01};
     const std::uint8_t bank[3] = {cc, 0x00, 0x79};
     const std::uint8_t bankLsb[3] = {cc, 0x20, 0x06};
-    const std::uint8_t program[2] = {static_cast<std::uint8_t>(0xC0 | c),
-                                     static_cast<std::uint8_t>(
-                                         SongSwitches::GetVibraMode() != 0 ? 0x7C : 0x7D)};
+    const std::uint8_t program[2] = {
+        static_cast<std::uint8_t>(0xC0 | c),
+        static_cast<std::uint8_t>(SongSwitches::GetVibraMode() != 0 ? 0x7C : 0x7D)};
     std::vector<SongEvent> events;
     events.reserve(4);
     events.emplace_back(time, volume, 3, false);

@@ -43,11 +43,10 @@ int SongWriter::DuplicateChannel(int source, int destination) {
 int SongWriter::RemoveChannel(int channel) {
     bool removed = false;
     for (Track& track : tracks) {
-        const auto end = std::remove_if(track.events.begin(), track.events.end(),
-                                        [channel](const SongEvent& e) {
-                                            return e.IsChannelMessage() &&
-                                                   (e.GetCode() & 0x0F) == channel;
-                                        });
+        const auto end =
+            std::remove_if(track.events.begin(), track.events.end(), [channel](const SongEvent& e) {
+                return e.IsChannelMessage() && (e.GetCode() & 0x0F) == channel;
+            });
         if (end != track.events.end()) {
             track.events.erase(end, track.events.end());
             removed = true;

@@ -21,9 +21,9 @@ bool Track::AddEvent(SongEvent event) {
 }
 
 bool Track::InsertEventSorted(SongEvent event) {
-    auto at = std::lower_bound(
-        events.begin(), events.end(), event.GetTime(),
-        [](const SongEvent& e, std::uint32_t time) { return e.GetTime() < time; });
+    auto at =
+        std::lower_bound(events.begin(), events.end(), event.GetTime(),
+                         [](const SongEvent& e, std::uint32_t time) { return e.GetTime() < time; });
     if (at == events.end())
         return false;
     events.insert(at, std::move(event));

@@ -16,8 +16,8 @@ public:
 
     // Stores a copy of the bytes. Appends when the time is at or after endTime, otherwise
     // inserts in time order. False when the event is too large (nothing stored).
-    bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
-                  bool isMeta, std::uint8_t metaType = 0);
+    bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
+                  std::uint8_t metaType = 0);
     bool AddEvent(SongEvent event);
     // Inserts before the first event whose time is greater than or equal to the new one's.
     // Returns false (nothing inserted) when there is no such event.

@@ -27,7 +27,8 @@ inline Bytes Be32(std::uint32_t v) {
 
 // "MThd" with length 6, the format, the track count and the division.
 inline Bytes Header(int format, int tracks, int division) {
-    return Cat({{'M', 'T', 'h', 'd'}, Be32(6),
+    return Cat({{'M', 'T', 'h', 'd'},
+                Be32(6),
                 {static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
                  static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
                  static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)}});
