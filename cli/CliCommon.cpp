@@ -39,7 +39,8 @@ bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
             throw UsageError{"--map takes sp or gm"};
         options.mapIndex = v == "gm" ? 1 : 0;
     } else if (name == "--vibra-mode" && allowVibraMode) {
-        options.vibraMode = static_cast<unsigned>(ParseInt(OptionValue(args, i), 0, 1, "--vibra-mode"));
+        options.vibraMode =
+            static_cast<unsigned>(ParseInt(OptionValue(args, i), 0, 1, "--vibra-mode"));
     } else {
         return false;
     }
@@ -56,7 +57,9 @@ int ParseInt(const std::string& text, int lo, int hi, const char* what) {
     return value;
 }
 
-int ParseChannel(const std::string& text) { return ParseInt(text, 1, 16, "a channel") - 1; }
+int ParseChannel(const std::string& text) {
+    return ParseInt(text, 1, 16, "a channel") - 1;
+}
 
 namespace {
 
@@ -64,7 +67,11 @@ bool IsValidUtf8(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
+        std::size_t extra = c < 0x80         ? 0
+                            : (c >> 5) == 6  ? 1
+                            : (c >> 4) == 14 ? 2
+                            : (c >> 3) == 30 ? 3
+                                             : 9;
         if (extra == 9 || i + extra >= text.size() + (extra ? 0 : 1))
             return false;
         for (std::size_t k = 1; k <= extra; ++k)
@@ -98,11 +105,21 @@ std::string JsonString(const std::string& raw) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];

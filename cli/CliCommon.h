@@ -21,11 +21,11 @@ struct UsageError {
 // The loader, proposal and writer switches every command that loads a song accepts.
 // Defaults are the program's first-start settings.
 struct SongSwitchOptions {
-    bool prioOblix = true;   // --prio channel|oblix
-    bool stripSysEx = true;  // --sysex strip|keep
-    unsigned mapIndex = 0;   // --map sp|gm
-    unsigned vibraMode = 0;  // --vibra-mode 0|1
-    void Apply() const;      // sets the process-wide switches
+    bool prioOblix = true;  // --prio channel|oblix
+    bool stripSysEx = true; // --sysex strip|keep
+    unsigned mapIndex = 0;  // --map sp|gm
+    unsigned vibraMode = 0; // --vibra-mode 0|1
+    void Apply() const;     // sets the process-wide switches
 };
 
 // Consumes args[i] (and its value) when it is one of the switch options; true when it was.

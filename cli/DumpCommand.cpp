@@ -63,8 +63,7 @@ int RunDump(const std::vector<std::string>& args) {
     const std::string& path = args[0];
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        std::cerr << "quellor-cli: cannot open '" << path << "': " << std::strerror(errno)
-                  << "\n";
+        std::cerr << "quellor-cli: cannot open '" << path << "': " << std::strerror(errno) << "\n";
         return kExitFailure;
     }
     FileSource source(file.get());

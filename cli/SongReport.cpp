@@ -58,7 +58,8 @@ void PrintTable(std::ostream& out, const SongFile& song, const std::string& path
     out << "\n"
         << std::left << std::setw(5) << "Chn." << std::setw(30) << "Instrument" << std::right
         << std::setw(5) << "Prio" << std::setw(6) << "Poly" << std::setw(6) << "Max"
-        << std::setw(10) << "MIP (Sum)" << std::setw(7) << "Notes" << "  State\n";
+        << std::setw(10) << "MIP (Sum)" << std::setw(7) << "Notes"
+        << "  State\n";
     for (int ch : ChannelCommands::ChannelsInPriorityOrder(song)) {
         out << std::left << std::setw(5) << ch + 1 << std::setw(30)
             << ChannelCommands::InstrumentText(song, ch) << std::right << std::setw(5)
@@ -70,8 +71,7 @@ void PrintTable(std::ostream& out, const SongFile& song, const std::string& path
 
 } // namespace
 
-void PrintSongReport(std::ostream& out, const SongFile& song, const std::string& path,
-                     bool json) {
+void PrintSongReport(std::ostream& out, const SongFile& song, const std::string& path, bool json) {
     if (json)
         PrintJson(out, song, path);
     else

@@ -9,7 +9,6 @@ namespace cli {
 
 // Prints what the channel view shows of a loaded song: as a readable table, or as one JSON
 // object.
-void PrintSongReport(std::ostream& out, const SongFile& song, const std::string& path,
-                     bool json);
+void PrintSongReport(std::ostream& out, const SongFile& song, const std::string& path, bool json);
 
 } // namespace cli

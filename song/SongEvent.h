@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // One stored event of a track: its absolute time in ms and its bytes.
 //
@@ -19,14 +20,25 @@ public:
 
     SongEvent() = default;
     SongEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
-              std::uint8_t metaType = 0);
+              std::uint8_t metaType = 0)
+        : SongEvent(time, data, length, isMeta ? Meta : Plain, metaType) {}
+    SongEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, Kind kind,
+              std::uint8_t metaType)
+        : time_(time), kind_(kind), metaType_(kind == Meta ? metaType : 0) {
+        Assign(data, length);
+    }
     static SongEvent MakeEscape(std::uint32_t time, const std::uint8_t* data, std::uint32_t length);
 
     SongEvent(const SongEvent& other);
-    SongEvent(SongEvent&& other) noexcept;
+    SongEvent(SongEvent&& other) noexcept
+        : time_(other.time_), length_(other.length_), kind_(other.kind_),
+          metaType_(other.metaType_) {
+        std::memcpy(inline_, other.inline_, kInline); // the pointer or the inline bytes
+        other.length_ = 0;
+    }
     SongEvent& operator=(const SongEvent& other);
     SongEvent& operator=(SongEvent&& other) noexcept;
-    ~SongEvent();
+    ~SongEvent() { Release(); }
 
     std::uint32_t GetTime() const { return time_; }
     const std::uint8_t* GetData() const { return length_ <= kInline ? inline_ : heap_; }
@@ -49,8 +61,24 @@ public:
 
 private:
     static constexpr std::uint32_t kInline = 8;
-    void Release();
-    void Assign(const std::uint8_t* data, std::uint32_t length);
+    void Release() {
+        if (length_ > kInline)
+            delete[] heap_;
+        length_ = 0;
+    }
+    void Assign(const std::uint8_t* data, std::uint32_t length) {
+        if (!data)
+            length = 0;
+        length_ = length;
+        if (length <= kInline) {
+            std::memset(inline_, 0, kInline);
+            if (length)
+                std::memcpy(inline_, data, length);
+        } else {
+            heap_ = new std::uint8_t[length];
+            std::memcpy(heap_, data, length);
+        }
+    }
 
     std::uint32_t time_ = 0;
     std::uint32_t length_ = 0;

@@ -84,8 +84,10 @@ int SongReader::BeginTrack(ByteSource& in) {
         std::uint32_t length = 0;
         if (in.Read(id, 4) != 4 || !ReadBigEndian(in, 4, length))
             return 0;
-        if (std::memcmp(id, "MTrk", 4) == 0)
+        if (std::memcmp(id, "MTrk", 4) == 0) {
+            trackChunkLength_ = length;
             return length != 0 ? 1 : 0;
+        }
         // Chunks of unknown types are skipped, as the file format asks.
         if (!in.Skip(length))
             return 0;
@@ -305,6 +307,13 @@ bool SongReader::AdvanceTrack(ByteSource& in) {
         --currentTrack;
         return false;
     }
-    AppendTrack();
+    ReserveForTrack(AppendTrack());
     return true;
+}
+
+void SongReader::ReserveForTrack(Track& track) const {
+    // Most events take three bytes or more in the file. The chunk length is only a claim:
+    // the reservation is bounded, and a list that grows past it grows as usual.
+    const std::size_t expected = std::min<std::size_t>(trackChunkLength_ / 3, std::size_t{1} << 20);
+    track.events.reserve(expected);
 }

@@ -82,6 +82,9 @@ private:
     // Unterminated SysEx messages lost to the event that followed them.
     int lostSysEx_ = 0;
     bool moreTracksAfterLimit_ = false;
+    // Length of the last track chunk header read, to size the track's event list.
+    std::uint32_t trackChunkLength_ = 0;
+    void ReserveForTrack(Track& track) const;
 
     // Load work state.
     std::array<int, kChannels> vibraBankState_{};

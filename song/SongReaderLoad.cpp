@@ -102,9 +102,15 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
     } else if (kind == 0xB0) {
         const int controller = msg[1];
         const int value = msg[2];
-        if (controller == 0) { // Bank Select MSB
-            msb120Seen_ = value == 120;
-            msb121Seen_ = value == 121;
+        if (controller == 0) { // Bank Select MSB: 120 and 121 set their own flag
+            if (value == 120) {
+                msb120Seen_ = true;
+            } else if (value == 121) {
+                msb121Seen_ = true;
+            } else {
+                msb120Seen_ = false;
+                msb121Seen_ = false;
+            }
         } else if (controller == 7) { // Channel Volume
             volume[ch] = value;
             if (value > maxVolume[ch])
@@ -172,13 +178,17 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     int result = ReadHeader(in);
     if (result != 1)
         lastLoad.status = LoadReport::Status::NotSmf;
+    else
+        ReserveForTrack(tracks.front());
     bool reading = result == 1 && ReadEvent(in) != 0;
     while (reading) {
         const std::uint32_t length = eventLength;
         const std::uint32_t t = eventTime;
         const std::uint8_t* buf = eventBuffer.get();
         if (eventOversize) {
-            StoreCurrentEvent(result, unstored);
+            // A SysEx that stripping drops anyway is not missed.
+            if (eventIsMeta || eventIsEscape || !stripSysEx)
+                StoreCurrentEvent(result, unstored);
             reading = ReadEvent(in) != 0;
             continue;
         }
@@ -268,7 +278,8 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     }
 
     for (auto& track : tracks)
-        track.events.shrink_to_fit();
+        if (track.events.capacity() > track.events.size() + track.events.size() / 3)
+            track.events.shrink_to_fit();
 
     if (CountUsedChannels() == 0) {
         lastLoad.result = 7;

@@ -19,6 +19,9 @@ public:
     bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
                   std::uint8_t metaType = 0);
     bool AddEvent(SongEvent event);
+    // The same for an event of the given kind, built in place.
+    bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
+                  SongEvent::Kind kind, std::uint8_t metaType);
     // Inserts before the first event whose time is greater than or equal to the new one's.
     // Returns false (nothing inserted) when there is no such event.
     bool InsertEventSorted(SongEvent event);
