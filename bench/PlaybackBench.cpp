@@ -1,0 +1,87 @@
+// Offline render speed (the WAV preview) and the time a rendered song takes to become a
+// playable event list. The render aims at 40 times real time or more: see the
+// "x_realtime" counter, seconds of audio per second of work.
+#include "ByteSink.h"
+#include "FindSoundFont.h"
+#include "OfflineRenderer.h"
+#include "Segment.h"
+#include "SongFile.h"
+#include "TestFiles.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+// Counts the bytes and throws them away, so that the disk does not take part.
+class CountingSink : public ByteSink {
+public:
+    void Write(const std::uint8_t*, std::size_t count) override { position_ += count; }
+    std::uint64_t GetPosition() const override { return position_; }
+    void Seek(std::uint64_t position) override { position_ = position; }
+
+private:
+    std::uint64_t position_ = 0;
+};
+
+// The largest of the real songs, rendered for playback as the program does.
+const std::vector<std::uint8_t>* RenderedRealSong() {
+    static const std::vector<std::uint8_t> bytes = [] {
+        const auto songs = testfiles::RealSongs();
+        if (songs.empty())
+            return std::vector<std::uint8_t>{};
+        const auto largest =
+            *std::max_element(songs.begin(), songs.end(), [](const auto& a, const auto& b) {
+                return std::filesystem::file_size(a) < std::filesystem::file_size(b);
+            });
+        SongFile song;
+        if (!song.LoadFile(largest.string()))
+            return std::vector<std::uint8_t>{};
+        return song.RenderForPlayback(-1);
+    }();
+    return bytes.empty() ? nullptr : &bytes;
+}
+
+void BM_OfflineRender(benchmark::State& state) {
+    const auto soundFont = FindSoundFont();
+    const auto* bytes = RenderedRealSong();
+    if (!soundFont || !bytes) {
+        state.SkipWithError("needs a General MIDI SoundFont and the openmsx songs");
+        return;
+    }
+    const auto segment = Segment::FromSmf(bytes->data(), bytes->size());
+    OfflineRenderer renderer(*soundFont);
+    const double audioSeconds =
+        static_cast<double>(OfflineRenderer::FrameCount(*segment)) / OfflineRenderer::kSampleRate;
+    for (auto _ : state) {
+        CountingSink sink;
+        std::string error;
+        if (!renderer.RenderWav(*segment, sink, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(sink.GetPosition());
+    }
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_OfflineRender)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SegmentFromRenderedSong(benchmark::State& state) {
+    const auto* bytes = RenderedRealSong();
+    if (!bytes) {
+        state.SkipWithError("needs the openmsx songs");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Segment::FromSmf(bytes->data(), bytes->size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(bytes->size()));
+}
+BENCHMARK(BM_SegmentFromRenderedSong)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

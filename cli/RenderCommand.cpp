@@ -1,0 +1,153 @@
+// quellor-cli render IN OUT.wav: the song as the program plays it, or as a phone with N voices
+// plays it, rendered offline through the synthesizer into a WAV file.
+#include "AtomicFile.h"
+#include "ByteSink.h"
+#include "CliCommon.h"
+#include "Commands.h"
+#include "FindSoundFont.h"
+#include "OfflineRenderer.h"
+#include "Segment.h"
+#include "SongFile.h"
+#include "SongLoading.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+namespace cli {
+
+namespace {
+
+// The channels a phone with `voices` voices plays: those of the MIP message saving would
+// write, in priority order, while their cumulative value stays within the voices.
+SongWriter::ChannelFlags ChannelsForVoices(const SongFile& song, int voices) {
+    SongWriter::ChannelFlags flags{};
+    const std::vector<std::uint8_t> mip = song.BuildMipMessage();
+    // F0 7F 7F 0B 01, then (channel, cumulative MIP) pairs, then F7.
+    for (std::size_t i = 5; i + 2 < mip.size(); i += 2) {
+        if (mip[i + 1] > voices)
+            break;
+        flags[mip[i] & 0x0F] = true;
+    }
+    return flags;
+}
+
+std::vector<std::uint8_t> RenderWithFlags(SongFile& song, const SongWriter::ChannelFlags& flags) {
+    MemorySink sink(1024);
+    song.forPlayback = true;
+    song.WriteSong(sink, flags);
+    song.forPlayback = false;
+    return sink.TakeBytes();
+}
+
+std::string ChannelList(const SongWriter::ChannelFlags& flags) {
+    std::ostringstream text;
+    bool any = false;
+    for (int ch = 0; ch < SongData::kChannels; ++ch) {
+        if (!flags[ch])
+            continue;
+        text << (any ? " " : "") << ch + 1;
+        any = true;
+    }
+    return any ? text.str() : "none";
+}
+
+} // namespace
+
+int RunRender(const std::vector<std::string>& args) {
+    SongSwitchOptions switches;
+    std::optional<int> voices;
+    std::optional<int> channel;
+    std::optional<std::string> soundFont;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (ParseSwitchOption(args, i, switches, true)) {
+        } else if (a == "--voices") {
+            voices = ParseInt(OptionValue(args, i), 0, 1000000, "--voices");
+        } else if (a == "--channel") {
+            channel = ParseChannel(OptionValue(args, i));
+        } else if (a == "--soundfont") {
+            soundFont = OptionValue(args, i);
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError{"unknown option " + a};
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2)
+        throw UsageError{"render takes an input file and an output WAV file"};
+    switches.Apply();
+
+    if (!soundFont)
+        soundFont = FindSoundFont();
+    std::error_code ec;
+    if (!soundFont || !std::filesystem::is_regular_file(*soundFont, ec)) {
+        std::cerr << "quellor-cli: no SoundFont found"
+                  << (soundFont ? " at '" + *soundFont + "'" : std::string()) << ": "
+                  << "install a General MIDI SoundFont (timgm6mb-soundfont), or name one with "
+                     "--soundfont or QUELLOR_SOUNDFONT\n";
+        return kExitFailure;
+    }
+
+    SongFile song;
+    if (!LoadForCli(song, files[0]))
+        return kExitFailure;
+
+    std::vector<std::uint8_t> bytes;
+    if (voices) {
+        SongWriter::ChannelFlags flags = ChannelsForVoices(song, *voices);
+        if (channel) {
+            for (int ch = 0; ch < SongData::kChannels; ++ch)
+                flags[ch] = flags[ch] && ch == *channel;
+        }
+        std::cout << "Channels playing with " << *voices << " voices: " << ChannelList(flags)
+                  << "\n";
+        bytes = RenderWithFlags(song, flags);
+    } else if (channel) {
+        SongWriter::ChannelFlags flags{};
+        flags[*channel] = true;
+        std::cout << "Channels playing: " << ChannelList(flags) << "\n";
+        bytes = song.RenderForPlayback(*channel);
+    } else {
+        SongWriter::ChannelFlags flags{};
+        for (int ch = 0; ch < SongData::kChannels; ++ch)
+            flags[ch] = song.IsChannelUsed(ch) && song.enabled[ch];
+        std::cout << "Channels playing: " << ChannelList(flags) << "\n";
+        bytes = song.RenderForPlayback(-1);
+    }
+
+    const std::shared_ptr<const Segment> segment = Segment::FromSmf(bytes.data(), bytes.size());
+    if (!segment) {
+        std::cerr << "quellor-cli: the song could not be rendered\n";
+        return kExitFailure;
+    }
+    const std::uint64_t frames = OfflineRenderer::FrameCount(*segment);
+    if (!OfflineRenderer::FitsWav(frames)) {
+        std::cerr << "quellor-cli: '" << files[0]
+                  << "' is too long for a WAV file: it would exceed 4 GiB\n";
+        return kExitFailure;
+    }
+
+    OfflineRenderer renderer(*soundFont);
+    std::string renderError;
+    std::string fileError;
+    const bool written = WriteFileAtomically(
+        files[1], [&](ByteSink& sink) { return renderer.RenderWav(*segment, sink, renderError); },
+        fileError);
+    if (!written) {
+        std::cerr << "quellor-cli: cannot write '" << files[1]
+                  << "': " << (renderError.empty() ? fileError : renderError) << "\n";
+        return kExitFailure;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f",
+                  static_cast<double>(frames) / OfflineRenderer::kSampleRate);
+    std::cout << "Wrote " << seconds << " s to " << files[1] << "\n";
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,13 @@
+#include "Sequencer.h"
+
+#include "MidiOutput.h"
+#include "Segment.h"
+
+bool Sequencer::Run(const Segment& segment, MidiOutput& output, const AdvanceTo& advanceTo) {
+    for (const Segment::Event& event : segment.GetEvents()) {
+        if (!advanceTo(event.timeUs))
+            return false;
+        output.Send(segment.GetBytes(event), event.size);
+    }
+    return advanceTo(segment.GetLengthUs());
+}
