@@ -6,6 +6,7 @@
 #include <QPen>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace {
@@ -61,15 +62,21 @@ void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w,
     dotted.setCosmetic(true);
     QPen text(Qt::black);
 
-    // Level lines with their numbers.
-    for (std::int64_t v = 1; v <= M; ++v) {
+    // Level lines with their numbers. Levels closer than a pixel share one line: with a
+    // huge polyphony only the levels that land on a new row are drawn.
+    int lastRow = INT_MIN;
+    for (std::int64_t v = 1; v <= M && H > 0;) {
         const int yv = y(v);
-        if (yv < -20)
-            continue; // far above the picture: nothing of it shows
-        painter.setPen(dotted);
-        DrawLineTo(painter, 0, yv, w, yv);
-        painter.setPen(text);
-        DrawText(painter, 8, yv, v);
+        if (yv != lastRow && yv >= -20) {
+            painter.setPen(dotted);
+            DrawLineTo(painter, 0, yv, w, yv);
+            painter.setPen(text);
+            DrawText(painter, 8, yv, v);
+        }
+        lastRow = yv;
+        // The next level whose row differs: (v x H) / M grows by one.
+        const std::int64_t k = (v * H) / M;
+        v = std::max(v + 1, ((k + 1) * M + H - 1) / H);
     }
 
     // Bar lines: B is the duration in ms over the division. Lines closer than one pixel and
