@@ -36,6 +36,16 @@ run: build
 	    $(BUILD)/cli/quellor-cli dump examples/demo.mid; \
 	fi
 
+# A picture of the main window with the demo song loaded, drawn offscreen, with a settings
+# store of its own (the user's settings are not touched) and no sound card needed.
+screenshot: build
+	@mkdir -p $(BUILD)/screenshots
+	@tmp=$$(mktemp -d) && \
+	    XDG_CONFIG_HOME=$$tmp QT_QPA_PLATFORM=offscreen QUELLOR_AUDIO_DRIVER=file \
+	    $(BUILD)/app/quellor --screenshot $(BUILD)/screenshots/main-window.png examples/demo.mid; \
+	    status=$$?; rm -rf $$tmp; exit $$status
+	@echo "Wrote $(BUILD)/screenshots/main-window.png"
+
 bench: build
 	@for b in $(BUILD)/bench/quellor_bench*; do [ -x "$$b" ] && "$$b"; done
 

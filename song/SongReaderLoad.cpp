@@ -292,7 +292,6 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
 }
 
 int SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
-    title.clear();
     auto cannotOpen = [this](const std::string& reason) {
         lastLoad = LoadReport{};
         lastLoad.status = LoadReport::Status::CannotOpen;

@@ -1,0 +1,346 @@
+#include "CDlgBatch.h"
+
+#include "ui_CDlgBatch.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMetaObject>
+#include <QSettings>
+#include <QShowEvent>
+#include <QTreeWidgetItem>
+
+#include <initializer_list>
+#include <string>
+
+namespace {
+
+const QString kSourceHistory = QStringLiteral("SourcePathHistory");
+const QString kDestinationHistory = QStringLiteral("DestinationPathHistory");
+
+// The per-user settings store that holds the folder histories.
+QSettings OpenStore() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ORBANTA"),
+                     QStringLiteral("Quellor"));
+}
+
+QString PlatformFolderPicker(QWidget* parent, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
+}
+
+// Paths reach the core in the file system's own encoding, and names come back the same way.
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString ShownName(const std::string& name) {
+    return QFile::decodeName(name.c_str());
+}
+
+QString ResultText(int result) {
+    BatchFileEntry entry;
+    entry.result = result;
+    return QString::fromUtf8(entry.ResultText());
+}
+
+} // namespace
+
+CDlgBatch::CDlgBatch(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CDlgBatch>()),
+      folderPicker_(&PlatformFolderPicker) {
+    {
+        QSettings store = OpenStore();
+        destinationHistory_.Load(store, kDestinationHistory);
+        sourceHistory_.Load(store, kSourceHistory);
+    }
+
+    ui_->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    // Both combos start with their history in the list and an empty path.
+    ui_->destinationCombo->addItems(destinationHistory_.Entries());
+    ui_->sourceCombo->addItems(sourceHistory_.Entries());
+    ui_->destinationCombo->setCurrentIndex(-1);
+    ui_->sourceCombo->setCurrentIndex(-1);
+    ui_->destinationCombo->clearEditText();
+    ui_->sourceCombo->clearEditText();
+
+    connect(ui_->sourceCombo, &QComboBox::editTextChanged, this, &CDlgBatch::onSourceEdited);
+    connect(ui_->destinationCombo, &QComboBox::editTextChanged, this,
+            &CDlgBatch::onDestinationEdited);
+    connect(ui_->sourceBrowseButton, &QPushButton::clicked, this,
+            [this] { browse(ui_->sourceCombo, sourcePath_, tr("Select the Source Folder")); });
+    connect(ui_->destinationBrowseButton, &QPushButton::clicked, this, [this] {
+        browse(ui_->destinationCombo, destinationPath_, tr("Select the Destination Folder"));
+    });
+    const std::initializer_list<QAbstractButton*> options = {
+        ui_->removeSpMidiRadio,  ui_->leaveSpMidiRadio,   ui_->updateSpMidiRadio,
+        ui_->midiModeRadio,      ui_->smafModeRadio,      ui_->removeTextCheck,
+        ui_->addVibraCheck,      ui_->saveProtectedCheck, ui_->editProtectedCheck,
+        ui_->copyProtectedCheck, ui_->extractSamplesCheck};
+    for (QAbstractButton* button : options)
+        connect(button, &QAbstractButton::clicked, this, &CDlgBatch::onOptionClicked);
+    connect(ui_->runButton, &QPushButton::clicked, this, &CDlgBatch::onRun);
+    connect(ui_->stopButton, &QPushButton::clicked, this, &CDlgBatch::onStop);
+    connect(ui_->closeButton, &QPushButton::clicked, this, &CDlgBatch::accept);
+
+    updateControls();
+    writeControls();
+}
+
+CDlgBatch::~CDlgBatch() {
+    stopAndWait(false);
+    saveHistories();
+}
+
+void CDlgBatch::SetFolderPicker(FolderPicker picker) {
+    folderPicker_ = std::move(picker);
+}
+
+void CDlgBatch::done(int result) {
+    stopAndWait(true);
+    saveHistories();
+    QDialog::done(result);
+}
+
+void CDlgBatch::workerFileDone(std::size_t, std::size_t) {}
+
+void CDlgBatch::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (columnsSized_)
+        return;
+    columnsSized_ = true;
+    // "File" takes 80 % of the list's width, "Status" 20 %.
+    const int width = ui_->fileList->viewport()->width();
+    ui_->fileList->header()->resizeSection(0, width * 80 / 100);
+    ui_->fileList->header()->resizeSection(1, width * 20 / 100);
+}
+
+void CDlgBatch::readControls() {
+    sourcePath_ = ui_->sourceCombo->currentText();
+    destinationPath_ = ui_->destinationCombo->currentText();
+    if (ui_->removeSpMidiRadio->isChecked())
+        midiAction_ = BatchProcessor::RemoveSpMidi;
+    else if (ui_->leaveSpMidiRadio->isChecked())
+        midiAction_ = BatchProcessor::LeaveSpMidi;
+    else if (ui_->updateSpMidiRadio->isChecked())
+        midiAction_ = BatchProcessor::UpdateSpMidi;
+    removeText_ = ui_->removeTextCheck->isChecked();
+    addVibra_ = ui_->addVibraCheck->isChecked();
+    processingMode_ = ui_->smafModeRadio->isChecked() ? 1 : 0;
+    smafOptions_ = {ui_->saveProtectedCheck->isChecked(), ui_->editProtectedCheck->isChecked(),
+                    ui_->copyProtectedCheck->isChecked(), ui_->extractSamplesCheck->isChecked()};
+}
+
+void CDlgBatch::writeControls() {
+    // Only a real change is written, so that the edit fields keep their cursor.
+    if (ui_->sourceCombo->currentText() != sourcePath_)
+        ui_->sourceCombo->setEditText(sourcePath_);
+    if (ui_->destinationCombo->currentText() != destinationPath_)
+        ui_->destinationCombo->setEditText(destinationPath_);
+    ui_->removeSpMidiRadio->setChecked(midiAction_ == BatchProcessor::RemoveSpMidi);
+    ui_->leaveSpMidiRadio->setChecked(midiAction_ == BatchProcessor::LeaveSpMidi);
+    ui_->updateSpMidiRadio->setChecked(midiAction_ == BatchProcessor::UpdateSpMidi);
+    ui_->removeTextCheck->setChecked(removeText_);
+    ui_->addVibraCheck->setChecked(addVibra_);
+    ui_->midiModeRadio->setChecked(processingMode_ == 0);
+    ui_->smafModeRadio->setChecked(processingMode_ == 1);
+    ui_->saveProtectedCheck->setChecked(smafOptions_[0]);
+    ui_->editProtectedCheck->setChecked(smafOptions_[1]);
+    ui_->copyProtectedCheck->setChecked(smafOptions_[2]);
+    ui_->extractSamplesCheck->setChecked(smafOptions_[3]);
+    ui_->processedEdit->setText(processedText_);
+}
+
+void CDlgBatch::updateControls() {
+    const bool midiMode = processingMode_ == 0;
+    // The vibra channel is only added while the SP-MIDI information is brought up to date.
+    const bool vibraPossible = midiMode && midiAction_ == BatchProcessor::UpdateSpMidi;
+    if (midiMode && !vibraPossible && addVibra_) {
+        addVibra_ = false;
+        ui_->addVibraCheck->setChecked(false);
+    }
+    ui_->addVibraCheck->setEnabled(vibraPossible);
+
+    const std::initializer_list<QWidget*> smafControls = {
+        ui_->saveProtectedCheck, ui_->editProtectedCheck, ui_->copyProtectedCheck,
+        ui_->extractSamplesCheck};
+    for (QWidget* control : smafControls)
+        control->setEnabled(!midiMode);
+    const std::initializer_list<QWidget*> midiControls = {
+        ui_->removeSpMidiRadio, ui_->leaveSpMidiRadio, ui_->updateSpMidiRadio,
+        ui_->removeTextCheck};
+    for (QWidget* control : midiControls)
+        control->setEnabled(midiMode);
+
+    const bool pathsGiven = !sourcePath_.isEmpty() && !destinationPath_.isEmpty();
+    ui_->fileList->setEnabled(pathsGiven);
+    ui_->runButton->setEnabled(pathsGiven && !running_);
+    // Stop follows the run alone: a path emptied during a run must not leave Stop enabled
+    // after it, nor take it away while the worker still runs.
+    ui_->stopButton->setEnabled(running_);
+}
+
+void CDlgBatch::onSourceEdited(const QString& text) {
+    sourcePath_ = text;
+    updateControls();
+}
+
+void CDlgBatch::onDestinationEdited(const QString& text) {
+    destinationPath_ = text;
+    updateControls();
+}
+
+void CDlgBatch::onOptionClicked() {
+    readControls();
+    updateControls();
+}
+
+void CDlgBatch::browse(QComboBox* combo, QString& path, const QString& title) {
+    const QString folder = folderPicker_ ? folderPicker_(this, title, path) : QString();
+    if (folder.isEmpty())
+        return;
+    combo->insertItem(0, folder);
+    combo->setCurrentIndex(0);
+    path = folder;
+    updateControls();
+}
+
+void CDlgBatch::onRun() {
+    readControls();
+    if (running_ || sourcePath_.isEmpty() || destinationPath_.isEmpty())
+        return;
+
+    // A folder that cannot be listed gives an empty run, like a folder without songs.
+    std::string error;
+    entries_.clear();
+    BatchProcessor::FindFiles(LocalPath(sourcePath_), entries_, error);
+    rebuildList();
+
+    BatchProcessor::Options options;
+    options.midiAction = midiAction_;
+    options.removeText = removeText_;
+    options.addVibra = addVibra_;
+    const unsigned run = ++run_;
+    // Both reports run on the worker thread and only post: the worker never waits for this
+    // dialog, so the dialog may always wait for the worker.
+    auto progress = [this, run](std::size_t index, std::size_t count) {
+        const BatchFileEntry& entry = processor_.Entries()[index];
+        const int result = entry.result;
+        const QString reason = QString::fromStdString(entry.reason);
+        workerFileDone(index, count);
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, index, count, result, reason] {
+                onProgress(run, index, count, result, reason);
+            },
+            Qt::QueuedConnection);
+    };
+    auto finished = [this, run] {
+        QMetaObject::invokeMethod(
+            this, [this, run] { onFinished(run); }, Qt::QueuedConnection);
+    };
+    running_ = true;
+    processor_.Start(entries_, LocalPath(destinationPath_), options, progress, finished);
+
+    destinationHistory_.Add(destinationPath_);
+    sourceHistory_.Add(sourcePath_);
+
+    updateControls();
+    writeControls();
+}
+
+void CDlgBatch::onStop() {
+    if (running_)
+        processor_.RequestStop();
+}
+
+void CDlgBatch::onProgress(unsigned run, std::size_t index, std::size_t count, int result,
+                           const QString& reason) {
+    if (run != run_)
+        return;
+    processedText_ = QStringLiteral("%1/%2").arg(index + 1).arg(count);
+    ui_->processedEdit->setText(processedText_);
+    if (index < entries_.size() && static_cast<int>(index) < ui_->fileList->topLevelItemCount()) {
+        entries_[index].result = result;
+        entries_[index].reason = reason.toStdString();
+        showResult(index);
+    } else {
+        rebuildList();
+    }
+    emit fileProcessed(static_cast<int>(index), static_cast<int>(count), result);
+}
+
+void CDlgBatch::onFinished(unsigned run) {
+    if (run != run_)
+        return;
+    processor_.Join();
+    running_ = false;
+    readControls();
+    updateControls();
+    writeControls();
+    emit runFinished();
+}
+
+void CDlgBatch::stopAndWait(bool notify) {
+    if (!running_) {
+        processor_.Join();
+        return;
+    }
+    // The worker finishes its current file and ends; it never waits for this thread.
+    processor_.RequestStop();
+    processor_.Join();
+    // Its reports may still be queued: take the results from the joined worker and let the
+    // queued reports of this run pass unheard.
+    ++run_;
+    running_ = false;
+    const std::vector<BatchFileEntry>& results = processor_.Entries();
+    std::size_t processed = 0;
+    for (std::size_t i = 0; i < results.size() && i < entries_.size(); ++i) {
+        if (results[i].result == BatchFileEntry::Pending)
+            continue;
+        entries_[i].result = results[i].result;
+        entries_[i].reason = results[i].reason;
+        processed = i + 1;
+        showResult(i);
+    }
+    if (processed > 0)
+        processedText_ = QStringLiteral("%1/%2").arg(processed).arg(results.size());
+    updateControls();
+    writeControls();
+    if (notify)
+        emit runFinished();
+}
+
+void CDlgBatch::rebuildList() {
+    QTreeWidget* list = ui_->fileList;
+    list->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(entries_.size()));
+    for (const BatchFileEntry& entry : entries_) {
+        auto* row =
+            new QTreeWidgetItem({ShownName(entry.title), QString::fromUtf8(entry.ResultText())});
+        if (!entry.reason.empty())
+            row->setToolTip(1, QString::fromStdString(entry.reason));
+        rows.append(row);
+    }
+    list->addTopLevelItems(rows);
+    if (!rows.isEmpty())
+        list->scrollToItem(rows.last());
+}
+
+void CDlgBatch::showResult(std::size_t index) {
+    QTreeWidgetItem* row = ui_->fileList->topLevelItem(static_cast<int>(index));
+    if (!row)
+        return;
+    const BatchFileEntry& entry = entries_[index];
+    row->setText(1, ResultText(entry.result));
+    // A failed file tells why when the pointer rests on its status.
+    row->setToolTip(1, QString::fromStdString(entry.reason));
+    ui_->fileList->scrollToItem(row);
+}
+
+void CDlgBatch::saveHistories() const {
+    QSettings store = OpenStore();
+    destinationHistory_.Save(store, kDestinationHistory);
+    sourceHistory_.Save(store, kSourceHistory);
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "BatchFileEntry.h"
+#include "BatchProcessor.h"
+#include "PathHistory.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+
+namespace Ui {
+class CDlgBatch;
+}
+
+// The Batch Processor (dialog 227): applies one treatment to every ".mid" file of a source
+// folder and writes the results into a destination folder on a worker thread, listing each
+// file with its result. Construct it, run it modally, destroy it: the two folder histories
+// are loaded by the constructor and saved when the dialog closes and when it is destroyed.
+//
+// The worker never waits for the dialog: its two reports (a file is done, the run has ended)
+// are posted to the interface thread carrying their values, so closing during a run only has
+// to wait for the file being processed.
+class CDlgBatch : public QDialog {
+    Q_OBJECT
+
+public:
+    // Asks for a folder; an empty result means cancelled.
+    using FolderPicker =
+        std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
+
+    explicit CDlgBatch(QWidget* parent = nullptr);
+    ~CDlgBatch() override;
+
+    // Replaces the platform's folder picker of the two "..." buttons.
+    void SetFolderPicker(FolderPicker picker);
+    bool IsRunning() const { return running_; }
+
+    // Closing during a run stops the worker after its current file and waits for it.
+    void done(int result) override;
+
+signals:
+    // On the interface thread, after the row of file `index` of `count` shows `result`
+    // (BatchFileEntry::Result).
+    void fileProcessed(int index, int count, int result);
+    // On the interface thread, after the controls went back to idle.
+    void runFinished();
+
+protected:
+    // Runs on the worker thread after each file, before its report is posted. Does nothing
+    // here; a subclass may watch or pace the run. It must not wait for the interface thread,
+    // and a subclass that overrides it must end a run (close()) in its own destructor.
+    virtual void workerFileDone(std::size_t index, std::size_t count);
+
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void readControls();
+    void writeControls();
+    void updateControls();
+
+    void onSourceEdited(const QString& text);
+    void onDestinationEdited(const QString& text);
+    void onOptionClicked();
+    void browse(QComboBox* combo, QString& path, const QString& title);
+    void onRun();
+    void onStop();
+    void onProgress(unsigned run, std::size_t index, std::size_t count, int result,
+                    const QString& reason);
+    void onFinished(unsigned run);
+    // Stops a running worker after its current file, waits for it and shows its results.
+    void stopAndWait(bool notify);
+    void rebuildList();
+    void showResult(std::size_t index);
+    void saveHistories() const;
+
+    std::unique_ptr<Ui::CDlgBatch> ui_;
+    FolderPicker folderPicker_;
+
+    std::vector<BatchFileEntry> entries_;
+    BatchProcessor processor_;
+    bool running_ = false;
+    // Numbers the runs, so that a report still queued from a run that was stopped and joined
+    // by closing is ignored.
+    unsigned run_ = 0;
+
+    PathHistory destinationHistory_;
+    PathHistory sourceHistory_;
+
+    QString processedText_;
+    QString sourcePath_;
+    QString destinationPath_;
+    int midiAction_ = BatchProcessor::UpdateSpMidi;
+    bool removeText_ = true;
+    bool addVibra_ = true;
+    // 0 = MIDI processing. SMAF processing has no implementation: its controls stay hidden.
+    int processingMode_ = 0;
+    std::array<bool, 4> smafOptions_{};
+
+    bool columnsSized_ = false;
+};

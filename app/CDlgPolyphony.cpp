@@ -1,0 +1,63 @@
+#include "CDlgPolyphony.h"
+
+#include "SongData.h"
+#include "ui_CDlgPolyphony.h"
+
+CDlgPolyphony::CDlgPolyphony(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CDlgPolyphony>()) {
+    ui_->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(false);
+
+    boxes_ = {ui_->channelBox1,  ui_->channelBox2,  ui_->channelBox3,  ui_->channelBox4,
+              ui_->channelBox5,  ui_->channelBox6,  ui_->channelBox7,  ui_->channelBox8,
+              ui_->channelBox9,  ui_->channelBox10, ui_->channelBox11, ui_->channelBox12,
+              ui_->channelBox13, ui_->channelBox14, ui_->channelBox15, ui_->channelBox16};
+    for (int i = 0; i < SongData::kChannels; ++i) {
+        boxes_[i]->setText(tr("Chn.: %1").arg(i + 1));
+        // clicked, not toggled: refresh() sets the boxes without changing the song.
+        connect(boxes_[i], &QCheckBox::clicked, this,
+                [this, i](bool ticked) { onChannelClicked(i, ticked); });
+    }
+    connect(ui_->allButton, &QPushButton::clicked, this, [this] { setAllChannels(true); });
+    connect(ui_->noneButton, &QPushButton::clicked, this, [this] { setAllChannels(false); });
+
+    refresh(nullptr);
+    // Not resizable.
+    setFixedSize(sizeHint());
+}
+
+CDlgPolyphony::~CDlgPolyphony() = default;
+
+void CDlgPolyphony::refresh(SongData* song) {
+    song_ = song;
+    ui_->graph->refresh(song);
+    for (int i = 0; i < SongData::kChannels; ++i) {
+        const bool used = song && song->IsChannelUsed(i);
+        boxes_[i]->setEnabled(used);
+        boxes_[i]->setChecked(used && song->enabled[i]);
+    }
+}
+
+void CDlgPolyphony::onChannelClicked(int channel, bool ticked) {
+    if (!song_)
+        return;
+    song_->enabled[channel] = ticked;
+    channelsEdited(channel + 1);
+}
+
+void CDlgPolyphony::setAllChannels(bool enabled) {
+    if (!song_)
+        return;
+    // Every channel, in use or not.
+    song_->enabled.fill(enabled);
+    channelsEdited(0);
+}
+
+void CDlgPolyphony::channelsEdited(int hint) {
+    song_->ComputeMipTable();
+    song_->ComputeSequencePolyphony();
+    // The owner's views refresh this window too; refreshing here keeps it right on its own.
+    refresh(song_);
+    emit channelsChanged(hint);
+}

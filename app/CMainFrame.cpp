@@ -1,0 +1,470 @@
+#include "CMainFrame.h"
+#include "AppResources.h"
+#include "CDlgHelp.h"
+#include "COOBmpToolBar.h"
+#include "CQuellorApp.h"
+#include "CQuellorDoc.h"
+#include "CQuellorView.h"
+#include "MenuTable.h"
+#include "StringTable.h"
+#include "UserPrompt.h"
+#include "resource.h"
+
+#include "InstrumentMap.h"
+#include "SoundEngine.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTimer>
+#include <QWhatsThis>
+
+namespace {
+
+constexpr int kIdlePeriodMs = 250;
+// The transparent colour of the toolbar strips.
+const QColor kStripTransparent(0, 255, 255);
+
+QString FirstLocalFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+// "MIDI Song Files (*.mid)" from the document string.
+QString FileFilter() {
+    return StringTable::Get(Res::IDR_MAINFRAME).section(QLatin1Char('\n'), 3, 3);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    view_ = new CQuellorView(doc_, this);
+    setCentralWidget(view_);
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    // Not resizable by the user: the window takes the form's size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(&doc_, &CQuellorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(&doc_, &CQuellorDoc::modifiedChanged, this, &CMainFrame::UpdateTitle);
+    connect(&doc_, &CQuellorDoc::updated, this, &CMainFrame::UpdateActions);
+    connect(&doc_, &CQuellorDoc::initialUpdate, this, &CMainFrame::UpdateActions);
+    idleTimer_ = new QTimer(this);
+    connect(idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateActions);
+    idleTimer_->start(kIdlePeriodMs);
+
+    using namespace Res;
+    SetHandler(ID_FILE_NEW, [this] { OnFileNew(); });
+    SetHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    SetHandler(ID_FILE_SAVE, [this] { OnFileSave(); });
+    SetHandler(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    SetHandler(ID_FILE_RELOAD, [this] { OnFileReload(); });
+    SetHandler(ID_APP_EXIT, [this] { close(); });
+    for (int i = 0; i < kRecentFileCount; ++i)
+        SetHandler(ID_FILE_MRU_FILE1 + i, [this, i] {
+            const QStringList recent = app_.RecentFiles();
+            if (i < recent.size())
+                OpenDocumentFile(recent[i]);
+        });
+    SetHandler(ID_VIEW_TOOLBAR, [this] { toolBar_->setVisible(!toolBar_->isVisible()); });
+    SetHandler(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+    for (int id : {ID_HELP_FINDER, ID_HELP, ID_DEFAULT_HELP})
+        SetHandler(id, [this] { ShowHelp(); });
+    SetHandler(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
+
+    UpdateTitle();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::SetHandler(int id, std::function<void()> handler) {
+    handlers_[id] = std::move(handler);
+}
+
+void CMainFrame::Dispatch(int id) {
+    const auto it = handlers_.find(id);
+    if (it != handlers_.end() && IsEnabledByRules(id)) {
+        // The handler may replace itself; run a copy.
+        const std::function<void()> handler = it->second;
+        handler();
+    }
+    UpdateActions();
+}
+
+void CMainFrame::CreateActions() {
+    auto make = [this](int id, const QString& text) {
+        if (actions_.count(id))
+            return actions_[id];
+        auto* action = new QAction(text, this);
+        action->setData(id);
+        action->setStatusTip(StringTable::Prompt(id));
+        action->setIconVisibleInMenu(false);
+        const MenuTable::Mark mark = MenuTable::MarkOf(id);
+        if (mark != MenuTable::Mark::None)
+            action->setCheckable(true);
+        if (mark == MenuTable::Mark::Radio) {
+            const int group = MenuTable::RadioGroup(id).first;
+            if (!radioGroups_.count(group)) {
+                radioGroups_[group] = new QActionGroup(this);
+                radioGroups_[group]->setExclusionPolicy(
+                    QActionGroup::ExclusionPolicy::ExclusiveOptional);
+            }
+            radioGroups_[group]->addAction(action);
+        }
+        connect(action, &QAction::triggered, this, [this, id] { Dispatch(id); });
+        addAction(action); // shortcuts work whether or not a menu shows the command
+        actions_[id] = action;
+        return action;
+    };
+    std::function<void(const std::vector<MenuTable::MenuEntry>&)> walk =
+        [&](const std::vector<MenuTable::MenuEntry>& entries) {
+            for (const auto& entry : entries) {
+                if (entry.kind == MenuTable::MenuEntry::Kind::Command)
+                    make(entry.id, QString::fromUtf8(entry.text));
+                else if (entry.kind == MenuTable::MenuEntry::Kind::Popup)
+                    walk(entry.items);
+                else if (entry.kind == MenuTable::MenuEntry::Kind::RecentFiles)
+                    for (int i = 0; i < Res::kRecentFileCount; ++i)
+                        make(entry.id + i, QString());
+            }
+        };
+    walk(MenuTable::MainMenu());
+    walk(MenuTable::ChannelPopup());
+    // Commands offered only on the toolbar or by a key: their short name is their text.
+    for (int id : MenuTable::ToolbarButtons())
+        if (id != 0)
+            make(id, StringTable::ShortName(id));
+    for (const auto& accelerator : MenuTable::Accelerators()) {
+        QAction* action = make(accelerator.id, StringTable::ShortName(accelerator.id));
+        action->setShortcut(QKeySequence(QString::fromLatin1(accelerator.keys)));
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    std::function<void(QMenu*, const std::vector<MenuTable::MenuEntry>&)> fill =
+        [&](QMenu* menu, const std::vector<MenuTable::MenuEntry>& entries) {
+            for (const auto& entry : entries) {
+                switch (entry.kind) {
+                case MenuTable::MenuEntry::Kind::Command:
+                    menu->addAction(actions_.at(entry.id));
+                    break;
+                case MenuTable::MenuEntry::Kind::Separator:
+                    menu->addSeparator();
+                    break;
+                case MenuTable::MenuEntry::Kind::Popup:
+                    fill(menu->addMenu(QString::fromUtf8(entry.text)), entry.items);
+                    break;
+                case MenuTable::MenuEntry::Kind::RecentFiles:
+                    recentPlaceholder_ = menu->addAction(QString::fromUtf8(entry.text));
+                    recentPlaceholder_->setEnabled(false);
+                    for (int i = 0; i < Res::kRecentFileCount; ++i)
+                        menu->addAction(actions_.at(entry.id + i));
+                    break;
+                }
+            }
+        };
+    const auto& mainMenu = MenuTable::MainMenu();
+    for (std::size_t i = 0; i < mainMenu.size(); ++i) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(mainMenu[i].text));
+        fill(menu, mainMenu[i].items);
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions);
+        if (i == 0)
+            fileMenu_ = menu;
+        if (static_cast<int>(i) == MenuTable::kOptionsMenuPosition)
+            optionsMenu_ = menu;
+    }
+    for (QMenu* sub : menuBar()->findChildren<QMenu*>())
+        connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions, Qt::UniqueConnection);
+}
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new COOBmpToolBar(QStringLiteral("Standard"), this);
+    toolBar_->setObjectName(QStringLiteral("toolBar_128"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setAllowedAreas(Qt::TopToolBarArea);
+    toolBar_->SetLargeImages(true);
+    for (int id : MenuTable::ToolbarButtons()) {
+        if (id == 0) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        QAction* action = actions_.at(id);
+        // The button shows the command's short name; menus keep their own caption.
+        action->setIconText(StringTable::ShortName(id));
+        toolBar_->addAction(action);
+    }
+    toolBar_->SetTextLabels(true);
+    toolBar_->SetToolTips(false);
+    toolBar_->SetBitmaps(AppResources::Picture(Res::IDB_TOOLBAR_NORMAL),
+                         AppResources::Picture(Res::IDB_TOOLBAR_HOT),
+                         AppResources::Picture(Res::IDB_TOOLBAR_DISABLED), kStripTransparent);
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    mapPane_ = new QLabel(StringTable::Get(Res::ID_INDICATOR_MAP), bar);
+    mapPane_->setObjectName(QStringLiteral("pane_59000"));
+    mapPane_->setFrameShape(QFrame::Panel);
+    mapPane_->setFrameShadow(QFrame::Sunken);
+    mapPane_->setAlignment(Qt::AlignCenter);
+    mapPane_->setMinimumWidth(mapPane_->sizeHint().width() + 8);
+    bar->addPermanentWidget(mapPane_);
+    const QString idle = StringTable::Get(Res::AFX_IDS_IDLEMESSAGE);
+    connect(bar, &QStatusBar::messageChanged, this, [bar, idle](const QString& message) {
+        if (message.isEmpty())
+            bar->showMessage(idle);
+    });
+    bar->showMessage(idle);
+}
+
+QMenu* CMainFrame::OptionsSubmenu(int position) const {
+    if (optionsMenu_ == nullptr)
+        return nullptr;
+    const QList<QAction*> items = optionsMenu_->actions();
+    if (position < 0 || position >= items.size())
+        return nullptr;
+    return items[position]->menu();
+}
+
+void CMainFrame::AddOutputPort(int index, const QString& name) {
+    const int id = Res::ID_MIDI_OUTPUT_FIRST + 1 + index;
+    if (id > Res::ID_MIDI_OUTPUT_LAST || actions_.count(id))
+        return;
+    auto* action = new QAction(name, this);
+    action->setData(id);
+    action->setCheckable(true);
+    radioGroups_.at(Res::ID_MIDI_OUTPUT_FIRST)->addAction(action);
+    connect(action, &QAction::triggered, this, [this, id] { Dispatch(id); });
+    actions_[id] = action;
+    if (QMenu* menu = OptionsSubmenu(MenuTable::kMidiOutputPosition))
+        menu->addAction(action);
+}
+
+QString CMainFrame::MapPaneText() const {
+    return StringTable::Get(Res::IDS_MAP_PANE)
+        .arg(GetInstrumentMapIndex() == 0 ? QStringLiteral("SP") : QStringLiteral("GM"));
+}
+
+bool CMainFrame::IsEnabledByRules(int id) const {
+    using namespace Res;
+    if (!handlers_.count(id))
+        return false;
+    const bool loaded = !doc_.IsNoDocument();
+    const bool sound = app_.IsSoundStarted() && IsSoundReady();
+    switch (id) {
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
+    case ID_FILE_RELOAD:
+    case ID_VIEW_POLYPHONY:
+    case ID_CHANNEL_DUPLICATE:
+        return loaded;
+    case ID_PLAY:
+    case ID_PLAY_SOLO:
+        return sound && loaded;
+    case ID_STOP:
+        return sound && loaded && doc_.IsPlaying();
+    case ID_SEND_IR:
+        return loaded && !doc_.GetTransferProgram().isEmpty();
+    case ID_CHANNEL_REMOVE:
+    case ID_CHANNEL_SOLO:
+    case ID_CHANNEL_MUTE:
+        return loaded && doc_.CountUsedChannels() > 1;
+    default:
+        if (id >= ID_MIDI_OUTPUT_FIRST && id <= ID_MIDI_OUTPUT_LAST)
+            return sound;
+        return true;
+    }
+}
+
+bool CMainFrame::IsCheckedByState(int id, bool& checked) const {
+    using namespace Res;
+    switch (id) {
+    case ID_STRIP_TEXT:
+    case ID_STRIP_SYSEX:
+    case ID_STRIP_CONTROLS:
+        checked = app_.GetStripSwitch(id - ID_STRIP_TEXT);
+        return true;
+    case ID_PRIO_CHANNEL:
+    case ID_PRIO_OBLIX:
+        checked = (id == ID_PRIO_OBLIX) == app_.GetPrioOblix();
+        return true;
+    case ID_VIBRA_DP1:
+    case ID_VIBRA_DP2:
+        checked = (id == ID_VIBRA_DP2) == (app_.GetVibraMode() != 0);
+        return true;
+    case ID_MAP_SPMIDI:
+    case ID_MAP_GM:
+        checked = static_cast<std::uint32_t>(id - ID_MAP_SPMIDI) == GetInstrumentMapIndex();
+        return true;
+    case ID_VIEW_TOOLBAR:
+        checked = toolBar_ && !toolBar_->isHidden();
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        checked = !statusBar()->isHidden();
+        return true;
+    default:
+        if (id >= ID_MIDI_OUTPUT_FIRST && id <= ID_MIDI_OUTPUT_LAST) {
+            // No engine, no output in use: no mark.
+            checked =
+                app_.IsSoundStarted() &&
+                static_cast<std::uint32_t>(id - ID_MIDI_OUTPUT_FIRST) == GetMidiOutputDeviceIndex();
+            return true;
+        }
+        return false;
+    }
+}
+
+void CMainFrame::UpdateActions() {
+    for (const auto& [id, action] : actions_) {
+        action->setEnabled(IsEnabledByRules(id));
+        bool checked = false;
+        if (action->isCheckable() && IsCheckedByState(id, checked))
+            action->setChecked(checked);
+    }
+    UpdateRecentFileItems();
+    mapPane_->setText(MapPaneText());
+}
+
+void CMainFrame::UpdateRecentFileItems() {
+    const QStringList recent = app_.RecentFiles();
+    for (int i = 0; i < Res::kRecentFileCount; ++i) {
+        QAction* action = actions_.at(Res::ID_FILE_MRU_FILE1 + i);
+        const bool present = i < recent.size();
+        action->setVisible(present);
+        if (present)
+            action->setText(
+                QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(recent[i])));
+    }
+    if (recentPlaceholder_)
+        recentPlaceholder_->setVisible(recent.isEmpty());
+}
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(QStringLiteral("%1[*] - %2")
+                       .arg(doc_.GetDocTitle(), StringTable::Get(Res::AFX_IDS_APP_TITLE)));
+    setWindowModified(doc_.IsModified());
+}
+
+bool CMainFrame::MaybeSave() {
+    if (doc_.IsNoDocument() || !doc_.IsModified())
+        return true;
+    const auto answer = UserPrompt::Show(
+        this, UserPrompt::Icon::Question,
+        StringTable::Get(Res::IDS_ASK_TO_SAVE).arg(doc_.GetDocTitle()),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        return OnFileSave();
+    return answer == QMessageBox::No;
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+    if (!MaybeSave())
+        return false;
+    if (doc_.OnOpenDocument(path)) {
+        app_.AddToRecentFiles(path);
+        UpdateActions();
+        return true;
+    }
+    app_.RemoveFromRecentFiles(path);
+    UpdateActions();
+    return false;
+}
+
+void CMainFrame::OnFileNew() {
+    if (MaybeSave())
+        doc_.OnNewDocument();
+}
+
+void CMainFrame::OnFileOpen() {
+    const QString start =
+        doc_.GetPathName().isEmpty() ? QString() : QFileInfo(doc_.GetPathName()).absolutePath();
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open"), start, FileFilter() + QStringLiteral(";;All Files (*)"));
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+bool CMainFrame::OnFileSave() {
+    if (doc_.IsNoDocument())
+        return false;
+    if (doc_.GetPathName().isEmpty())
+        return OnFileSaveAs();
+    if (!doc_.OnSaveDocument(doc_.GetPathName()))
+        return false;
+    app_.AddToRecentFiles(doc_.GetPathName());
+    return true;
+}
+
+bool CMainFrame::OnFileSaveAs() {
+    if (doc_.IsNoDocument())
+        return false;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), doc_.GetPathName(),
+                                                FileFilter());
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".mid");
+    if (!doc_.OnSaveDocument(path))
+        return false;
+    app_.AddToRecentFiles(path);
+    return true;
+}
+
+void CMainFrame::OnFileReload() {
+    if (!doc_.IsNoDocument())
+        OpenDocumentFile(QString::fromStdString(doc_.GetPath()));
+}
+
+void CMainFrame::ShowHelp() {
+    CDlgHelp help(this);
+    help.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (MaybeSave())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (!FirstLocalFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QString path = FirstLocalFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    activateWindow();
+    OpenDocumentFile(path);
+}

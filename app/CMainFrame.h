@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CQuellorApp;
+class CQuellorDoc;
+class CQuellorView;
+class COOBmpToolBar;
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QTimer;
+
+// The program's one window: menus, the toolbar with its large pictures and text labels, the
+// channel view and the status bar with the instrument map pane. The user cannot resize it;
+// it takes the form's size. It owns every command's action (one per command id), runs the
+// file commands and keeps the actions' enabled and checked states in one pass.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    CMainFrame(CQuellorApp& app, CQuellorDoc& doc);
+    ~CMainFrame() override;
+
+    CQuellorView& View() const { return *view_; }
+    // The action of a command id; nullptr for an id without one.
+    QAction* Action(int id) const;
+    // Gives a command its handler. A command without one stays disabled.
+    void SetHandler(int id, std::function<void()> handler);
+    // The enabling pass: every action's enabled and checked state from the rules, the
+    // recent-file items and the map pane. Runs after every command and model change, before
+    // a menu opens and on an idle timer.
+    void UpdateActions();
+
+    // A submenu of "&Options" by its position; nullptr when there is none.
+    QMenu* OptionsSubmenu(int position) const;
+    // Appends output port `index` (command 32801 + index) to "MIDI Output".
+    void AddOutputPort(int index, const QString& name);
+    QString MapPaneText() const;
+
+    // File commands. Each that replaces the document first offers to save a modified one.
+    bool OpenDocumentFile(const QString& path);
+    void OnFileNew();
+    void OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    void OnFileReload();
+    // The save prompt: true when the caller may go on.
+    bool MaybeSave();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void Dispatch(int id);
+    void UpdateTitle();
+    void UpdateRecentFileItems();
+    bool IsEnabledByRules(int id) const;
+    bool IsCheckedByState(int id, bool& checked) const;
+    void ShowHelp();
+
+    CQuellorApp& app_;
+    CQuellorDoc& doc_;
+    CQuellorView* view_ = nullptr;
+    COOBmpToolBar* toolBar_ = nullptr;
+    QLabel* mapPane_ = nullptr;
+    QMenu* optionsMenu_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentPlaceholder_ = nullptr;
+    QTimer* idleTimer_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> handlers_;
+    std::map<int, QActionGroup*> radioGroups_;
+};

@@ -1,0 +1,234 @@
+#include "CQuellorDoc.h"
+#include "StringTable.h"
+#include "UserPrompt.h"
+#include "resource.h"
+
+#include "ByteSink.h"
+#include "SongFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString Joined(const std::vector<std::string>& lines) {
+    QStringList parts;
+    for (const std::string& line : lines)
+        parts.append(QString::fromStdString(line));
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+CQuellorDoc::CQuellorDoc(QObject* parent) : QObject(parent) {
+    title_ = StringTable::Get(Res::IDS_NO_DOCUMENT);
+}
+
+// The copies made for the transfer program go with their private folder (tempFolder_).
+CQuellorDoc::~CQuellorDoc() = default;
+
+void CQuellorDoc::OnNewDocument() {
+    ClearTracks();
+    ResetSong();
+    path.clear();
+    noDocument_ = true;
+    pathName_.clear();
+    currentChannel_ = 0;
+    SetDocTitle(StringTable::Get(Res::IDS_NO_DOCUMENT));
+    SetModifiedFlag(false);
+    emit initialUpdate();
+}
+
+bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
+    const QString absolute = QFileInfo(filePath).absoluteFilePath();
+    const std::string file = NativePath(absolute);
+    auto refuse = [this, &absolute](const LoadReport& report) {
+        const QString text =
+            report.status == LoadReport::Status::CannotOpen
+                ? StringTable::Get(Res::IDS_CANNOT_OPEN)
+                      .arg(QDir::toNativeSeparators(absolute), QString::fromStdString(report.error))
+                : StringTable::Get(Res::IDS_NOT_SMF).arg(QDir::toNativeSeparators(absolute));
+        UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical, text);
+    };
+
+    // Check the file on a scratch song first, so that a file that cannot be read leaves the
+    // open song as it is.
+    {
+        SongFile probe;
+        probe.LoadSongFile(file);
+        if (!probe.lastLoad.IsSmf()) {
+            refuse(probe.lastLoad);
+            return false;
+        }
+    }
+
+    enabled.fill(true);
+    vibraChannel = -1;
+    SetPath(file);
+    LoadSongFile(file, FileTitle(file));
+    if (!lastLoad.IsSmf()) {
+        // The file changed between the check and the load.
+        refuse(lastLoad);
+        OnNewDocument();
+        return false;
+    }
+    noDocument_ = false;
+    pathName_ = absolute;
+    SetDocTitle(QFileInfo(absolute).fileName());
+    SetModifiedFlag(false);
+    emit initialUpdate();
+
+    if (lastLoad.LeftSomethingOut())
+        UserPrompt::Show(messageParent_, UserPrompt::Icon::Warning,
+                         StringTable::Get(Res::IDS_LEFT_OUT)
+                             .arg(QDir::toNativeSeparators(absolute), Joined(lastLoad.leftOut)));
+    return true;
+}
+
+bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
+    const QString absolute = QFileInfo(filePath).absoluteFilePath();
+    QString error;
+    MemorySink sink(64 * 1024);
+    bool ok = PrepareForWriting(error);
+    if (ok && (WriteSongChannel(sink, -1) != 1 || !sink.Ok())) {
+        ok = false;
+        error = QStringLiteral("The song could not be written.");
+    }
+    if (ok) {
+        QSaveFile out(absolute);
+        const auto& bytes = sink.Bytes();
+        ok = out.open(QIODevice::WriteOnly) &&
+             out.write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
+             out.commit();
+        if (!ok)
+            error = out.errorString();
+    }
+    if (!ok) {
+        UserPrompt::Show(
+            messageParent_, UserPrompt::Icon::Critical,
+            StringTable::Get(Res::IDS_CANNOT_SAVE).arg(QDir::toNativeSeparators(absolute), error));
+        return false;
+    }
+    const std::string file = NativePath(absolute);
+    SetTitle(FileTitle(file));
+    // Reload reads the file last saved, not the one first opened.
+    SetPath(file);
+    pathName_ = absolute;
+    SetDocTitle(QFileInfo(absolute).fileName());
+    UpdateAllViews(0);
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CQuellorDoc::SetModifiedFlag(bool modified) {
+    if (modified_ == modified)
+        return;
+    modified_ = modified;
+    emit modifiedChanged(modified);
+}
+
+void CQuellorDoc::UpdateAllViews(int hint) {
+    emit updated(hint);
+}
+
+void CQuellorDoc::RenderForPlayback() {
+    PlayBuffer(SongWriter::RenderForPlayback(-1));
+}
+
+void CQuellorDoc::RenderChannelForPlayback() {
+    PlayBuffer(SongWriter::RenderForPlayback(currentChannel_));
+}
+
+bool CQuellorDoc::OnSendViaIr() {
+    if (noDocument_ || transferProgram_.isEmpty())
+        return false;
+    if (!tempFolder_) {
+        tempFolder_ = std::make_unique<QTemporaryDir>(
+            QDir::temp().filePath(QStringLiteral("quellor-XXXXXX")));
+    }
+    QString error;
+    QString copy;
+    bool ok = tempFolder_->isValid();
+    if (!ok) {
+        error = tempFolder_->errorString();
+        tempFolder_.reset();
+    } else {
+        QString name = QFileInfo(pathName_).completeBaseName();
+        if (name.isEmpty())
+            name = QStringLiteral("song");
+        copy = tempFolder_->filePath(name + QStringLiteral(".mid"));
+        ok = PrepareForWriting(error);
+        if (ok && !SaveFile(NativePath(copy))) {
+            ok = false;
+            error = QString::fromStdString(lastError);
+        }
+    }
+    if (!ok) {
+        UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical,
+                         StringTable::Get(Res::IDS_IR_COPY_FAILED)
+                             .arg(QDir::toNativeSeparators(copy.isEmpty() ? title_ : copy), error));
+        return false;
+    }
+    return SendFileViaIr(tempFolder_->path(), copy);
+}
+
+bool CQuellorDoc::SendFileViaIr(const QString& folder, const QString& filePath) {
+    if (QProcess::startDetached(transferProgram_, {filePath}, folder))
+        return true;
+    UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical,
+                     StringTable::Get(Res::IDS_IR_START_FAILED).arg(transferProgram_));
+    return false;
+}
+
+QString CQuellorDoc::FindTransferProgram() {
+    for (const char* name : {"bluetooth-sendto", "blueman-sendto"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+QString CQuellorDoc::GetTempFolder() const {
+    return tempFolder_ && tempFolder_->isValid() ? tempFolder_->path() : QString();
+}
+
+void CQuellorDoc::SetTextStrippingSource(std::function<bool()> source) {
+    textStrippingSource_ = std::move(source);
+}
+
+void CQuellorDoc::SetDocTitle(const QString& title) {
+    if (title_ == title)
+        return;
+    title_ = title;
+    emit titleChanged(title);
+}
+
+bool CQuellorDoc::PrepareForWriting(QString& error) {
+    SetKeepSysEx(true);
+    SetKeepMeta(!TextStripping());
+    try {
+        UpdateMipMessage();
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+        return false;
+    }
+    return true;
+}
+
+bool CQuellorDoc::TextStripping() const {
+    return textStrippingSource_ ? textStrippingSource_() : true;
+}

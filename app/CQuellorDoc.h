@@ -1,0 +1,91 @@
+#pragma once
+
+#include "SongPlayer.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QTemporaryDir;
+class QWidget;
+
+// The program's one document: the open song (which is also its reader, writer and player),
+// its title, path and modified flag, and the copies handed to the transfer program. It lives
+// from start-up to exit and is reused for every file.
+class CQuellorDoc : public QObject, public SongPlayer {
+    Q_OBJECT
+
+public:
+    explicit CQuellorDoc(QObject* parent = nullptr);
+    ~CQuellorDoc() override;
+
+    // The empty document: no song, title "No Document Loaded".
+    void OnNewDocument();
+    // Opens `path`. The file is checked before the current song is touched: a file that
+    // cannot be opened or is not a Standard MIDI File is reported and the document stays as
+    // it was (false). A file the loader had to leave something out of opens with a warning.
+    bool OnOpenDocument(const QString& path);
+    // Saves the song with an up-to-date MIP message to `path`, replacing the file
+    // atomically. A failure is reported and leaves the old file and the modified flag.
+    bool OnSaveDocument(const QString& path);
+    // The song's own path again, after the save prompt of the caller.
+    QString GetPathName() const { return pathName_; }
+    QString GetDocTitle() const { return title_; }
+    bool IsNoDocument() const { return noDocument_; }
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool modified = true);
+    // Tells the views what changed: 0 everything, channel + 1 that channel's row and the
+    // song-wide sums.
+    void UpdateAllViews(int hint);
+
+    // The channel selected in the view (0-15).
+    int GetCurrentChannel() const { return currentChannel_; }
+    void SetCurrentChannel(int channel) { currentChannel_ = channel; }
+
+    // Plays the enabled channels, or the current channel alone.
+    void RenderForPlayback();
+    void RenderChannelForPlayback();
+
+    // Send via IR: writes the song as a save would into the private temporary folder and
+    // hands the copy to the transfer program. Nothing is started when the copy fails.
+    bool OnSendViaIr();
+    // Starts the transfer program detached, with `path` as its one argument and `folder`
+    // as its working folder.
+    bool SendFileViaIr(const QString& folder, const QString& path);
+    // The transfer program found on PATH when the document was made; empty when none.
+    QString GetTransferProgram() const { return transferProgram_; }
+    void SetTransferProgram(const QString& program) { transferProgram_ = program; }
+    static QString FindTransferProgram();
+    // The private folder of the copies; empty until the first copy.
+    QString GetTempFolder() const;
+
+    // Where the "Remove Text Events" switch is read when saving (on when none is given).
+    void SetTextStrippingSource(std::function<bool()> source);
+    // Parent of the message boxes.
+    void SetMessageParent(QWidget* parent) { messageParent_ = parent; }
+
+signals:
+    // A file was opened or the empty document made: the views rebuild themselves.
+    void initialUpdate();
+    void updated(int hint);
+    void titleChanged(const QString& title);
+    void modifiedChanged(bool modified);
+
+private:
+    void SetDocTitle(const QString& title);
+    // Brings the song to what Save writes: SysEx kept, text per the switch, MIP up to date.
+    bool PrepareForWriting(QString& error);
+    bool TextStripping() const;
+
+    int currentChannel_ = 0;
+    bool noDocument_ = true;
+    bool modified_ = false;
+    QString title_;
+    QString pathName_;
+    QString transferProgram_;
+    std::function<bool()> textStrippingSource_;
+    std::unique_ptr<QTemporaryDir> tempFolder_;
+    QWidget* messageParent_ = nullptr;
+};

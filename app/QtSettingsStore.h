@@ -1,0 +1,28 @@
+#pragma once
+
+#include "PlaybackSettingsStore.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The per-user settings file: INI format, organisation "ORBANTA", application "Quellor".
+// Values are unsigned 32-bit integers; one that is absent or not an integer reads as absent.
+class QtSettingsStore : public PlaybackSettingsStore {
+public:
+    static constexpr const char* kOrganisation = "ORBANTA";
+    static constexpr const char* kApplication = "Quellor";
+
+    std::optional<std::uint32_t> ReadValue(const std::string& name) override;
+    void WriteValue(const std::string& name, std::uint32_t value) override;
+
+    // The entries File1 ... File`count` of `group`, in order, empty ones left out.
+    QStringList ReadList(const QString& group, int count) const;
+    // Writes `items` as File1 ... and removes the entries after them up to `count`.
+    void WriteList(const QString& group, const QStringList& items, int count);
+    // Writes pending changes to the file; false when the file cannot be written.
+    bool Sync();
+};

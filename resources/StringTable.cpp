@@ -1,0 +1,100 @@
+#include "StringTable.h"
+#include "resource.h"
+
+#include <QHash>
+
+namespace StringTable {
+
+namespace {
+
+const QHash<int, QString>& Table() {
+    using namespace Res;
+    static const QHash<int, QString> table{
+        {IDR_MAINFRAME, QStringLiteral("Quellor\n\nMIDI\nMIDI Song Files (*.mid)\n.mid\n"
+                                       "Quellor.Document\nQuellor.Document")},
+        {AFX_IDS_APP_TITLE, QStringLiteral("Quellor")},
+        {AFX_IDS_IDLEMESSAGE, QStringLiteral("For Help, press F1")},
+        {ID_INDICATOR_MAP, QStringLiteral("Map: WW")},
+        {IDS_MAP_PANE, QStringLiteral("Map: %1")},
+        {IDS_SOUND_INIT_FAILED,
+         QStringLiteral(
+             "Sound init failed\n\nQuellor will not be able to playback\nany MIDI songs")},
+        {IDS_NO_DOCUMENT, QStringLiteral("No Document Loaded")},
+        {IDS_ASK_TO_SAVE, QStringLiteral("Save changes to %1?")},
+        {IDS_CANNOT_OPEN, QStringLiteral("Cannot open the file\n%1\n\n%2")},
+        {IDS_NOT_SMF, QStringLiteral("The file\n%1\nis not a Standard MIDI File.")},
+        {IDS_LEFT_OUT,
+         QStringLiteral("Not everything in\n%1\ncould be read. Left out: %2.\n\nSaving the song "
+                        "will not bring the missing data back.")},
+        {IDS_CANNOT_SAVE, QStringLiteral("Cannot save the file\n%1\n\n%2")},
+        {IDS_IR_COPY_FAILED,
+         QStringLiteral("Cannot write the copy to send\n%1\n\n%2\n\nNothing was sent.")},
+        {IDS_IR_START_FAILED, QStringLiteral("Cannot start the transfer program\n%1")},
+        {IDS_ABOUT_VERSION, QStringLiteral("Quellor Version %1.%2")},
+        {IDS_ABOUT_TEXT,
+         QStringLiteral("Prepares Standard MIDI Files for Scalable Polyphony MIDI phones.")},
+
+        // Command prompts: status-bar text, then the short name.
+        {ID_FILE_NEW, QStringLiteral("Create a new document\nNew")},
+        {ID_FILE_OPEN, QStringLiteral("Open an existing document\nOpen")},
+        {ID_FILE_SAVE, QStringLiteral("Save the active document\nSave")},
+        {ID_FILE_SAVE_AS, QStringLiteral("Save the active document with a new name\nSave As")},
+        {ID_FILE_MRU_FILE1, QStringLiteral("Open this document")},
+        {ID_FILE_MRU_FILE1 + 1, QStringLiteral("Open this document")},
+        {ID_FILE_MRU_FILE1 + 2, QStringLiteral("Open this document")},
+        {ID_FILE_MRU_FILE1 + 3, QStringLiteral("Open this document")},
+        {ID_APP_ABOUT,
+         QStringLiteral("Display program information, version number and copyright\nAbout")},
+        {ID_APP_EXIT, QStringLiteral("Quit the application; prompts to save documents\nExit")},
+        {ID_HELP_FINDER, QStringLiteral("List Help topics\nHelp Topics")},
+        {ID_CONTEXT_HELP,
+         QStringLiteral("Display help for clicked buttons, menus and windows\nHelp")},
+        {ID_HELP, QStringLiteral("Display help for current task or command\nHelp")},
+        {ID_DEFAULT_HELP, QStringLiteral("Display default help\nHelp")},
+        {ID_VIEW_TOOLBAR, QStringLiteral("Show or hide the toolbar\nToggle ToolBar")},
+        {ID_VIEW_STATUS_BAR, QStringLiteral("Show or hide the status bar\nToggle StatusBar")},
+        {ID_CHANNEL_REMOVE, QStringLiteral("Delete the current channel\nRemove Channel")},
+        {ID_CHANNEL_DUPLICATE,
+         QStringLiteral("Copy the sequence of the current channel to another channel\n"
+                        "Duplicate Channel")},
+        {ID_CHANNEL_SOLO, QStringLiteral("Mute all but the current channel\nSolo Channel")},
+        {ID_CHANNEL_MUTE, QStringLiteral("Mute the current channel\nMute Channel")},
+        {ID_MAP_SPMIDI, QStringLiteral("Use the reduced SP-MIDI Instrument Map\nSP-MIDI")},
+        {ID_MAP_GM, QStringLiteral("Use the full GM Instrument Map\nGM")},
+        {ID_FILE_BATCH, QStringLiteral("Process multiple files in one go\nBatch...")},
+        {ID_STRIP_TEXT, QStringLiteral("Remove all text-events from the MIDI file to reduce its "
+                                       "size.\nRemove Text Events")},
+        {ID_STRIP_SYSEX, QStringLiteral("Remove sysex-events (not MIP) from the MIDI file to "
+                                        "reduce its size.\nRemove SysEx Data")},
+        {ID_STRIP_CONTROLS, QStringLiteral("Remove all useless controls from the MIDI file to "
+                                           "reduce its size.\nRemove useless Controls")},
+        {ID_VIEW_POLYPHONY, QStringLiteral("Display polyphony sequence graph\nPolyphony")},
+        {ID_FILE_RELOAD,
+         QStringLiteral("Load currently opened file to reflect latest changes\nReload")},
+        {ID_PRIO_CHANNEL, QStringLiteral("Propose Priority based on channel number")},
+        {ID_PRIO_OBLIX, QStringLiteral("Waging System Priority Proposal")},
+        {ID_VIBRA_DP1, QStringLiteral("Use the old program change for vibra messages.")},
+        {ID_VIBRA_DP2, QStringLiteral("Use the new program change for vibra messages.")},
+        {ID_PLAY, QStringLiteral("Play loaded Song\nPlay")},
+        {ID_PLAY_SOLO, QStringLiteral("Play the selected channel\nPlay Solo")},
+        {ID_STOP, QStringLiteral("Stop the playback\nStop")},
+        {ID_SEND_IR, QStringLiteral("Send via IRDA interface\nSend via IR")},
+    };
+    return table;
+}
+
+} // namespace
+
+QString Get(int id) {
+    return Table().value(id);
+}
+
+QString Prompt(int id) {
+    return Get(id).section(QLatin1Char('\n'), 0, 0);
+}
+
+QString ShortName(int id) {
+    return Get(id).section(QLatin1Char('\n'), -1);
+}
+
+} // namespace StringTable

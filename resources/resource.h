@@ -1,0 +1,108 @@
+#pragma once
+
+// Resource ids of the desktop program: commands, controls, strings, menus, pictures and
+// icons. Commands keep the numbers of the framework's standard commands where one exists.
+namespace Res {
+
+// --- Menus, document type, toolbar, accelerators, application icon ---
+inline constexpr int IDR_MAINFRAME = 128;
+inline constexpr int IDR_CHANNEL_POPUP = 162;
+
+// --- Forms ---
+inline constexpr int IDD_QUELLOR_FORM = 101;
+
+// --- Commands ---
+inline constexpr int ID_CHANNEL_REMOVE = 164;
+inline constexpr int ID_CHANNEL_DUPLICATE = 165;
+inline constexpr int ID_CHANNEL_SOLO = 166;
+inline constexpr int ID_CHANNEL_MUTE = 167;
+inline constexpr int ID_MAP_SPMIDI = 175;
+inline constexpr int ID_MAP_GM = 176;
+inline constexpr int ID_FILE_BATCH = 177;
+inline constexpr int ID_STRIP_TEXT = 271;
+inline constexpr int ID_STRIP_SYSEX = 272;
+inline constexpr int ID_STRIP_CONTROLS = 273;
+inline constexpr int ID_VIEW_POLYPHONY = 275;
+inline constexpr int ID_FILE_RELOAD = 276;
+inline constexpr int ID_PRIO_CHANNEL = 345;
+inline constexpr int ID_PRIO_OBLIX = 346;
+inline constexpr int ID_VIBRA_DP1 = 1090;
+inline constexpr int ID_VIBRA_DP2 = 1091;
+inline constexpr int ID_PLAY = 32771;
+inline constexpr int ID_PLAY_SOLO = 32772;
+inline constexpr int ID_STOP = 32773;
+inline constexpr int ID_SEND_IR = 32774;
+// "Default Device" and the output ports after it: 32800 + device index.
+inline constexpr int ID_MIDI_OUTPUT_FIRST = 32800;
+inline constexpr int ID_MIDI_OUTPUT_LAST = 32928;
+
+inline constexpr int ID_FILE_NEW = 57600;
+inline constexpr int ID_FILE_OPEN = 57601;
+inline constexpr int ID_FILE_SAVE = 57603;
+inline constexpr int ID_FILE_SAVE_AS = 57604;
+inline constexpr int ID_FILE_MRU_FILE1 = 57616; // ... ID_FILE_MRU_FILE1 + 3
+inline constexpr int kRecentFileCount = 4;
+inline constexpr int ID_APP_ABOUT = 57664;
+inline constexpr int ID_APP_EXIT = 57665;
+inline constexpr int ID_HELP_FINDER = 57667;
+inline constexpr int ID_CONTEXT_HELP = 57669;
+inline constexpr int ID_HELP = 57670;
+inline constexpr int ID_DEFAULT_HELP = 57671;
+inline constexpr int ID_VIEW_TOOLBAR = 59392;
+inline constexpr int ID_VIEW_STATUS_BAR = 59393;
+
+// --- Status bar panes ---
+inline constexpr int ID_INDICATOR_MAP = 59000;
+
+// --- Controls of the main form ---
+inline constexpr int IDC_CHANNEL_LIST = 1000;
+inline constexpr int IDC_INSTRUMENT = 1001;
+inline constexpr int IDC_POLYPHONY = 1002;
+inline constexpr int IDC_PRIORITY_COMBO = 1003;
+inline constexpr int IDC_MIP_COMBO = 1004;
+inline constexpr int IDC_SONG_NAME = 1005;
+inline constexpr int IDC_SOURCE_MIP = 1006;
+inline constexpr int IDC_SEQUENCE_POLYPHONY = 1007;
+inline constexpr int IDC_INSTRUMENT_LABEL = 1012;
+inline constexpr int IDC_POLYPHONY_LABEL = 1013;
+inline constexpr int IDC_PRIORITY_LABEL = 1014;
+inline constexpr int IDC_MIP_LABEL = 1015;
+inline constexpr int IDC_SPMIDI_GROUP = 1016;
+inline constexpr int IDC_SONG_NAME_LABEL = 1017;
+inline constexpr int IDC_SOURCE_MIP_LABEL = 1018;
+inline constexpr int IDC_LOGO = 1020;
+inline constexpr int IDC_VIBRA_CHECK = 1021;
+inline constexpr int IDC_SEQUENCE_POLYPHONY_LABEL = 1055;
+inline constexpr int IDC_PROGRESS = 1070;
+
+// --- Pictures and icons ---
+inline constexpr int IDI_CHANNEL_AUDIBLE = 145;
+inline constexpr int IDI_CHANNEL_MUTED = 146;
+inline constexpr int IDI_VIBRA_AUDIBLE = 147;
+inline constexpr int IDI_VIBRA_MUTED = 148;
+inline constexpr int IDB_LOGO_MASK = 330;
+inline constexpr int IDB_LOGO = 331;
+inline constexpr int IDB_TOOLBAR_NORMAL = 332;
+inline constexpr int IDB_TOOLBAR_DISABLED = 333;
+inline constexpr int IDB_TOOLBAR_HOT = 335;
+
+// --- Strings (besides the command prompts, which use their command's id) ---
+inline constexpr int IDS_SOUND_INIT_FAILED = 341;
+inline constexpr int AFX_IDS_APP_TITLE = 57344;
+inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;
+inline constexpr int IDS_NO_DOCUMENT = 400;
+inline constexpr int IDS_MAP_PANE = 401;
+inline constexpr int IDS_ASK_TO_SAVE = 402;
+inline constexpr int IDS_CANNOT_OPEN = 403;
+inline constexpr int IDS_NOT_SMF = 404;
+inline constexpr int IDS_LEFT_OUT = 405;
+inline constexpr int IDS_CANNOT_SAVE = 406;
+inline constexpr int IDS_IR_COPY_FAILED = 407;
+inline constexpr int IDS_IR_START_FAILED = 408;
+inline constexpr int IDS_ABOUT_VERSION = 409;
+inline constexpr int IDS_ABOUT_TEXT = 410;
+
+// The resource path of a picture or icon id, e.g. ":/res/331.png".
+inline constexpr const char* kPicturePrefix = ":/res/";
+
+} // namespace Res

@@ -1,0 +1,229 @@
+#pragma once
+
+// Shared pieces of the core tests: building songs byte by byte, loading and writing them in
+// memory, collecting what the reader delivers, and the process-wide switches at their
+// first-start values.
+
+#include "TestFiles.h"
+
+#include "ByteSink.h"
+#include "ByteSource.h"
+#include "SongFile.h"
+#include "SongSwitches.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace core {
+
+using testfiles::Bytes;
+using testfiles::Cat;
+
+// A variable-length quantity as a file holds it.
+inline Bytes Vlq(std::uint64_t value) {
+    Bytes groups{static_cast<std::uint8_t>(value & 0x7F)};
+    while ((value >>= 7) != 0)
+        groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
+    return groups;
+}
+
+// Bytes written as hex pairs separated by spaces: Hex("90 3C 40").
+inline Bytes Hex(const char* text) {
+    Bytes out;
+    for (const char* p = text; *p;) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+        p += 2;
+    }
+    return out;
+}
+
+// One event with its delta time.
+inline Bytes Ev(std::uint32_t delta, std::initializer_list<int> bytes) {
+    Bytes out = Vlq(delta);
+    for (int b : bytes)
+        out.push_back(static_cast<std::uint8_t>(b));
+    return out;
+}
+inline Bytes On(int ch, int key, int velocity = 0x40, std::uint32_t delta = 0) {
+    return Ev(delta, {0x90 | ch, key, velocity});
+}
+inline Bytes Off(int ch, int key, std::uint32_t delta = 0) {
+    return Ev(delta, {0x80 | ch, key, 0x40});
+}
+inline Bytes Cc(int ch, int controller, int value, std::uint32_t delta = 0) {
+    return Ev(delta, {0xB0 | ch, controller, value});
+}
+inline Bytes Pc(int ch, int program, std::uint32_t delta = 0) {
+    return Ev(delta, {0xC0 | ch, program});
+}
+inline const Bytes kTempo = Ev(0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}); // Set Tempo 500000
+
+// A file of the given format and division with one MTrk chunk per entry of `tracks`.
+inline Bytes Song(int format, int division, const std::vector<Bytes>& tracks) {
+    Bytes out = testfiles::Header(format, static_cast<int>(tracks.size()), division);
+    for (const Bytes& t : tracks) {
+        const Bytes chunk = testfiles::TrackChunk(t);
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    return out;
+}
+
+// A meta event FF type L data (delta 0).
+inline Bytes Meta(std::uint8_t type, const std::string& text) {
+    Bytes out{0x00, 0xFF, type};
+    const Bytes len = Vlq(text.size());
+    out.insert(out.end(), len.begin(), len.end());
+    out.insert(out.end(), text.begin(), text.end());
+    return out;
+}
+
+// A SysEx packet F0 L data (delta 0); `data` holds everything after F0.
+inline Bytes SysEx(std::uint8_t lead, const Bytes& data) {
+    return Cat({{0x00, lead}, Vlq(data.size()), data});
+}
+
+inline int Load(SongFile& song, const Bytes& file, const std::string& title = "") {
+    MemorySource in(file);
+    return song.LoadSong(in, title);
+}
+
+inline Bytes Write(SongFile& song, int channel = -1) {
+    MemorySink sink;
+    EXPECT_EQ(song.WriteSongChannel(sink, channel), 1);
+    return sink.TakeBytes();
+}
+
+// One event as the reader delivers it.
+struct Delivered {
+    int track;
+    std::uint32_t time;
+    bool meta;
+    bool escape;
+    std::uint8_t metaType;
+    Bytes bytes;
+    bool zeroAfter; // the byte after the data in the reader's buffer is 0
+};
+
+// Every event the reader delivers, End of Track included, in file order; `header` is the
+// result of ReadHeader.
+struct Reading {
+    int header = 0;
+    int format = 0;
+    int division = 0;
+    std::vector<Delivered> events;
+
+    std::vector<Delivered> Channel() const {
+        std::vector<Delivered> out;
+        for (const Delivered& d : events)
+            if (!d.meta && !d.escape && !d.bytes.empty() && d.bytes[0] >= 0x80 && d.bytes[0] < 0xF0)
+                out.push_back(d);
+        return out;
+    }
+};
+
+class ReadingSong : public SongReader {
+public:
+    Reading ReadAll(ByteSource& in) {
+        Reading r;
+        r.header = ReadHeader(in);
+        r.format = format;
+        r.division = division;
+        if (r.header != 1)
+            return r;
+        while (ReadEvent(in)) {
+            if (eventOversize)
+                continue;
+            const std::uint8_t* buf = eventBuffer.get();
+            const bool zero = eventLength < kEventBufferSize && buf[eventLength] == 0;
+            r.events.push_back({currentTrack, eventTime, eventIsMeta, eventIsEscape, eventMetaType,
+                                Bytes(buf, buf + eventLength), zero});
+            if (IsEndOfTrackEvent() && !AdvanceTrack(in))
+                break;
+        }
+        return r;
+    }
+};
+
+inline Reading ReadAll(const Bytes& file) {
+    ReadingSong reader;
+    MemorySource in(file);
+    return reader.ReadAll(in);
+}
+
+// The name of a parameterised case.
+template <class T> std::string Name(const testing::TestParamInfo<T>& info) {
+    return info.param.name;
+}
+
+// The tests start from the program's first-start settings.
+class CoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SongSwitches::SetSysexStripping(true);
+        SongSwitches::SetPrioOblix(true);
+        SongSwitches::SetVibraMode(0);
+        SongSwitches::SetInstrumentMapIndex(0);
+    }
+};
+
+// Every stored event of a track as bytes.
+inline std::vector<Bytes> TrackBytes(const Track& track) {
+    std::vector<Bytes> out;
+    for (const SongEvent& e : track.events)
+        out.emplace_back(e.GetData(), e.GetData() + e.GetLength());
+    return out;
+}
+
+inline Bytes ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+// A shell word in single quotes.
+inline std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a shell command line (bounded by a timeout) and captures its exit code and output.
+inline Outcome Exec(const std::string& command) {
+    testfiles::TempDir dir;
+    const auto out = dir / "out";
+    const auto err = dir / "err";
+    const std::string line = "timeout 120 " + command + " >" + Quote(out.string()) + " 2>" +
+                             Quote(err.string()) + " </dev/null";
+    const int status = std::system(line.c_str());
+    Outcome run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const Bytes o = ReadFile(out), e = ReadFile(err);
+    run.out.assign(o.begin(), o.end());
+    run.err.assign(e.begin(), e.end());
+    return run;
+}
+
+} // namespace core

@@ -1,0 +1,478 @@
+// The MIP message, Standard MIDI File writing, channel operations and saving.
+#include "CoreSupport.h"
+
+#include "ChannelCommands.h"
+
+#include <cmath>
+#include <csignal>
+#include <stdexcept>
+#include <sys/resource.h>
+
+using namespace core;
+
+namespace {
+
+using MipUpdate = CoreTest;
+using WriterTracks = CoreTest;
+using WriterEvents = CoreTest;
+using ChannelOperations = CoreTest;
+using Saving = CoreTest;
+
+// A written file taken apart by its chunk lengths.
+struct Smf {
+    int format = -1, trackCount = -1, division = -1;
+    std::vector<Bytes> tracks; // chunk data, End of Track included
+};
+
+Smf Parse(const Bytes& file) {
+    Smf smf;
+    if (file.size() < 14 || !std::equal(file.begin(), file.begin() + 4, "MThd") || file[7] != 6)
+        return smf;
+    smf.format = file[8] << 8 | file[9];
+    smf.trackCount = file[10] << 8 | file[11];
+    smf.division = file[12] << 8 | file[13];
+    std::size_t pos = 14;
+    while (pos + 8 <= file.size()) {
+        EXPECT_TRUE(std::equal(file.begin() + long(pos), file.begin() + long(pos) + 4, "MTrk"));
+        const std::size_t len = std::size_t(file[pos + 4]) << 24 |
+                                std::size_t(file[pos + 5]) << 16 | std::size_t(file[pos + 6]) << 8 |
+                                file[pos + 7];
+        const std::size_t end = std::min(pos + 8 + len, file.size());
+        smf.tracks.emplace_back(file.begin() + long(pos + 8), file.begin() + long(end));
+        pos += 8 + len;
+    }
+    EXPECT_EQ(pos, file.size()) << "chunk lengths add up to the file";
+    return smf;
+}
+
+const Bytes kEnd = Hex("00 FF 2F 00");
+
+std::size_t CountMip(SongWriter& song) {
+    std::size_t n = 0;
+    for (const Track& t : song.tracks)
+        for (const SongEvent& e : t.events) {
+            const std::uint8_t* d = e.GetData();
+            n += e.GetLength() >= 6 && d[0] == 0xF0 && d[1] == 0x7F && d[3] == 0x0B && d[4] == 1;
+        }
+    return n;
+}
+
+// ---------------------------------------------------------------- MIP bytes
+
+struct MipChannel {
+    int channel, priority, polyphony;
+    bool enabled = true, used = true;
+};
+
+struct MipBytesCase {
+    const char* name;
+    std::vector<MipChannel> channels;
+    int vibra;
+    const char* pairs;
+};
+
+class MipBytesTest : public testing::TestWithParam<MipBytesCase> {};
+
+TEST_P(MipBytesTest, ListsChannelsInPriorityOrder) {
+    const MipBytesCase& c = GetParam();
+    SongFile song;
+    for (const MipChannel& m : c.channels) {
+        song.used[m.channel] = m.used;
+        song.enabled[m.channel] = m.enabled;
+        song.priority[m.channel] = m.priority;
+        song.polyphony[m.channel] = m.polyphony;
+    }
+    song.vibraChannel = c.vibra;
+    const Bytes pairs = Hex(c.pairs);
+    const Bytes expected = Cat({Hex("F0 7F 7F 0B 01"), pairs, {0xF7}});
+    EXPECT_EQ(song.BuildMipMessage(), expected);
+    const SongEvent event = song.CreateMipEvent();
+    EXPECT_EQ(Bytes(event.GetData(), event.GetData() + event.GetLength()), expected);
+    EXPECT_EQ(event.GetTime(), 0u);
+    EXPECT_FALSE(event.IsMeta());
+    song.ComputeMipTable(); // the message carries the MIP column; a muted channel has 0
+    for (std::size_t i = 0; i + 1 < pairs.size(); i += 2)
+        EXPECT_EQ(std::min(song.mip[pairs[i]], 127), pairs[i + 1]);
+    for (const MipChannel& m : c.channels)
+        EXPECT_TRUE(m.enabled || song.mip[m.channel] == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, MipBytesTest,
+    testing::Values(
+        MipBytesCase{"single", {{3, 1, 4}}, -1, "03 04"},
+        MipBytesCase{"vibraLast", {{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07"},
+        MipBytesCase{"vibraFirst", {{4, 1, 1}, {0, 2, 3}}, 4, "04 00 00 03"},
+        MipBytesCase{"samePriority", {{7, 1, 2}, {1, 1, 3}}, -1, "01 03 07 05"},
+        MipBytesCase{"mutedLeftOut", {{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04"},
+        MipBytesCase{
+            "unlisted", {{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04"},
+        MipBytesCase{"empty", {{9, 0, 3}}, -1, ""},
+        MipBytesCase{"above127", {{0, 1, 60}, {1, 2, 60}, {2, 3, 60}}, -1, "00 3C 01 78 02 7F"}),
+    Name<MipBytesCase>);
+
+// ---------------------------------------------------------------- MIP update
+
+const Bytes kTwoChannels = Cat({On(0, 60), On(0, 62), On(1, 60)}); // 2 notes on 0, 1 on 1
+
+TEST_F(MipUpdate, RewritesTheMessageInPlace) {
+    SongFile song;
+    // a message with device id 10 in the middle of the second track
+    Load(song, Song(1, 96,
+                    {kTempo,
+                     Cat({kTwoChannels, Hex("60 F0 09 7F 10 0B 01 00 05 01 06 F7"), Off(0, 60)})}));
+    ASSERT_TRUE(song.hasMipMessage);
+    song.SetPolyphony(1, 3);
+    song.UpdateMipMessage();
+    EXPECT_EQ(song.GetTrack(0).GetEventCount(), 1u);
+    const SongEvent& mip = song.GetTrack(1).GetEvent(3);
+    EXPECT_EQ(mip.GetTime(), 500u);
+    EXPECT_EQ(Bytes(mip.GetData(), mip.GetData() + mip.GetLength()),
+              Hex("F0 7F 7F 0B 01 00 05 01 08 F7"));
+    EXPECT_EQ(CountMip(song), 1u);
+}
+
+TEST_F(MipUpdate, InsertsAtTheFrontOnce) {
+    SongFile song;
+    Load(song, Song(1, 96, {Meta(0x03, "tempo track"), kTwoChannels}));
+    song.UpdateMipMessage();
+    song.UpdateMipMessage();
+    EXPECT_EQ(CountMip(song), 1u);
+    EXPECT_EQ(song.GetTrack(0).GetEvent(0).GetCode(), 0xF0);
+    EXPECT_EQ(song.GetTrack(0).GetEventCount(), 2u);
+    EXPECT_FALSE(song.hasMipMessage) << "still describes the source file";
+
+    SongFile empty; // a first track without events receives it
+    Load(empty, Song(1, 96, {{}, kTwoChannels}));
+    empty.UpdateMipMessage();
+    ASSERT_EQ(empty.GetTrack(0).GetEventCount(), 1u);
+    EXPECT_EQ(empty.GetTrack(0).GetEvent(0).GetLength(), 10u);
+    EXPECT_EQ(Parse(Write(empty)).trackCount, 2);
+
+    SongFile none;
+    none.ClearTracks();
+    EXPECT_THROW(none.UpdateMipMessage(), std::invalid_argument);
+}
+
+TEST_F(MipUpdate, SixByteMessageIsFoundAgain) {
+    SongFile song;
+    Load(song, Song(0, 96, {On(9, 36)})); // percussion only: nothing ranked
+    song.UpdateMipMessage();
+    song.UpdateMipMessage();
+    EXPECT_EQ(CountMip(song), 1u);
+    const Bytes first = Write(song);
+    SongFile again; // saved, loaded and saved again: still one message
+    SongSwitches::SetSysexStripping(false);
+    Load(again, first);
+    again.UpdateMipMessage();
+    EXPECT_EQ(CountMip(again), 1u);
+    EXPECT_EQ(Write(again), first);
+}
+
+// ---------------------------------------------------------------- writing: header and tracks
+
+TEST_F(WriterTracks, HeaderCountsNonEmptyTracks) {
+    const Bytes n = On(0, 60);
+    struct {
+        std::vector<Bytes> tracks;
+        int format, written;
+    } cases[] = {{{n}, 0, 1}, {{{}, n, {}}, 0, 1}, {{n, n}, 1, 2}, {{{}, n, {}, n}, 1, 2}};
+    for (const auto& c : cases) {
+        SongFile song;
+        Load(song, Song(1, 96, c.tracks));
+        const Smf smf = Parse(Write(song));
+        EXPECT_EQ(smf.format, c.format);
+        EXPECT_EQ(smf.trackCount, c.written);
+        EXPECT_EQ(smf.tracks.size(), std::size_t(c.written));
+        EXPECT_EQ(smf.division, 96);
+    }
+    SongFile many; // more than 64 tracks
+    Load(many, Song(1, 96, std::vector<Bytes>(100, n)));
+    EXPECT_EQ(Parse(Write(many)).tracks.size(), 100u);
+}
+
+TEST_F(WriterTracks, MutedTrackAndSmpteDivision) {
+    SongFile song;
+    Load(song, Cat({testfiles::Header(1, 2, 0xE728), testfiles::TrackChunk(On(0, 60)),
+                    testfiles::TrackChunk(On(1, 60))}));
+    ChannelCommands::ToggleMute(song, 1);
+    const Smf smf = Parse(Write(song));
+    EXPECT_EQ(smf.division, 1000) << "frames x ticks written as ticks per quarter note";
+    ASSERT_EQ(smf.tracks.size(), 2u);
+    EXPECT_EQ(smf.tracks[1], kEnd) << "a track of muted events holds only End of Track";
+}
+
+// ---------------------------------------------------------------- writing: event bytes
+
+struct BodyCase {
+    const char* name;
+    Bytes events;        // of a format 0 song, division 96
+    const char* written; // the track's bytes before End of Track
+    bool keepMeta = false;
+    bool keepSysEx = true;
+    int vibra = -1;
+    unsigned vibraMode = 0;
+    int muted = -1;
+};
+
+class WriteBodyTest : public CoreTest, public testing::WithParamInterface<BodyCase> {};
+
+TEST_P(WriteBodyTest, WritesTheTrack) {
+    const BodyCase& c = GetParam();
+    SongSwitches::SetSysexStripping(false);
+    SongFile song;
+    Load(song, Song(0, 96, {c.events}));
+    song.SetKeepMeta(c.keepMeta);
+    song.SetKeepSysEx(c.keepSysEx);
+    song.vibraChannel = c.vibra;
+    SongSwitches::SetVibraMode(c.vibraMode);
+    if (c.muted >= 0)
+        song.enabled[c.muted] = false;
+    const Bytes file = Write(song);
+    const Smf smf = Parse(file);
+    ASSERT_EQ(smf.tracks.size(), 1u);
+    EXPECT_EQ(smf.tracks[0], Cat({Hex(c.written), kEnd}));
+    EXPECT_EQ(Write(song), file) << "writing again gives the same bytes";
+}
+
+const Bytes kGmOn = Hex("00 F0 05 7E 7F 09 01 F7");
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, WriteBodyTest,
+    testing::Values(
+        BodyCase{"runningStatus", Cat({On(0, 0x3C), On(0, 0x3E)}),
+                 "00 90 3C 40 00 3E 40"}, // second status byte left out
+        BodyCase{"tempoBreaksRunningStatus", Cat({On(0, 0x3C), kTempo, On(0, 0x3E)}),
+                 "00 90 3C 40 00 FF 51 03 07 A1 20 00 90 3E 40"},
+        BodyCase{"sysexBreaksRunningStatus", Cat({On(0, 0x3C), kGmOn, On(0, 0x3E)}),
+                 "00 90 3C 40 00 F0 05 7E 7F 09 01 F7 00 90 3E 40"},
+        BodyCase{"strippedTextIsPassedOver",
+                 Cat({On(0, 0x3C), Meta(0x03, "Name"), Meta(0x06, "Mark"), On(0, 0x3E, 0x40, 96)}),
+                 "00 90 3C 40 60 3E 40"},
+        BodyCase{"textKept", Cat({Meta(0x03, "Na"), Meta(0x06, "Ma"), On(0, 0x3C)}),
+                 "00 FF 03 02 4E 61 00 FF 06 02 4D 61 00 90 3C 40", true},
+        BodyCase{"sharedTypesWrittenBack",
+                 Hex("00 FF 20 01 05 "    // Channel Prefix
+                     "00 FF 7F 02 41 42 " // Sequencer-Specific
+                     "00 FF 09 01 44 "    // Device Name
+                     "00 FF 08 01 50 "    // Program Name
+                     "00 FF 0E 01 51"),   // text type 0E
+                 "00 FF 20 01 05 00 FF 7F 02 41 42 00 FF 09 01 44 00 FF 08 01 50 00 FF 0E 01 51",
+                 true},
+        BodyCase{"noteOff", Cat({On(0, 0x3C), Off(0, 0x3C, 96)}),
+                 "00 90 3C 40 60 3C 00"}, // a Note On with velocity 0
+        BodyCase{"programMapped", Cat({Pc(0, 1), Pc(1, 0x85)}),
+                 "00 C0 00 00 C1 85"}, // 1 folds to 0; out of range stays
+        BodyCase{"mutedChannel", Cat({On(0, 0x3C), On(1, 0x3C), On(0, 0x3E)}),
+                 "00 90 3C 40 00 3E 40", false, true, -1, 0, 1},
+        BodyCase{"escapeWrittenBack", Cat({Hex("00 F7 03 90 3C 40"), On(0, 0x3E)}),
+                 "00 F7 03 90 3C 40 00 90 3E 40"},
+        BodyCase{"systemEventsLeftOut",
+                 Cat({Hex("00 F7 03 90 3C 40"), Hex("00 F0 01 F7"), Hex("00 F3 01"), On(0, 0x3E)}),
+                 "00 90 3E 40", false, false},
+        BodyCase{"vibraSetup",
+                 Cat({Cc(5, 7, 100), Pc(5, 0x21), On(5, 0x30, 0x64), // replaced by the setup
+                      Cc(5, 7, 80, 96), Cc(5, 10, 64), Pc(5, 16)}),  // volume dropped, pan kept
+                 "00 B5 07 01 "                                      // Channel Volume 1
+                 "00 00 79 "                                         // Bank Select 121
+                 "00 20 06 "                                         // Bank Select LSB 6
+                 "00 C5 7C "                                         // Program 124
+                 "00 95 30 64 "                                      //
+                 "60 B5 0A 40",                                      //
+                 false, true, 5, 1},
+        BodyCase{"vibraSetupMode0", Cat({On(0, 0x3C), On(5, 0x30, 0x64, 96)}),
+                 "00 90 3C 40 60 B5 07 01 00 00 79 00 20 06 00 C5 7D 00 95 30 64", false, true, 5,
+                 0}),
+    Name<BodyCase>);
+
+TEST_F(WriterEvents, SysExAndMetaLengths) {
+    SongSwitches::SetSysexStripping(false);
+    SongFile song;
+    const Bytes sysex = Cat({Hex("00 F0 81 47"), Bytes(198, 0x11), {0xF7}}); // 200 bytes stored
+    const Bytes text = Meta(0x01, std::string(200, 'x'));
+    Load(song, Song(0, 96, {Cat({sysex, text})}));
+    song.SetKeepMeta(true);
+    EXPECT_EQ(Parse(Write(song)).tracks[0],
+              Cat({sysex, Hex("00 FF 01 81 48"), Bytes(200, 'x'), kEnd}));
+}
+
+TEST_F(WriterEvents, ProgramMappingStaysInTheSong) {
+    SongFile song;
+    Load(song, Song(0, 96, {Cat({Pc(0, 1), On(0, 60)})}));
+    song.RenderForPlayback(-1); // a playback render is a write
+    EXPECT_EQ(song.GetTrack(0).GetEvent(0).GetData()[1], 0x00);
+    SongSwitches::SetInstrumentMapIndex(1);
+    EXPECT_EQ(Parse(Write(song)).tracks[0], Cat({Hex("00 C0 00 00 90 3C 40"), kEnd}));
+}
+
+TEST_F(WriterEvents, SecondPercussionChannelMovesOnlyForPlayback) {
+    SongFile song;
+    Load(song, Song(0, 96, {Cat({Cc(10, 0, 120), Cc(10, 32, 0), On(10, 36), On(0, 60)})}));
+    ASSERT_TRUE(song.channel11Percussion);
+    EXPECT_EQ(Parse(song.RenderForPlayback(-1)).tracks[0],
+              Cat({Hex("00 B9 00 78 00 20 00 00 99 24 40 00 90 3C 40"), kEnd}));
+    EXPECT_EQ(Parse(song.RenderForPlayback(10)).tracks[0],
+              Cat({Hex("00 B9 00 78 00 20 00 00 99 24 40"), kEnd}));
+    EXPECT_FALSE(song.forPlayback);
+    EXPECT_EQ(Parse(Write(song)).tracks[0],
+              Cat({Hex("00 BA 00 78 00 20 00 00 9A 24 40 00 90 3C 40"), kEnd}));
+}
+
+TEST_F(WriterEvents, DeltaTimesAndTicks) {
+    SongFile song;
+    song.division = 1000; // half a millisecond per tick
+    const std::uint8_t note[3] = {0x90, 0x3C, 0x40};
+    song.GetTrack(0).AddEvent(0x100000, note, 3, false);
+    song.GetTrack(0).AddEvent(0xFFFFFFFF, note, 3, false); // ends the walk, not written
+    EXPECT_EQ(Parse(Write(song)).tracks[0], Cat({Hex("81 80 80 00 90 3C 40"), kEnd}));
+
+    // beyond 32 bits of ticks: 0xFFFFFFFE ms at division 32767
+    SongFile longSong;
+    longSong.division = 32767;
+    longSong.GetTrack(0).AddEvent(0xFFFFFFFE, note, 3, false);
+    const Bytes body = Parse(Write(longSong)).tracks[0];
+    std::uint64_t delta = 0;
+    std::size_t i = 0;
+    for (; body[i] & 0x80; ++i)
+        delta = delta << 7 | (body[i] & 0x7F);
+    delta = delta << 7 | body[i];
+    EXPECT_EQ(delta, std::uint64_t(std::floor(4294967294.0 / (500000.0 / 32767000.0) + 0.5)));
+    EXPECT_GT(delta, 0xFFFFFFFFull);
+}
+
+// ---------------------------------------------------------------- channel operations
+
+std::vector<Bytes> ChannelBytes(const Track& track) {
+    std::vector<Bytes> out;
+    for (const SongEvent& e : track.events)
+        if (e.IsChannelMessage())
+            out.emplace_back(e.GetData(), e.GetData() + e.GetLength());
+    return out;
+}
+
+TEST_F(ChannelOperations, DuplicateCopiesInFrontOfEachSource) {
+    SongSwitches::SetSysexStripping(false);
+    SongSwitches::SetPrioOblix(false);
+    SongFile song;
+    Load(song, Song(0, 96,
+                    {Cat({Pc(2, 0x21), Cc(2, 0, 0), On(2, 0x28, 0x64),
+                          Hex("00 F7 03 92 28 64"), // an escape holding a note
+                          kTempo, Meta(0x03, "x"), Hex("00 F0 01 F7"), On(0, 60), On(1, 60)})}));
+    const std::size_t before = song.GetTrack(0).GetEventCount();
+    song.polyphony[2] = 5;
+    EXPECT_EQ(song.DuplicateChannel(2, 5), 1);
+    EXPECT_EQ(
+        ChannelBytes(song.GetTrack(0)),
+        (std::vector<Bytes>{Hex("C5 21"), Hex("C2 21"), Hex("B5 00 00"), Hex("B2 00 00"),
+                            Hex("95 28 64"), Hex("92 28 64"), Hex("90 3C 40"), Hex("91 3C 40")}));
+    EXPECT_EQ(song.GetTrack(0).GetEventCount(), before + 3) << "nothing else is copied";
+    EXPECT_TRUE(song.IsChannelUsed(5));
+    EXPECT_EQ(song.GetProgram(5), 0x21);
+    EXPECT_EQ(song.polyphony[5], 5);
+    EXPECT_EQ(song.maxPolyphony[5], 2) << "the escape's note counts too";
+    EXPECT_EQ(song.priority[5], 4) << "the last priority";
+
+    song.programSeen[6] = true; // the destination keeps its own program
+    EXPECT_EQ(song.DuplicateChannel(3, 6), 0);
+    EXPECT_FALSE(song.IsChannelUsed(6));
+    EXPECT_EQ(song.GetProgram(6), 0);
+    EXPECT_EQ(song.priority[6], 4) << "takes the last priority all the same";
+    EXPECT_EQ(song.priority[5], 5);
+}
+
+TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
+    SongSwitches::SetSysexStripping(false);
+    SongFile song;
+    Load(song, Song(0, 96, {Cat({kTwoChannels, Hex("00 F0 01 F7"), kTempo, Off(0, 60)})}));
+    song.UpdateMipMessage();
+    song.vibraChannel = 0;
+    const int priority0 = song.priority[0];
+    ChannelCommands::Remove(song, 0);
+    EXPECT_FALSE(song.IsChannelUsed(0));
+    EXPECT_EQ(song.vibraChannel, -1);
+    EXPECT_EQ(song.priority[0], priority0) << "the gap stays";
+    EXPECT_EQ(ChannelBytes(song.GetTrack(0)), std::vector<Bytes>{Hex("91 3C 40")});
+    EXPECT_EQ(song.GetTrack(0).GetEventCount(), 4u) << "MIP message, SysEx, tempo, note";
+    EXPECT_EQ(song.RemoveChannel(0), 0);
+    song.DuplicateChannel(1, 0); // a copy onto the freed channel is no vibra trigger
+    const Bytes body = Parse(Write(song)).tracks[0];
+    EXPECT_EQ(std::find(body.begin(), body.end(), 0x79), body.end()) << "no Bank Select 121";
+}
+
+TEST_F(ChannelOperations, AddVibraFromBass) {
+    SongSwitches::SetPrioOblix(false);
+    struct {
+        int bassPolyphony, usedChannels, expected;
+    } cases[] = {{1, 4, 4}, {2, 4, -1}, {1, 16, -1}};
+    for (const auto& c : cases) {
+        Bytes events = Pc(1, 0x21); // channel 1: Electric Bass(finger)
+        for (int ch = 0; ch < c.usedChannels; ++ch)
+            events = Cat({events, On(ch, 60)});
+        if (c.bassPolyphony > 1)
+            events = Cat({events, On(1, 62)});
+        SongFile song;
+        Load(song, Song(0, 96, {events}));
+        const std::array<int, 16> before = song.priority;
+        EXPECT_EQ(song.AddVibraFromBass(), c.expected);
+        EXPECT_EQ(song.vibraChannel, c.expected);
+        if (c.expected < 0) {
+            EXPECT_EQ(song.priority, before) << "nothing changes";
+            continue;
+        }
+        EXPECT_EQ(song.priority[c.expected], 2);
+        EXPECT_EQ(song.priority[0], 1);
+        EXPECT_EQ(song.priority[1], 3) << "the channel that had priority 2 moves down";
+        EXPECT_TRUE(song.IsChannelUsed(c.expected));
+    }
+}
+
+// ---------------------------------------------------------------- saving
+
+std::size_t FilesIn(const std::filesystem::path& folder) {
+    return std::size_t(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+TEST_F(Saving, ReplacesTheFileAtomically) {
+    testfiles::TempDir dir;
+    const auto target = dir / "song.mid";
+    const Bytes old(1000, 0x55);
+    WriteFile(target, old);
+    std::filesystem::create_hard_link(target, dir / "link.mid");
+    SongFile song;
+    Load(song, Song(0, 96, {kTwoChannels}));
+    ASSERT_TRUE(song.SaveFile(target.string())) << song.lastError;
+    EXPECT_EQ(ReadFile(target), Write(song));
+    EXPECT_EQ(ReadFile(dir / "link.mid"), old) << "written beside it and renamed over it";
+    EXPECT_EQ(FilesIn(dir.Path()), 2u) << "no temporary file left";
+}
+
+TEST_F(Saving, FailureKeepsTheOldFileAndSaysWhy) {
+    testfiles::TempDir dir;
+    SongFile song;
+    Load(song, Song(0, 96, {Cat({Meta(0x01, std::string(5000, 'x')), kTwoChannels})}));
+    song.SetKeepMeta(true);
+    EXPECT_FALSE(song.SaveFile((dir / "missing" / "song.mid").string()));
+    EXPECT_NE(song.lastError.find("No such file"), std::string::npos) << song.lastError;
+    EXPECT_FALSE(song.SaveFile(dir.Path().string()));
+    EXPECT_FALSE(song.lastError.empty());
+
+    // the disk fills up in the middle of the write
+    const auto target = dir / "song.mid";
+    const Bytes old(100, 0x55);
+    WriteFile(target, old);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = song.SaveFile(target.string());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(song.lastError.find("too large"), std::string::npos) << song.lastError;
+    EXPECT_EQ(ReadFile(target), old);
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+} // namespace
