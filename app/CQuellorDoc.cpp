@@ -65,13 +65,9 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 
     // Check the file on a scratch song first, so that a file that cannot be read leaves the
     // open song as it is.
-    {
-        SongFile probe;
-        probe.LoadSongFile(file);
-        if (!probe.lastLoad.IsSmf()) {
-            refuse(probe.lastLoad);
-            return false;
-        }
+    if (const LoadReport probe = ProbeFile(file); !probe.IsSmf()) {
+        refuse(probe);
+        return false;
     }
 
     enabled.fill(true);
@@ -123,7 +119,6 @@ bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
         return false;
     }
     const std::string file = NativePath(absolute);
-    SetTitle(FileTitle(file));
     // Reload reads the file last saved, not the one first opened.
     SetPath(file);
     pathName_ = absolute;

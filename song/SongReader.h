@@ -54,6 +54,9 @@ public:
     // file, as the document does). A file that cannot be opened leaves the model alone and
     // reports LoadReport::Status::CannotOpen, result 0.
     int LoadSongFile(const std::string& path, const std::string& fileTitle = std::string());
+    // Opens `path` and reads only its header: whether it can be loaded, without touching
+    // any song (Loaded, CannotOpen with the system's reason, or NotSmf).
+    static LoadReport ProbeFile(const std::string& path);
     // The title of the file behind `path`: its name without folder and extension.
     static std::string FileTitle(const std::string& path);
     void NoteOn(std::uint32_t t, int ch);

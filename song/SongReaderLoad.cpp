@@ -291,12 +291,16 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     return result;
 }
 
-int SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
-    auto cannotOpen = [this](const std::string& reason) {
-        lastLoad = LoadReport{};
-        lastLoad.status = LoadReport::Status::CannotOpen;
-        lastLoad.error = reason;
-        return 0;
+namespace {
+
+// Opens a regular file for reading; on failure `report` says why.
+std::unique_ptr<std::FILE, FileCloser> OpenSongFile(const std::string& filePath,
+                                                    LoadReport& report) {
+    auto cannotOpen = [&report](const std::string& reason) {
+        report = LoadReport{};
+        report.status = LoadReport::Status::CannotOpen;
+        report.error = reason;
+        return nullptr;
     };
     // Only regular files are opened: a folder reads nothing and a FIFO would block.
     struct stat info {};
@@ -309,8 +313,29 @@ int SongReader::LoadSongFile(const std::string& filePath, const std::string& fil
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(filePath.c_str(), "rb"));
     if (!file)
         return cannotOpen(std::strerror(errno));
+    return file;
+}
+
+} // namespace
+
+int SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
+    auto file = OpenSongFile(filePath, lastLoad);
+    if (!file)
+        return 0;
     FileSource source(file.get());
     return LoadSong(source, fileTitle);
+}
+
+LoadReport SongReader::ProbeFile(const std::string& filePath) {
+    LoadReport report;
+    auto file = OpenSongFile(filePath, report);
+    if (!file)
+        return report;
+    FileSource source(file.get(), 4096);
+    SongReader probe;
+    if (probe.ReadHeader(source) != 1)
+        report.status = LoadReport::Status::NotSmf;
+    return report;
 }
 
 std::string SongReader::FileTitle(const std::string& filePath) {
