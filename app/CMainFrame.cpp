@@ -10,6 +10,7 @@
 #include "UserPrompt.h"
 #include "resource.h"
 
+#include "ChannelCommands.h"
 #include "InstrumentMap.h"
 #include "SoundEngine.h"
 
@@ -200,6 +201,18 @@ void CMainFrame::CreateMenus() {
     }
     for (QMenu* sub : menuBar()->findChildren<QMenu*>())
         connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions, Qt::UniqueConnection);
+
+    // The channel pop-up belongs to this window, so its rules and marks are the menus' own.
+    channelPopup_ = new QMenu(QString::fromUtf8(MenuTable::ChannelPopup().front().text), this);
+    channelPopup_->setObjectName(QStringLiteral("channelPopup_162"));
+    fill(channelPopup_, MenuTable::ChannelPopup().front().items);
+    connect(channelPopup_, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions);
+    connect(view_, &CQuellorView::channelMenuRequested, this, &CMainFrame::ShowChannelPopup);
+}
+
+void CMainFrame::ShowChannelPopup(const QPoint& globalPos) {
+    UpdateActions();
+    channelPopup_->popup(globalPos);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -330,6 +343,20 @@ bool CMainFrame::IsCheckedByState(int id, bool& checked) const {
     case ID_VIEW_STATUS_BAR:
         checked = !statusBar()->isHidden();
         return true;
+    case ID_CHANNEL_MUTE:
+    case ID_CHANNEL_SOLO: {
+        // The marks of the channel pop-up: the selected channel muted; the selected channel
+        // the only audible one of at least two.
+        const int channel = doc_.IsNoDocument() ? -1 : view_->SelectedChannel();
+        if (channel < 0)
+            checked = false;
+        else if (id == ID_CHANNEL_MUTE)
+            checked = !doc_.enabled[channel];
+        else
+            checked = doc_.CountUsedChannels() >= 2 && doc_.enabled[channel] &&
+                      ChannelCommands::IsSoloed(doc_, channel);
+        return true;
+    }
     default:
         if (id >= ID_MIDI_OUTPUT_FIRST && id <= ID_MIDI_OUTPUT_LAST) {
             // No engine, no output in use: no mark.

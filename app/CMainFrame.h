@@ -15,6 +15,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QPoint;
 class QTimer;
 
 // The program's one window: menus, the toolbar with its large pictures and text labels, the
@@ -37,6 +38,11 @@ public:
     // recent-file items and the map pane. Runs after every command and model change, before
     // a menu opens and on an idle timer.
     void UpdateActions();
+
+    // Menu 162: the channel list's pop-up, on the same actions as the menus and the toolbar.
+    QMenu* ChannelPopup() const { return channelPopup_; }
+    // Runs the enabling pass, then shows the channel pop-up at `globalPos`.
+    void ShowChannelPopup(const QPoint& globalPos);
 
     // A submenu of "&Options" by its position; nullptr when there is none.
     QMenu* OptionsSubmenu(int position) const;
@@ -78,6 +84,7 @@ private:
     QLabel* mapPane_ = nullptr;
     QMenu* optionsMenu_ = nullptr;
     QMenu* fileMenu_ = nullptr;
+    QMenu* channelPopup_ = nullptr;
     QAction* recentPlaceholder_ = nullptr;
     QTimer* idleTimer_ = nullptr;
     std::map<int, QAction*> actions_;

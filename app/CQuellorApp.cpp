@@ -216,6 +216,16 @@ void CQuellorApp::RegisterCommands() {
         frame_->SetHandler(id, [&view, id] { view.OnInstrumentMapping(id); });
     for (int id : {ID_VIBRA_DP1, ID_VIBRA_DP2})
         frame_->SetHandler(id, [&view, id] { view.OnVibraMode(id); });
+    frame_->SetHandler(ID_CHANNEL_MUTE, [&view] { view.OnChannelMute(); });
+    frame_->SetHandler(ID_CHANNEL_SOLO, [&view] { view.OnChannelSolo(); });
+    frame_->SetHandler(ID_CHANNEL_REMOVE, [&view] { view.OnChannelRemove(); });
+    frame_->SetHandler(ID_CHANNEL_DUPLICATE, [&view] { view.OnChannelDuplicate(); });
+#ifdef QUELLOR_WITH_DIALOGS
+    frame_->SetHandler(ID_VIEW_POLYPHONY, [&view] { view.OnViewPolyphony(); });
+#endif
+    frame_->SetHandler(ID_PLAY, [&view] { view.OnPlay(); });
+    frame_->SetHandler(ID_PLAY_SOLO, [&view] { view.OnPlaySolo(); });
+    frame_->SetHandler(ID_STOP, [&view] { view.OnStop(); });
     frame_->SetHandler(ID_SEND_IR, [this] { doc_->OnSendViaIr(); });
 }
 

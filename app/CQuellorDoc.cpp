@@ -70,6 +70,8 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
         return false;
     }
 
+    // The song that is playing is about to be replaced.
+    StopPlayback();
     enabled.fill(true);
     vibraChannel = -1;
     SetPath(file);

@@ -1,6 +1,8 @@
 #include "CQuellorView.h"
 #include "AppResources.h"
 #include "CQuellorDoc.h"
+#include "StringTable.h"
+#include "UserPrompt.h"
 #include "resource.h"
 #include "ui_CQuellorView.h"
 
@@ -8,9 +10,18 @@
 #include "InstrumentMap.h"
 #include "SongSwitches.h"
 
+#ifdef QUELLOR_WITH_DIALOGS
+#include "CDlgDuplicateChannel.h"
+#include "CDlgPolyphony.h"
+#endif
+
+#include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
@@ -31,6 +42,12 @@ private:
 };
 
 constexpr int kChannelRole = Qt::UserRole;
+// Progress bar refresh while the song plays and while one channel plays.
+constexpr int kSongProgressMs = 20;
+constexpr int kChannelProgressMs = 50;
+constexpr int kProgressRange = 255;
+// How often a drag checks that it still has the mouse.
+constexpr int kGrabWatchMs = 100;
 
 int ChannelOf(const QTreeWidgetItem* item) {
     return item->data(0, kChannelRole).toInt();
@@ -52,11 +69,31 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
     connect(ui_->vibraCheck_1021, &QCheckBox::clicked, this, &CQuellorView::OnVibraClicked);
     connect(&doc_, &CQuellorDoc::initialUpdate, this, &CQuellorView::OnInitialUpdate);
     connect(&doc_, &CQuellorDoc::updated, this, &CQuellorView::OnUpdate);
+
+    QTreeWidget* list = ui_->channelList_1000;
+    connect(list, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { OnRowDoubleClicked(item); });
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, &CQuellorView::OnListContextMenu);
+    list->viewport()->installEventFilter(this);
+
+    dragImage_ = new QLabel(this);
+    dragImage_->setObjectName(QStringLiteral("dragImage"));
+    dragImage_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    dragImage_->hide();
+    grabWatch_ = new QTimer(this);
+    grabWatch_->setInterval(kGrabWatchMs);
+    connect(grabWatch_, &QTimer::timeout, this, &CQuellorView::WatchGrab);
+
+    progressTimer_ = new QTimer(this);
+    connect(progressTimer_, &QTimer::timeout, this, &CQuellorView::OnProgressTimer);
 }
 
 CQuellorView::~CQuellorView() = default;
 
 void CQuellorView::OnInitialUpdate() {
+    // A drag of the song that is being replaced ends here.
+    DropDragState();
     OnUpdate(0);
     if (!firstUpdateDone_) {
         firstUpdateDone_ = true;
@@ -78,6 +115,10 @@ void CQuellorView::OnInitialUpdate() {
 }
 
 void CQuellorView::OnUpdate(int hint) {
+#ifdef QUELLOR_WITH_DIALOGS
+    if (polyphony_)
+        polyphony_->refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
+#endif
     RefreshView(false, hint - 1);
     ui_->progress_1070->setRange(0, 255);
 }
@@ -321,4 +362,305 @@ void CQuellorView::OnVibraClicked() {
     ChannelCommands::SetVibraTrigger(doc_, doc_.GetCurrentChannel(), vibraCheck_);
     doc_.SetModifiedFlag(true);
     doc_.UpdateAllViews(0);
+}
+
+void CQuellorView::OnChannelMute() {
+    if (!IsSongLoaded())
+        return;
+    const int channel = SelectedChannel();
+    if (channel < 0)
+        return;
+    ChannelCommands::ToggleMute(doc_, channel);
+    doc_.UpdateAllViews(channel + 1);
+}
+
+void CQuellorView::OnRowDoubleClicked(QTreeWidgetItem* item) {
+    QTreeWidget* list = ui_->channelList_1000;
+    const int row = item ? list->indexOfTopLevelItem(item) : -1;
+    if (!IsSongLoaded() || row < 0 || row >= list->topLevelItemCount())
+        return;
+    const int channel = ChannelOf(item);
+    ChannelCommands::ToggleMute(doc_, channel);
+    doc_.UpdateAllViews(channel + 1);
+}
+
+void CQuellorView::OnChannelSolo() {
+    if (!IsSongLoaded())
+        return;
+    const int channel = SelectedChannel();
+    if (channel < 0)
+        return;
+    ChannelCommands::ToggleSolo(doc_, channel);
+    doc_.UpdateAllViews(0);
+}
+
+void CQuellorView::OnChannelRemove() {
+    if (!IsSongLoaded())
+        return;
+    const int channel = SelectedChannel();
+    if (channel < 0)
+        return;
+    const QString instrument = QString::fromStdString(
+        GetInstrumentName(doc_.GetProgram(channel), channel, doc_.channel11Percussion));
+    const QString question =
+        StringTable::Get(Res::IDS_ASK_REMOVE).arg(QString::number(channel + 1), instrument);
+    if (UserPrompt::Show(this, UserPrompt::Icon::Question, question,
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    ChannelCommands::Remove(doc_, channel);
+    doc_.SetModifiedFlag(true);
+    // The removed channel has no row any more: the first row becomes the current channel, so
+    // that the panel, its combos and Play Solo act on a channel of the song.
+    const std::vector<int> order = ChannelCommands::ChannelsInPriorityOrder(doc_);
+    if (!order.empty())
+        doc_.SetCurrentChannel(order.front());
+    doc_.UpdateAllViews(0);
+}
+
+void CQuellorView::OnChannelDuplicate() {
+    if (!IsSongLoaded())
+        return;
+    const int source = SelectedChannel();
+    if (source < 0) {
+        UserPrompt::Show(this, UserPrompt::Icon::Information,
+                         StringTable::Get(Res::IDS_ONE_DUPLICATE));
+        return;
+    }
+    const std::vector<int> candidates = ChannelCommands::DuplicateCandidates(doc_);
+    if (candidates.empty()) {
+        UserPrompt::Show(this, UserPrompt::Icon::Information,
+                         StringTable::Get(Res::IDS_NO_CHANNEL_LEFT));
+        return;
+    }
+#ifdef QUELLOR_WITH_DIALOGS
+    CDlgDuplicateChannel dialog(this);
+    dialog.SetData(source, candidates,
+                   QString::fromStdString(ChannelCommands::InstrumentText(doc_, source)));
+    if (dialog.exec() != QDialog::Accepted || dialog.GetDestination() < 0)
+        return;
+    ChannelCommands::Duplicate(doc_, source, dialog.GetDestination());
+    doc_.SetModifiedFlag(true);
+    doc_.UpdateAllViews(0);
+#endif
+}
+
+void CQuellorView::OnViewPolyphony() {
+#ifdef QUELLOR_WITH_DIALOGS
+    if (polyphony_ == nullptr) {
+        polyphony_ = new CDlgPolyphony(this);
+        connect(polyphony_, &CDlgPolyphony::channelsChanged, &doc_, &CQuellorDoc::UpdateAllViews);
+    }
+    polyphony_->refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
+    polyphony_->show();
+    polyphony_->raise();
+    polyphony_->activateWindow();
+#endif
+}
+
+void CQuellorView::OnPlay() {
+    doc_.RenderForPlayback();
+    StartProgressTimer(kSongProgressMs);
+}
+
+void CQuellorView::OnPlaySolo() {
+    doc_.RenderChannelForPlayback();
+    StartProgressTimer(kChannelProgressMs);
+}
+
+void CQuellorView::OnStop() {
+    progressTimer_->stop();
+    doc_.StopPlayback();
+}
+
+int CQuellorView::ProgressTimerInterval() const {
+    return progressTimer_->isActive() ? progressTimer_->interval() : 0;
+}
+
+void CQuellorView::StartProgressTimer(int periodMs) {
+    progressTimer_->stop();
+    progressTimer_->start(periodMs);
+}
+
+void CQuellorView::OnProgressTimer() {
+    if (!doc_.IsPlaying()) {
+        // The song ended by itself: the bar keeps its last position.
+        progressTimer_->stop();
+        return;
+    }
+    std::uint64_t length = 0;
+    std::uint64_t position = 0;
+    if (doc_.GetProgress(length, position))
+        ui_->progress_1070->setValue(
+            static_cast<int>(SongPlayer::ScaleProgress(length, position, kProgressRange)));
+}
+
+void CQuellorView::OnListContextMenu(const QPoint& pos) {
+    if (!IsSongLoaded() || SelectedChannel() < 0)
+        return;
+    emit channelMenuRequested(ui_->channelList_1000->viewport()->mapToGlobal(pos));
+}
+
+bool CQuellorView::eventFilter(QObject* watched, QEvent* event) {
+    QTreeWidget* list = ui_->channelList_1000;
+    if (watched != list->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        pressedChannel_ = -1;
+        if (mouse->button() == Qt::LeftButton && IsSongLoaded() && !IsDragging()) {
+            if (QTreeWidgetItem* item = list->itemAt(mouse->position().toPoint())) {
+                pressedChannel_ = ChannelOf(item);
+                pressPos_ = mouse->position().toPoint();
+            }
+        }
+        break;
+    }
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (pressedChannel_ < 0)
+            break;
+        if (!(mouse->buttons() & Qt::LeftButton)) {
+            pressedChannel_ = -1;
+            break;
+        }
+        if ((mouse->position().toPoint() - pressPos_).manhattanLength() >=
+            QApplication::startDragDistance()) {
+            const int channel = pressedChannel_;
+            pressedChannel_ = -1;
+            BeginDrag(channel, pressPos_);
+        }
+        // The list does not drag-select: a pressed row either stays or is dragged.
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        pressedChannel_ = -1;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CQuellorView::BeginDrag(int channel, const QPoint& start) {
+    QTreeWidget* list = ui_->channelList_1000;
+    const int row = FindRowOfChannel(channel);
+    if (row < 0 || !IsSongLoaded())
+        return;
+    const QRect rowRect = list->visualItemRect(list->topLevelItem(row));
+    const QRect band(0, rowRect.top(), list->viewport()->width(), rowRect.height());
+    const QPixmap image = band.isEmpty() ? QPixmap() : list->viewport()->grab(band);
+    if (image.isNull())
+        return;
+
+    draggedChannel_ = channel;
+    pointerOutside_ = false;
+    rowHeight_ = list->visualItemRect(list->topLevelItem(0)).height();
+    hotSpot_ = QPoint(start.x() - band.left(), rowHeight_ > 0 ? start.y() % rowHeight_ : 0);
+    // The full refresh leaves the dragged channel's row out.
+    doc_.UpdateAllViews(0);
+
+    dragImage_->setPixmap(image);
+    dragImage_->adjustSize();
+    dragImage_->move(list->viewport()->mapTo(this, start) - hotSpot_);
+    dragImage_->raise();
+    dragImage_->show();
+    grabMouse();
+    list->viewport()->repaint();
+    grabWatch_->start();
+}
+
+void CQuellorView::DragTo(const QPoint& viewPos, const QPoint& globalPos) {
+    if (!IsSongLoaded() || !doc_.used[draggedChannel_]) {
+        EndDrag();
+        return;
+    }
+    QTreeWidget* list = ui_->channelList_1000;
+    const QRect area = list->contentsRect();
+    const QRect screenArea(list->mapToGlobal(area.topLeft()), area.size());
+    if (!screenArea.contains(globalPos)) {
+        if (!pointerOutside_) {
+            dragImage_->hide();
+            setCursor(Qt::ForbiddenCursor);
+            pointerOutside_ = true;
+        }
+        return;
+    }
+    setCursor(Qt::ArrowCursor);
+    if (pointerOutside_) {
+        list->viewport()->update();
+        dragImage_->show();
+        pointerOutside_ = false;
+    }
+
+    // The band under the pointer is the new priority: the rows that fit in the list spread
+    // over its height, measured from the top of this form.
+    const int used = doc_.CountUsedChannels();
+    const int rowsPerPage = rowHeight_ > 0 ? list->viewport()->height() / rowHeight_ : used;
+    const int height = screenArea.height();
+    int target = height > 0 ? rowsPerPage * viewPos.y() / height + 1 : 1;
+    target = std::clamp(target, 1, std::max(used, 1));
+    doc_.SetChannelPriority(draggedChannel_, target);
+    doc_.ComputeMipTable();
+    doc_.ComputeSequencePolyphony();
+    doc_.SetModifiedFlag(true);
+    dragImage_->move(viewPos - hotSpot_);
+}
+
+void CQuellorView::EndDrag() {
+    if (!IsDragging())
+        return;
+    DropDragState();
+    // Every row again, sorted by the new priorities, the current channel's row selected.
+    doc_.UpdateAllViews(0);
+}
+
+void CQuellorView::DropDragState() {
+    grabWatch_->stop();
+    draggedChannel_ = -1;
+    pointerOutside_ = false;
+    pressedChannel_ = -1;
+    dragImage_->hide();
+    dragImage_->clear();
+    unsetCursor();
+    if (QWidget::mouseGrabber() == this)
+        releaseMouse();
+}
+
+void CQuellorView::WatchGrab() {
+    // Another window took the mouse, or a pop-up opened: the drag is over.
+    if (IsDragging() &&
+        (QWidget::mouseGrabber() != this || QApplication::activePopupWidget() != nullptr))
+        EndDrag();
+}
+
+void CQuellorView::mouseMoveEvent(QMouseEvent* event) {
+    if (!IsDragging()) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    DragTo(event->position().toPoint(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+void CQuellorView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!IsDragging() || event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    EndDrag();
+    event->accept();
+}
+
+bool CQuellorView::event(QEvent* event) {
+    // No notification tells a widget that its mouse grab was lost; a deactivated window has
+    // lost it.
+    if (event->type() == QEvent::WindowDeactivate && IsDragging())
+        EndDrag();
+    return QWidget::event(event);
+}
+
+void CQuellorView::hideEvent(QHideEvent* event) {
+    EndDrag();
+    QWidget::hideEvent(event);
 }

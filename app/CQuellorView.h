@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QIcon>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
+class CDlgPolyphony;
 class CQuellorDoc;
+class QLabel;
+class QTimer;
 class QTreeWidgetItem;
 class SongData;
 
@@ -17,7 +21,8 @@ class CQuellorView;
 
 // The main form (101): the used channels of the song in priority order with their
 // cumulative MIP values, the song-wide SP-MIDI facts, the current channel's panel with its
-// priority and polyphony combos, the playback progress bar and the logo.
+// priority and polyphony combos, the playback progress bar and the logo. It runs the channel
+// commands, the playback commands and the reordering of priorities by dragging rows.
 class CQuellorView : public QWidget {
     Q_OBJECT
 
@@ -52,6 +57,36 @@ public:
     void OnInstrumentMapping(int commandId);
     void OnVibraMode(int commandId);
 
+    // Channel commands on the selected row: 167 Mute, 166 Solo, 164 Remove (asks first),
+    // 165 Duplicate (through the Duplicate Channel dialog).
+    void OnChannelMute();
+    void OnChannelSolo();
+    void OnChannelRemove();
+    void OnChannelDuplicate();
+    // 275: the Polyphony Sequence window, made on first use.
+    void OnViewPolyphony();
+    CDlgPolyphony* PolyphonyWindow() const { return polyphony_; }
+
+    // 32771 Play, 32772 Play Solo (the current channel), 32773 Stop.
+    void OnPlay();
+    void OnPlaySolo();
+    void OnStop();
+    // The progress timer's period in ms; 0 while it does not run.
+    int ProgressTimerInterval() const;
+
+    bool IsDragging() const { return draggedChannel_ >= 0; }
+
+signals:
+    // A right-click on the list with a selected row: the frame shows the channel pop-up.
+    void channelMenuRequested(const QPoint& globalPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     bool IsSongLoaded() const;
     void ReadControls();
@@ -66,6 +101,20 @@ private:
     void OnPriorityChosen(int index);
     void OnMipChosen(int index);
     void OnVibraClicked();
+    void OnRowDoubleClicked(QTreeWidgetItem* item);
+    void OnListContextMenu(const QPoint& pos);
+    void OnProgressTimer();
+    void StartProgressTimer(int periodMs);
+
+    // Priority dragging. `start` is in the list viewport's coordinates.
+    void BeginDrag(int channel, const QPoint& start);
+    void DragTo(const QPoint& viewPos, const QPoint& globalPos);
+    // Ends a drag: by the button's release, or when the mouse was taken away from it. Every
+    // row shows again in the new order.
+    void EndDrag();
+    // Forgets a drag without refreshing (the song is being replaced).
+    void DropDragState();
+    void WatchGrab();
 
     std::unique_ptr<Ui::CQuellorView> ui_;
     CQuellorDoc& doc_;
@@ -74,7 +123,21 @@ private:
     bool firstUpdateDone_ = false;
     // Set while the view changes its own controls, so their notifications are not edits.
     bool updating_ = false;
+    // Drag state: the dragged channel (-1: no drag), whether the pointer was last outside the
+    // list, the row picture under the pointer with its hot spot, and the row height.
     int draggedChannel_ = -1;
+    bool pointerOutside_ = false;
+    QLabel* dragImage_ = nullptr;
+    QPoint hotSpot_;
+    int rowHeight_ = 0;
+    // The channel of a row pressed with the left button: a move may make it a drag.
+    int pressedChannel_ = -1;
+    QPoint pressPos_;
+    // Ends a drag whose mouse grab was taken away.
+    QTimer* grabWatch_ = nullptr;
+
+    QTimer* progressTimer_ = nullptr;
+    CDlgPolyphony* polyphony_ = nullptr;
 
     // Fields bound to the controls.
     QString instrumentText_;

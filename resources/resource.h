@@ -101,6 +101,9 @@ inline constexpr int IDS_IR_COPY_FAILED = 407;
 inline constexpr int IDS_IR_START_FAILED = 408;
 inline constexpr int IDS_ABOUT_VERSION = 409;
 inline constexpr int IDS_ABOUT_TEXT = 410;
+inline constexpr int IDS_ASK_REMOVE = 411;
+inline constexpr int IDS_ONE_DUPLICATE = 412;
+inline constexpr int IDS_NO_CHANNEL_LEFT = 413;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

@@ -398,7 +398,8 @@ private slots:
         const QString other = files_->filePath(QStringLiteral("other.mid"));
         QVERIFY(run.Doc().OnSaveDocument(other));
         QCOMPARE(run.Frame().windowTitle(), QStringLiteral("other.mid[*] - Quellor"));
-        QCOMPARE(FieldText(run.Frame(), "songNameText_1005"), QStringLiteral("other"));
+        // The song keeps its own name; only the window shows the new file.
+        QCOMPARE(FieldText(run.Frame(), "songNameText_1005"), QStringLiteral("Quellor Demo"));
         run.Action(Res::ID_FILE_RELOAD)->trigger();
         QVERIFY(messages.boxes.empty());
         QCOMPARE(run.Doc().GetPathName(), other);

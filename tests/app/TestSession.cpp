@@ -58,11 +58,9 @@ private slots:
             // The bass (channel 3) drives the vibra motor.
             SelectRow(f, QStringLiteral("3"));
             Control<QCheckBox>(f, "vibraCheck_1021")->click();
-            // The flute (channel 1) muted, as the channel list's mute does.
-            run.Doc().enabled[0] = false;
-            run.Doc().ComputeMipTable();
-            run.Doc().ComputeSequencePolyphony();
-            run.Doc().UpdateAllViews(1);
+            // The flute (channel 1) muted from the list's pop-up.
+            SelectRow(f, QStringLiteral("1"));
+            run.Action(Res::ID_CHANNEL_MUTE)->trigger();
 
             QCOMPARE(RowChannels(f), (QStringList{"4", "3", "5", "10", "1", "2"}));
             QVERIFY(run.Doc().IsModified());

@@ -1,8 +1,7 @@
 #pragma once
 
-// Shared pieces of the core tests: building songs byte by byte, loading and writing them in
-// memory, collecting what the reader delivers, and the process-wide switches at their
-// first-start values.
+// Shared pieces of the core tests: songs built byte by byte, loaded and written in memory,
+// what the reader delivers, the switches at their first-start values, and running the CLI.
 
 #include "TestFiles.h"
 
@@ -38,14 +37,9 @@ inline Bytes Vlq(std::uint64_t value) {
 // Bytes written as hex pairs separated by spaces: Hex("90 3C 40").
 inline Bytes Hex(const char* text) {
     Bytes out;
-    for (const char* p = text; *p;) {
-        if (*p == ' ') {
-            ++p;
-            continue;
-        }
-        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
+    std::istringstream in(text);
+    for (std::string pair; in >> pair;)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(pair, nullptr, 16)));
     return out;
 }
 
@@ -73,25 +67,17 @@ inline const Bytes kTempo = Ev(0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}); // Set 
 // A file of the given format and division with one MTrk chunk per entry of `tracks`.
 inline Bytes Song(int format, int division, const std::vector<Bytes>& tracks) {
     Bytes out = testfiles::Header(format, static_cast<int>(tracks.size()), division);
-    for (const Bytes& t : tracks) {
-        const Bytes chunk = testfiles::TrackChunk(t);
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
+    for (const Bytes& t : tracks)
+        out = Cat({out, testfiles::TrackChunk(t)});
     return out;
 }
 
-// A meta event FF type L data (delta 0).
-inline Bytes Meta(std::uint8_t type, const std::string& text) {
-    Bytes out{0x00, 0xFF, type};
-    const Bytes len = Vlq(text.size());
-    out.insert(out.end(), len.begin(), len.end());
-    out.insert(out.end(), text.begin(), text.end());
-    return out;
-}
-
-// A SysEx packet F0 L data (delta 0); `data` holds everything after F0.
+// A packet `lead` L data (delta 0): a SysEx (F0), an escape (F7) or a meta event (FF type).
 inline Bytes SysEx(std::uint8_t lead, const Bytes& data) {
     return Cat({{0x00, lead}, Vlq(data.size()), data});
+}
+inline Bytes Meta(std::uint8_t type, const std::string& text) {
+    return Cat({{0x00, 0xFF, type}, Vlq(text.size()), Bytes(text.begin(), text.end())});
 }
 
 inline int Load(SongFile& song, const Bytes& file, const std::string& title = "") {
@@ -109,19 +95,15 @@ inline Bytes Write(SongFile& song, int channel = -1) {
 struct Delivered {
     int track;
     std::uint32_t time;
-    bool meta;
-    bool escape;
+    bool meta, escape;
     std::uint8_t metaType;
     Bytes bytes;
-    bool zeroAfter; // the byte after the data in the reader's buffer is 0
 };
 
 // Every event the reader delivers, End of Track included, in file order; `header` is the
 // result of ReadHeader.
 struct Reading {
-    int header = 0;
-    int format = 0;
-    int division = 0;
+    int header = 0, format = 0, division = 0;
     std::vector<Delivered> events;
 
     std::vector<Delivered> Channel() const {
@@ -140,15 +122,12 @@ public:
         r.header = ReadHeader(in);
         r.format = format;
         r.division = division;
-        if (r.header != 1)
-            return r;
-        while (ReadEvent(in)) {
+        while (r.header == 1 && ReadEvent(in)) {
             if (eventOversize)
                 continue;
             const std::uint8_t* buf = eventBuffer.get();
-            const bool zero = eventLength < kEventBufferSize && buf[eventLength] == 0;
             r.events.push_back({currentTrack, eventTime, eventIsMeta, eventIsEscape, eventMetaType,
-                                Bytes(buf, buf + eventLength), zero});
+                                Bytes(buf, buf + eventLength)});
             if (IsEndOfTrackEvent() && !AdvanceTrack(in))
                 break;
         }
@@ -162,20 +141,16 @@ inline Reading ReadAll(const Bytes& file) {
     return reader.ReadAll(in);
 }
 
-// The name of a parameterised case.
-template <class T> std::string Name(const testing::TestParamInfo<T>& info) {
-    return info.param.name;
+// The program's first-start settings, where every test starts.
+inline void FirstStart() {
+    SongSwitches::SetSysexStripping(true);
+    SongSwitches::SetPrioOblix(true);
+    SongSwitches::SetVibraMode(0);
+    SongSwitches::SetInstrumentMapIndex(0);
 }
-
-// The tests start from the program's first-start settings.
 class CoreTest : public testing::Test {
 protected:
-    void SetUp() override {
-        SongSwitches::SetSysexStripping(true);
-        SongSwitches::SetPrioOblix(true);
-        SongSwitches::SetVibraMode(0);
-        SongSwitches::SetInstrumentMapIndex(0);
-    }
+    void SetUp() override { FirstStart(); }
 };
 
 // Every stored event of a track as bytes.
@@ -206,24 +181,18 @@ inline std::string Quote(const std::string& text) {
 
 struct Outcome {
     int code = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Runs a shell command line (bounded by a timeout) and captures its exit code and output.
 inline Outcome Exec(const std::string& command) {
     testfiles::TempDir dir;
-    const auto out = dir / "out";
-    const auto err = dir / "err";
-    const std::string line = "timeout 120 " + command + " >" + Quote(out.string()) + " 2>" +
-                             Quote(err.string()) + " </dev/null";
+    const std::string line = "timeout 120 " + command + " >" + Quote((dir / "out").string()) +
+                             " 2>" + Quote((dir / "err").string()) + " </dev/null";
     const int status = std::system(line.c_str());
-    Outcome run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const Bytes o = ReadFile(out), e = ReadFile(err);
-    run.out.assign(o.begin(), o.end());
-    run.err.assign(e.begin(), e.end());
-    return run;
+    const Bytes o = ReadFile(dir / "out"), e = ReadFile(dir / "err");
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
+            std::string(e.begin(), e.end())};
 }
 
 } // namespace core

@@ -1,0 +1,189 @@
+// The engine and the song player over recording outputs: timing, ending, stopping,
+// restarting, ports, settings and progress.
+#include "PlaybackSupport.h"
+#include "SongPlayer.h"
+
+#include <stdexcept>
+
+using namespace playtest;
+
+namespace {
+
+using EngineTest = EngineFixture;
+
+TEST_F(EngineTest, EventsArriveInOrderAtTheirTempoScaledTimesAndPlayEndsByItself) {
+    ASSERT_TRUE(Start());
+    // division 500: a tick lasts 1 ms, and 0.5 ms from tick 100 on (a tempo in another track)
+    const auto state =
+        Play(Cat({testfiles::Header(1, 2, 500), testfiles::TrackChunk(Hex("64 FF 51 03 03 D0 90")),
+                  testfiles::TrackChunk(Hex("00 FF 03 01 53 "               // not sent
+                                            "00 F0 05 7E 7F 09 01 F7 "      // sent whole
+                                            "00 90 3C 64 64 80 3C 00 "      // 0, 100 ms
+                                            "81 48 90 3E 64 64 3E 00"))})); // 200, 250
+    ASSERT_NE(state, nullptr);
+    EXPECT_TRUE(IsEnginePlaying()); // at once, before the thread has run
+    const auto took = WaitForEnd(2s);
+    EXPECT_LE(took, 250ms + 100ms) << "the playing flag drops within the wait";
+    EXPECT_FALSE(state->IsPlaying());
+    const auto messages = device_->Messages();
+    const std::vector<std::pair<std::chrono::milliseconds, Bytes>> expected = {
+        {0ms, Hex("F0 7E 7F 09 01 F7")},
+        {0ms, Hex("90 3C 64")},
+        {100ms, Hex("80 3C 00")},
+        {200ms, Hex("90 3E 64")},
+        {250ms, Hex("90 3E 00")}};
+    ASSERT_EQ(messages.size(), expected.size()) << "a song that ends by itself is not silenced";
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        EXPECT_EQ(messages[i].bytes, expected[i].second) << "message " << i;
+        const auto at = messages[i].at - state->GetStart();
+        EXPECT_GE(at, expected[i].first - 1ms) << "message " << i << " early";
+        EXPECT_LE(at, expected[i].first + 40ms) << "message " << i << " late";
+    }
+}
+
+TEST_F(EngineTest, PlayWhilePlayingRestartsAndStopEndsTheThreadAndSilences) {
+    ASSERT_TRUE(Start());
+    const auto first = Play(OneNote(1000));
+    std::this_thread::sleep_for(60ms);
+    const auto second = Play(OneNote(1000));
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(first->IsPlaying());
+    EXPECT_TRUE(IsEnginePlaying());
+    EXPECT_LT(second->GetSeek(), 50u) << "from the beginning";
+    std::this_thread::sleep_for(20ms);
+    const auto before = Clock::now();
+    StopAndWait();
+    EXPECT_LT(Clock::now() - before, 100ms);
+    EXPECT_FALSE(IsEnginePlaying());
+    EXPECT_FALSE(second->IsPlaying());
+    // Note On, the first playback silenced, the Note On of the second, the second silenced
+    const auto messages = device_->Messages();
+    ASSERT_EQ(messages.size(), 1u + 32u + 1u + 32u);
+    EXPECT_EQ(messages[0].bytes, messages[33].bytes);
+    EXPECT_TRUE(EndsWithSilence({messages.begin(), messages.begin() + 33}));
+    EXPECT_TRUE(EndsWithSilence(messages));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(device_->Messages().size(), messages.size()) << "the thread has ended: no Note Off";
+}
+
+TEST_F(EngineTest, PortChangeStopsPlaybackAndTheNextOneUsesThePort) {
+    ASSERT_TRUE(Start({"Synth A", "Synth B", "broken C"}));
+    ASSERT_EQ(GetOutputPortCount(), 3u);
+    EXPECT_EQ(GetOutputPort(1).name, "Synth B");
+    EXPECT_THROW(GetOutputPort(3), std::invalid_argument);
+    Play(OneNote(1000));
+    std::this_thread::sleep_for(20ms);
+    SelectOutputPort(2);
+    EXPECT_FALSE(IsEnginePlaying());
+    EXPECT_EQ(GetMidiOutputDeviceIndex(), 2u);
+    EXPECT_TRUE(EndsWithSilence(device_->Messages()));
+    const std::size_t sentToDefault = device_->Messages().size();
+    Play(OneNote(30));
+    WaitForEnd(1s);
+    EXPECT_EQ(device_->Messages().size(), sentToDefault);
+    EXPECT_TRUE(ports_[0]->Messages().empty());
+    EXPECT_EQ(ports_[1]->Messages().size(), 2u);
+    // a port that will not open, or an index beyond the ports: the default device
+    for (const std::uint32_t index : {3u, 4u}) {
+        SelectOutputPort(1);
+        SelectOutputPort(index);
+        EXPECT_EQ(GetMidiOutputDeviceIndex(), 0u) << index;
+    }
+    SelectOutputPort(2);
+    SongSwitches::SetInstrumentMapIndex(1);
+    ShutdownSoundEngine();
+    EXPECT_EQ(store_.values["MIDIOutputDeviceIndex"], 2u) << "the choices of the run are stored";
+    EXPECT_EQ(store_.values["InstrumentMapIndex"], 1u);
+}
+
+TEST_F(EngineTest, SavedSettingsAreUsedAtStartAndWrittenAtShutdown) {
+    const struct {
+        std::optional<std::uint32_t> savedDevice, savedMap;
+        std::uint32_t device, map; // selected at start and written at shutdown
+        const char* firstPort;
+    } cases[] = {{std::nullopt, std::nullopt, 0, 0, "Synth A"},
+                 {2, 1, 2, 1, "Synth A"},
+                 {3, 0, 0, 0, "Synth A"},       // a port unplugged since
+                 {1, 1, 0, 1, "broken Synth"}}; // a port that will not open
+    for (const auto& c : cases) {
+        store_.values.clear();
+        if (c.savedDevice)
+            store_.values["MIDIOutputDeviceIndex"] = *c.savedDevice;
+        if (c.savedMap)
+            store_.values["InstrumentMapIndex"] = *c.savedMap;
+        SongSwitches::SetInstrumentMapIndex(7);
+        ASSERT_TRUE(Start({c.firstPort, "Synth B"}));
+        EXPECT_EQ(GetMidiOutputDeviceIndex(), c.device) << c.firstPort;
+        EXPECT_EQ(SongSwitches::GetInstrumentMapIndex(), c.map);
+        ShutdownSoundEngine();
+        EXPECT_EQ(store_.values["MIDIOutputDeviceIndex"], c.device);
+        EXPECT_EQ(store_.values["InstrumentMapIndex"], c.map);
+    }
+}
+
+TEST_F(EngineTest, ProgressRunsFromZeroTowardsTheLength) {
+    ASSERT_TRUE(Start());
+    SongPlayer player;
+    std::uint64_t length = 1, position = 1, later = 0;
+    EXPECT_FALSE(player.GetProgress(length, position)); // nothing played yet
+    ASSERT_EQ(player.PlayBuffer(OneNote(300)), 0);
+    ASSERT_TRUE(player.GetProgress(length, position));
+    EXPECT_EQ(length, 300u);
+    EXPECT_LT(position, 50u);
+    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(player.GetProgress(length, later));
+    EXPECT_GT(later, position);
+    EXPECT_LE(later, length);
+    EXPECT_TRUE(player.IsPlaying());
+    WaitForEnd(1s);
+    EXPECT_FALSE(player.IsPlaying());
+    ASSERT_TRUE(player.GetProgress(length, position));
+    EXPECT_EQ(position, 0u);
+    // a song of length 0 plays and ends at once; the scale never divides by zero or overflows
+    ASSERT_EQ(player.PlayBuffer(Cat({testfiles::Header(0, 1, 96), testfiles::TrackChunk({})})), 0);
+    WaitForEnd(500ms);
+    ASSERT_TRUE(player.GetProgress(length, position));
+    EXPECT_EQ(length, 0u);
+    const std::uint64_t scale[][3] = {
+        {0, 10, 0}, {1000, 500, 127}, {1000, 5000, 255}, {40000000, 20000000, 127}};
+    for (const auto& s : scale)
+        EXPECT_EQ(SongPlayer::ScaleProgress(s[0], s[1], 255), s[2]) << s[0] << " " << s[1];
+}
+
+TEST_F(EngineTest, ABufferThatIsNotASongFailsAndStopsThePlaybackBeforeIt) {
+    ASSERT_TRUE(Start());
+    SongPlayer player;
+    EXPECT_EQ(player.PlayBuffer({'n', 'o', 't', ' ', 'a', ' ', 's', 'o', 'n', 'g'}), 1);
+    std::uint64_t length = 0, position = 0;
+    EXPECT_FALSE(player.GetProgress(length, position));
+    EXPECT_TRUE(device_->Messages().empty());
+    ASSERT_EQ(player.PlayBuffer(OneNote(1000)), 0);
+    EXPECT_EQ(player.PlayBuffer({0x00}), 1);
+    EXPECT_FALSE(IsEnginePlaying());
+    EXPECT_TRUE(EndsWithSilence(device_->Messages()));
+}
+
+TEST_F(EngineTest, APlayerStopsWhenAskedAndWhenDestroyedButNotAfterShutdown) {
+    ASSERT_TRUE(Start());
+    {
+        SongPlayer player;
+        ASSERT_EQ(player.PlayBuffer(OneNote(1000)), 0);
+        player.StopPlayback();
+        EXPECT_FALSE(player.IsPlaying());
+        EXPECT_TRUE(EndsWithSilence(device_->Messages()));
+        ASSERT_EQ(player.PlayBuffer(OneNote(1000)), 0);
+        device_->Clear();
+    }
+    EXPECT_FALSE(IsEnginePlaying());
+    EXPECT_TRUE(EndsWithSilence(device_->Messages()));
+    auto player = std::make_unique<SongPlayer>();
+    ASSERT_EQ(player->PlayBuffer(OneNote(1000)), 0);
+    ShutdownSoundEngine();
+    EXPECT_FALSE(player->IsPlaying());
+    const std::size_t sent = device_->Messages().size();
+    player->StopPlayback();
+    player.reset();
+    EXPECT_EQ(device_->Messages().size(), sent) << "nothing is sent after the shutdown";
+}
+
+} // namespace

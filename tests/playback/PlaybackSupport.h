@@ -1,0 +1,98 @@
+#pragma once
+
+// Shared pieces of the playback tests: small songs and a fixture that starts the engine over
+// recording outputs.
+
+#include "FakeSoundBackend.h"
+#include "SongSwitches.h"
+#include "SoundEngine.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace playtest {
+
+using namespace std::chrono_literals;
+using testfiles::Bytes;
+using testfiles::Cat;
+using Clock = std::chrono::steady_clock;
+
+// Bytes written as hex pairs separated by spaces: Hex("90 3C 40").
+inline Bytes Hex(const char* text) {
+    Bytes out;
+    for (char* end = nullptr;; text = end) {
+        const long value = std::strtol(text, &end, 16);
+        if (end == text)
+            return out;
+        out.push_back(static_cast<std::uint8_t>(value));
+    }
+}
+
+// Delta time as a variable-length quantity.
+inline Bytes Delta(std::uint32_t ticks) {
+    Bytes out{static_cast<std::uint8_t>(ticks & 0x7F)};
+    while (ticks >>= 7)
+        out.insert(out.begin(), static_cast<std::uint8_t>(0x80 | (ticks & 0x7F)));
+    return out;
+}
+
+// Format 0, division 500 (a tick lasts 1 ms at the default tempo): Note On C4 at 0 ms, its
+// Note Off at `lengthMs`.
+inline Bytes OneNote(std::uint32_t lengthMs) {
+    return Cat({testfiles::Header(0, 1, 500),
+                testfiles::TrackChunk(
+                    Cat({{0x00, 0x90, 0x3C, 0x64}, Delta(lengthMs), {0x80, 0x3C, 0x40}}))});
+}
+
+// Starts the engine over recording outputs and shuts it down after the test; the
+// process-wide instrument map index is put back.
+class EngineFixture : public testing::Test {
+protected:
+    void SetUp() override { savedMapIndex_ = SongSwitches::GetInstrumentMapIndex(); }
+    void TearDown() override {
+        ShutdownSoundEngine();
+        SongSwitches::SetInstrumentMapIndex(savedMapIndex_);
+    }
+    bool Start(std::vector<std::string> ports = {}, bool defaultDeviceWorks = true) {
+        auto backend = std::make_unique<FakeSoundBackend>(std::move(ports), defaultDeviceWorks);
+        device_ = backend->defaultDevice;
+        ports_ = backend->ports;
+        return StartSoundEngine(store_, std::move(backend));
+    }
+    static std::shared_ptr<SegmentState> Play(const Bytes& song) {
+        return PlaySegment(LoadSegmentFromMemory(song.data(), song.size()));
+    }
+    // Waits up to `limit` for the playing flag to drop; the time it took.
+    static Clock::duration WaitForEnd(std::chrono::milliseconds limit) {
+        const auto start = Clock::now();
+        while (IsEnginePlaying() && Clock::now() - start < limit)
+            std::this_thread::sleep_for(2ms);
+        return Clock::now() - start;
+    }
+    // Whether the messages end with the 32 that silence every channel.
+    static bool EndsWithSilence(const std::vector<RecordingOutput::Message>& messages) {
+        if (messages.size() < 32)
+            return false;
+        std::size_t i = messages.size() - 32;
+        for (std::uint8_t ch = 0; ch < 16; ++ch) {
+            const std::uint8_t cc = static_cast<std::uint8_t>(0xB0 | ch);
+            if (messages[i++].bytes != Bytes{cc, 120, 0} ||
+                messages[i++].bytes != Bytes{cc, 123, 0})
+                return false;
+        }
+        return true;
+    }
+
+    MemorySettingsStore store_;
+    std::shared_ptr<RecordingOutput> device_;
+    std::vector<std::shared_ptr<RecordingOutput>> ports_;
+
+private:
+    std::uint32_t savedMapIndex_ = 0;
+};
+
+} // namespace playtest
