@@ -326,27 +326,25 @@ void CQuellorView::OnCurrentRowChanged(QTreeWidgetItem* current) {
 }
 
 void CQuellorView::OnPriorityChosen(int index) {
-    if (!IsSongLoaded())
-        return;
-    ReadControls();
-    const int channel = doc_.GetCurrentChannel();
-    if (index >= 0) {
-        doc_.SetChannelPriority(channel, ui_->priorityCombo_1003->itemData(index).toInt());
-        doc_.ComputeMipTable();
-        doc_.ComputeSequencePolyphony();
-        doc_.SetModifiedFlag(true);
-        doc_.UpdateAllViews(channel + 1);
-    }
-    WriteControls();
+    ApplyComboChoice(ui_->priorityCombo_1003, index,
+                     [this](int channel, int value) { doc_.SetChannelPriority(channel, value); });
 }
 
 void CQuellorView::OnMipChosen(int index) {
+    ApplyComboChoice(ui_->mipCombo_1004, index,
+                     [this](int channel, int value) { doc_.SetPolyphony(channel, value); });
+}
+
+// A choice in the priority or the MIP combo: the value goes to the current channel, the
+// sums follow, and that channel's row and the song-wide sums are refreshed.
+void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
+                                    const std::function<void(int, int)>& apply) {
     if (!IsSongLoaded())
         return;
     ReadControls();
     const int channel = doc_.GetCurrentChannel();
     if (index >= 0) {
-        doc_.SetPolyphony(channel, ui_->mipCombo_1004->itemData(index).toInt());
+        apply(channel, combo->itemData(index).toInt());
         doc_.ComputeMipTable();
         doc_.ComputeSequencePolyphony();
         doc_.SetModifiedFlag(true);

@@ -5,7 +5,10 @@
 #include <QString>
 #include <QWidget>
 
+class QComboBox;
+
 #include <array>
+#include <functional>
 #include <memory>
 
 class CDlgPolyphony;
@@ -100,6 +103,7 @@ private:
     void OnCurrentRowChanged(QTreeWidgetItem* current);
     void OnPriorityChosen(int index);
     void OnMipChosen(int index);
+    void ApplyComboChoice(QComboBox* combo, int index, const std::function<void(int, int)>& apply);
     void OnVibraClicked();
     void OnRowDoubleClicked(QTreeWidgetItem* item);
     void OnListContextMenu(const QPoint& pos);

@@ -29,21 +29,7 @@ int RunBatch(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (ParseSwitchOption(args, i, switches, true)) {
-        } else if (a == "--action") {
-            const std::string& v = OptionValue(args, i);
-            if (v == "remove")
-                options.midiAction = BatchProcessor::RemoveSpMidi;
-            else if (v == "leave")
-                options.midiAction = BatchProcessor::LeaveSpMidi;
-            else if (v == "update")
-                options.midiAction = BatchProcessor::UpdateSpMidi;
-            else
-                throw UsageError{"--action takes remove, leave or update"};
-        } else if (a == "--text") {
-            const std::string& v = OptionValue(args, i);
-            if (v != "strip" && v != "keep")
-                throw UsageError{"--text takes strip or keep"};
-            options.removeText = v == "strip";
+        } else if (ParseWriteOption(args, i, options)) {
         } else if (a == "--add-vibra") {
             options.addVibra = true;
         } else if (a.size() > 1 && a[0] == '-') {

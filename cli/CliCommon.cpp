@@ -47,6 +47,30 @@ bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
     return true;
 }
 
+bool ParseWriteOption(const std::vector<std::string>& args, std::size_t& i,
+                      BatchProcessor::Options& options) {
+    if (args[i] == "--action") {
+        const std::string& v = OptionValue(args, i);
+        if (v == "remove")
+            options.midiAction = BatchProcessor::RemoveSpMidi;
+        else if (v == "leave")
+            options.midiAction = BatchProcessor::LeaveSpMidi;
+        else if (v == "update")
+            options.midiAction = BatchProcessor::UpdateSpMidi;
+        else
+            throw UsageError{"--action takes remove, leave or update"};
+        return true;
+    }
+    if (args[i] == "--text") {
+        const std::string& v = OptionValue(args, i);
+        if (v != "strip" && v != "keep")
+            throw UsageError{"--text takes strip or keep"};
+        options.removeText = v == "strip";
+        return true;
+    }
+    return false;
+}
+
 int ParseInt(const std::string& text, int lo, int hi, const char* what) {
     int value = 0;
     const char* end = text.data() + text.size();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BatchProcessor.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ struct SongSwitchOptions {
 // `allowVibraMode` admits --vibra-mode.
 bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
                        SongSwitchOptions& options, bool allowVibraMode);
+// Consumes args[i] (and its value) when it is --action remove|leave|update or
+// --text strip|keep, the Batch Processor's writing options; true when it was.
+bool ParseWriteOption(const std::vector<std::string>& args, std::size_t& i,
+                      BatchProcessor::Options& options);
 // The value after option args[i]; throws UsageError when there is none.
 const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i);
 // A channel number 1..16 given on the command line, as an index 0..15.

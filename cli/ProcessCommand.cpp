@@ -98,21 +98,7 @@ int RunProcess(const std::vector<std::string>& args) {
         if (a == "--json") {
             json = true;
         } else if (ParseSwitchOption(args, i, switches, true)) {
-        } else if (a == "--action") {
-            const std::string& v = OptionValue(args, i);
-            if (v == "remove")
-                write.midiAction = BatchProcessor::RemoveSpMidi;
-            else if (v == "leave")
-                write.midiAction = BatchProcessor::LeaveSpMidi;
-            else if (v == "update")
-                write.midiAction = BatchProcessor::UpdateSpMidi;
-            else
-                throw UsageError{"--action takes remove, leave or update"};
-        } else if (a == "--text") {
-            const std::string& v = OptionValue(args, i);
-            if (v != "strip" && v != "keep")
-                throw UsageError{"--text takes strip or keep"};
-            write.removeText = v == "strip";
+        } else if (ParseWriteOption(args, i, write)) {
         } else if (a == "--priority" || a == "--polyphony" || a == "--mute" || a == "--solo" ||
                    a == "--remove" || a == "--duplicate" || a == "--vibra") {
             edits.push_back({a, OptionValue(args, i)});
@@ -134,13 +120,10 @@ int RunProcess(const std::vector<std::string>& args) {
     for (const Edit& edit : edits)
         ApplyEdit(song, edit);
 
-    const bool keepSysEx = write.midiAction != BatchProcessor::RemoveSpMidi;
-    song.SetKeepSysEx(keepSysEx);
-    song.SetKeepMeta(!write.removeText);
-    if (keepSysEx)
-        song.UpdateMipMessage();
-    if (!song.SaveFile(files[1])) {
-        std::cerr << "quellor-cli: cannot write '" << files[1] << "': " << song.lastError << "\n";
+    std::string reason;
+    if (!BatchProcessor::SaveProcessed(song, files[1], !write.removeText,
+                                       write.midiAction != BatchProcessor::RemoveSpMidi, reason)) {
+        std::cerr << "quellor-cli: '" << files[1] << "': " << reason << "\n";
         return kExitFailure;
     }
     PrintSongReport(std::cout, song, files[1], json);

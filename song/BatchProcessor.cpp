@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -90,15 +91,17 @@ bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::
             reason += (i ? ", " : " ") + load.leftOut[i];
         return false;
     }
-    try {
-        if (addVibra)
-            song.AddVibraFromBass(true);
-        if (keepSysEx)
-            song.UpdateMipMessage();
-    } catch (const std::exception& e) {
-        reason = e.what();
-        return false;
-    }
+    if (addVibra)
+        song.AddVibraFromBass(true);
+    return SaveProcessed(song, outputPath, keepMeta, keepSysEx, reason);
+}
+
+bool BatchProcessor::SaveProcessed(SongFile& song, const std::string& outputPath, bool keepMeta,
+                                   bool keepSysEx, std::string& reason) {
+    song.SetKeepSysEx(keepSysEx);
+    song.SetKeepMeta(keepMeta);
+    if (keepSysEx)
+        song.UpdateMipMessage();
     if (!song.SaveFile(outputPath)) {
         reason = "cannot write: " + song.lastError;
         return false;
@@ -148,8 +151,14 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
         } else if (outputKey != Normal(entry.path) && sources.count(outputKey)) {
             reason = "the output " + output.string() + " would replace another source file";
         } else {
-            ok = ProcessBatchFile(output.string(), entry.path, keepMeta, keepSysEx, addVibra,
-                                  reason);
+            try {
+                ok = ProcessBatchFile(output.string(), entry.path, keepMeta, keepSysEx, addVibra,
+                                      reason);
+            } catch (const std::exception& e) {
+                // Out of memory on a huge file, say: this file fails, the run goes on.
+                ok = false;
+                reason = e.what();
+            }
             if (ok)
                 written.insert(outputKey);
         }

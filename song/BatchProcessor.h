@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+class SongFile;
+
 // Applies one fixed treatment to every Standard MIDI File of a folder on a worker thread:
 // load, optionally add a vibra channel made from the bass line, bring the MIP message up to
 // date (or leave system events out), and write the result into the destination folder.
@@ -42,6 +44,12 @@ public:
     // nothing is written.
     static bool ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
                                  bool keepMeta, bool keepSysEx, bool addVibra, std::string& reason);
+
+    // Writes a loaded (and edited) song as the batch does: system events kept or not, the
+    // MIP message brought up to date when they are, meta events other than Set Tempo kept or
+    // not; the file is replaced atomically. On failure `reason` says why.
+    static bool SaveProcessed(SongFile& song, const std::string& outputPath, bool keepMeta,
+                              bool keepSysEx, std::string& reason);
 
     // Starts a run over `entries` on a new thread; the options are taken once, now. A stop
     // request left over from an earlier run is forgotten.
