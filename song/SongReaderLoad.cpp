@@ -142,11 +142,10 @@ void SongReader::StoreCurrentEvent(int& result, int& unstored) {
     bool stored = false;
     if (!eventOversize) {
         Track& track = tracks[static_cast<std::size_t>(currentTrack)];
-        SongEvent event =
-            eventIsEscape
-                ? SongEvent::MakeEscape(eventTime, eventBuffer.get(), eventLength)
-                : SongEvent(eventTime, eventBuffer.get(), eventLength, eventIsMeta, eventMetaType);
-        stored = track.AddEvent(std::move(event));
+        const SongEvent::Kind kind = eventIsEscape ? SongEvent::Escape
+                                     : eventIsMeta ? SongEvent::Meta
+                                                   : SongEvent::Plain;
+        stored = track.AddEvent(eventTime, eventBuffer.get(), eventLength, kind, eventMetaType);
     }
     if (!stored) {
         result = 8;

@@ -10,17 +10,6 @@ bool Track::AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t
     return AddEvent(SongEvent(time, data, length, isMeta, metaType));
 }
 
-bool Track::AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
-                     SongEvent::Kind kind, std::uint8_t metaType) {
-    if (length >= kMaxEventLength)
-        return false;
-    if (endTime > time)
-        return InsertEventSorted(SongEvent(time, data, length, kind, metaType));
-    endTime = time;
-    events.emplace_back(time, data, length, kind, metaType);
-    return true;
-}
-
 bool Track::AddEvent(SongEvent event) {
     if (event.GetLength() >= kMaxEventLength)
         return false;

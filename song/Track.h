@@ -21,7 +21,15 @@ public:
     bool AddEvent(SongEvent event);
     // The same for an event of the given kind, built in place.
     bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
-                  SongEvent::Kind kind, std::uint8_t metaType);
+                  SongEvent::Kind kind, std::uint8_t metaType) {
+        if (length >= kMaxEventLength)
+            return false;
+        if (endTime > time)
+            return InsertEventSorted(SongEvent(time, data, length, kind, metaType));
+        endTime = time;
+        events.emplace_back(time, data, length, kind, metaType);
+        return true;
+    }
     // Inserts before the first event whose time is greater than or equal to the new one's.
     // Returns false (nothing inserted) when there is no such event.
     bool InsertEventSorted(SongEvent event);
