@@ -7,7 +7,14 @@ void MemorySink::Write(const std::uint8_t* data, std::size_t count) {
     if (count == 0)
         return;
     if (position_ == bytes_.size()) {
-        bytes_.insert(bytes_.end(), data, data + count);
+        // Most writes are a few bytes of one event: appending them one by one beats a
+        // library copy call.
+        if (count <= 16) {
+            for (std::size_t i = 0; i < count; ++i)
+                bytes_.push_back(data[i]);
+        } else {
+            bytes_.insert(bytes_.end(), data, data + count);
+        }
     } else {
         if (position_ + count > bytes_.size())
             bytes_.resize(position_ + count);
