@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared pieces of the core tests: songs built byte by byte, loaded and written in memory,
-// what the reader delivers, the switches at their first-start values, and running the CLI.
+// what the reader delivers, the first-start switches, and running the CLI.
 
 #include "TestFiles.h"
 
@@ -108,37 +108,30 @@ struct Reading {
 
     std::vector<Delivered> Channel() const {
         std::vector<Delivered> out;
-        for (const Delivered& d : events)
-            if (!d.meta && !d.escape && !d.bytes.empty() && d.bytes[0] >= 0x80 && d.bytes[0] < 0xF0)
-                out.push_back(d);
+        std::copy_if(events.begin(), events.end(), std::back_inserter(out), [](const Delivered& d) {
+            return !d.meta && !d.escape && d.bytes[0] >= 0x80 && d.bytes[0] < 0xF0;
+        });
         return out;
     }
 };
 
-class ReadingSong : public SongReader {
-public:
-    Reading ReadAll(ByteSource& in) {
-        Reading r;
-        r.header = ReadHeader(in);
-        r.format = format;
-        r.division = division;
-        while (r.header == 1 && ReadEvent(in)) {
-            if (eventOversize)
-                continue;
-            const std::uint8_t* buf = eventBuffer.get();
-            r.events.push_back({currentTrack, eventTime, eventIsMeta, eventIsEscape, eventMetaType,
-                                Bytes(buf, buf + eventLength)});
-            if (IsEndOfTrackEvent() && !AdvanceTrack(in))
-                break;
-        }
-        return r;
-    }
-};
-
 inline Reading ReadAll(const Bytes& file) {
-    ReadingSong reader;
+    struct Reader : SongReader {
+        Reading All(ByteSource& in) {
+            Reading r{ReadHeader(in), format, division, {}};
+            while (r.header == 1 && ReadEvent(in)) {
+                const std::uint8_t* buf = eventBuffer.get();
+                if (!eventOversize)
+                    r.events.push_back({currentTrack, eventTime, eventIsMeta, eventIsEscape,
+                                        eventMetaType, Bytes(buf, buf + eventLength)});
+                if (IsEndOfTrackEvent() && !AdvanceTrack(in))
+                    break;
+            }
+            return r;
+        }
+    } reader;
     MemorySource in(file);
-    return reader.ReadAll(in);
+    return reader.All(in);
 }
 
 // The program's first-start settings, where every test starts.

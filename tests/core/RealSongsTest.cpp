@@ -40,31 +40,21 @@ CsvSong Midicsv(const std::filesystem::path& path) {
     CsvSong song;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(
         popen(("midicsv " + Quote(path.string()) + " 2>/dev/null").c_str(), "r"), pclose);
-    if (!pipe)
-        return song;
     static const std::map<std::string, std::uint8_t> kinds = {
         {"Note_off_c", 0x80},  {"Note_on_c", 0x90}, {"Poly_aftertouch_c", 0xA0},
         {"Control_c", 0xB0},   {"Program_c", 0xC0}, {"Channel_aftertouch_c", 0xD0},
         {"Pitch_bend_c", 0xE0}};
     char line[4096];
-    while (std::fgets(line, sizeof line, pipe.get())) {
-        std::vector<std::string> f;
+    while (pipe && std::fgets(line, sizeof line, pipe.get())) {
+        std::vector<std::string> f; // track, tick, kind, values
         std::stringstream ss(line);
-        std::string field;
-        while (std::getline(ss, field, ','))
+        for (std::string field; std::getline(ss, field, ',');)
             f.push_back(field.substr(field.find_first_not_of(' ')));
-        if (f.size() < 3)
-            continue;
-        const int track = std::stoi(f[0]);
-        if (f[2].rfind("Header", 0) == 0) {
-            song.format = std::stoi(f[3]);
-            song.trackCount = std::stoi(f[4]);
-            song.division = std::stoi(f[5]);
-            continue;
-        }
-        if (f[2].rfind("Start_track", 0) == 0)
-            song.tracks.resize(static_cast<std::size_t>(track));
-        const auto kind = kinds.find(f[2]);
+        const auto kind = kinds.find(f.at(2));
+        if (f[2].rfind("Header", 0) == 0)
+            song = {true, std::stoi(f[3]), std::stoi(f[4]), std::stoi(f[5]), {}};
+        else if (f[2].rfind("Start_track", 0) == 0)
+            song.tracks.resize(std::stoul(f[0]));
         if (kind == kinds.end())
             continue;
         std::vector<int> v;
@@ -75,10 +65,9 @@ CsvSong Midicsv(const std::filesystem::path& path) {
         Bytes bytes{static_cast<std::uint8_t>(kind->second | v[0])};
         for (std::size_t i = 1; i < v.size(); ++i)
             bytes.push_back(static_cast<std::uint8_t>(v[i]));
-        song.tracks[static_cast<std::size_t>(track - 1)].push_back(
-            {std::stoull(f[1]), NoteOffAsNoteOn(std::move(bytes))});
+        song.tracks.at(std::stoul(f[0]) - 1)
+            .push_back({std::stoull(f[1]), NoteOffAsNoteOn(std::move(bytes))});
     }
-    song.ok = true;
     return song;
 }
 

