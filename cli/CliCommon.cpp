@@ -87,34 +87,33 @@ int ParseChannel(const std::string& text) {
 
 namespace {
 
-bool IsValidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = c < 0x80         ? 0
-                            : (c >> 5) == 6  ? 1
-                            : (c >> 4) == 14 ? 2
-                            : (c >> 3) == 30 ? 3
-                                             : 9;
-        if (extra == 9 || i + extra >= text.size() + (extra ? 0 : 1))
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
-                return false;
-        i += extra + 1;
-    }
-    return true;
+// The length of the valid UTF-8 sequence at text[i], or 0 when there is none.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80           ? 1
+                               : (c >> 5) == 0x06 ? 2
+                               : (c >> 4) == 0x0E ? 3
+                               : (c >> 3) == 0x1E ? 4
+                                                  : 0;
+    if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2))
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
+            return 0;
+    return length;
 }
 
-// MIDI files carry texts in no declared encoding; what is not UTF-8 is taken as Latin-1.
+// MIDI files carry texts in no declared encoding: what is UTF-8 stays, any other byte is
+// taken as Latin-1.
 std::string ToUtf8(const std::string& text) {
-    if (IsValidUtf8(text))
-        return text;
     std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t n = Utf8SequenceAt(text, i)) {
+            out.append(text, i, n);
+            i += n;
         } else {
+            const auto c = static_cast<unsigned char>(text[i++]);
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
         }

@@ -61,6 +61,12 @@ int RunDump(const std::vector<std::string>& args) {
     if (args.size() != 1)
         throw UsageError{"dump takes one file"};
     const std::string& path = args[0];
+    // Folders and other files that are not regular are refused with their reason.
+    if (const LoadReport probe = SongReader::ProbeFile(path);
+        probe.status == LoadReport::Status::CannotOpen) {
+        std::cerr << "quellor-cli: cannot open '" << path << "': " << probe.error << "\n";
+        return kExitFailure;
+    }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         std::cerr << "quellor-cli: cannot open '" << path << "': " << std::strerror(errno) << "\n";

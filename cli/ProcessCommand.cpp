@@ -54,6 +54,9 @@ void ApplyEdit(SongFile& song, const Edit& edit) {
                edit.name == "--vibra") {
         const int ch = ParseChannel(edit.value);
         RequireUsed(song, ch, edit.name);
+        // The program offers Remove and Solo only while more than one channel is used.
+        if ((edit.name == "--remove" || edit.name == "--solo") && song.CountUsedChannels() < 2)
+            throw UsageError{edit.name + ": the song's only channel"};
         if (edit.name == "--mute") {
             ChannelCommands::ToggleMute(song, ch);
         } else if (edit.name == "--solo") {

@@ -27,7 +27,15 @@ bool ByteSource::Skip(std::uint64_t n) {
     return true;
 }
 
+bool ByteSource::Peek(std::uint8_t* dst, std::size_t n) {
+    if (!Extend(n))
+        return false;
+    std::memcpy(dst, pos_, n);
+    return true;
+}
+
 MemorySource::MemorySource(const std::uint8_t* data, std::size_t size) {
+    start_ = data;
     pos_ = data;
     end_ = data + (data ? size : 0);
 }
@@ -44,7 +52,33 @@ bool FileSource::Refill() {
             error_ = true;
         return false;
     }
-    pos_ = buffer_.data();
+    base_ += static_cast<std::uint64_t>(end_ - start_);
+    start_ = pos_ = buffer_.data();
     end_ = pos_ + got;
+    return true;
+}
+
+bool FileSource::Extend(std::size_t n) {
+    std::size_t have = static_cast<std::size_t>(end_ - pos_);
+    if (have >= n)
+        return true;
+    if (!file_ || error_ || n > buffer_.size())
+        return false;
+    // Move the unread bytes to the front of the buffer and read more behind them.
+    base_ += static_cast<std::uint64_t>(pos_ - start_);
+    if (have > 0)
+        std::memmove(buffer_.data(), pos_, have);
+    start_ = pos_ = buffer_.data();
+    end_ = pos_ + have;
+    while (have < n) {
+        const std::size_t got = std::fread(buffer_.data() + have, 1, buffer_.size() - have, file_);
+        if (got == 0) {
+            if (std::ferror(file_))
+                error_ = true;
+            return false;
+        }
+        have += got;
+        end_ = pos_ + have;
+    }
     return true;
 }

@@ -26,13 +26,24 @@ public:
     bool Skip(std::uint64_t n);
     // A read failure other than the end of the data (I/O error).
     bool HasError() const { return error_; }
+    // The number of bytes consumed so far.
+    std::uint64_t Position() const {
+        return base_ + static_cast<std::uint64_t>(pos_ - start_);
+    }
+    // Copies the next n bytes without consuming them; false when fewer remain.
+    bool Peek(std::uint8_t* dst, std::size_t n);
 
 protected:
     // Makes [pos_, end_) the next window; false at the end of the data or on an error.
     virtual bool Refill() = 0;
+    // Keeps the unread bytes of the window and adds more behind them until at least n are
+    // there; false when the data ends first.
+    virtual bool Extend(std::size_t n) { return static_cast<std::size_t>(end_ - pos_) >= n; }
 
+    const std::uint8_t* start_ = nullptr; // the window's first byte, at position base_
     const std::uint8_t* pos_ = nullptr;
     const std::uint8_t* end_ = nullptr;
+    std::uint64_t base_ = 0;
     bool error_ = false;
 };
 
@@ -54,6 +65,7 @@ public:
 
 protected:
     bool Refill() override;
+    bool Extend(std::size_t n) override;
 
 private:
     std::FILE* file_;

@@ -86,6 +86,7 @@ int SongReader::BeginTrack(ByteSource& in) {
             return 0;
         if (std::memcmp(id, "MTrk", 4) == 0) {
             trackChunkLength_ = length;
+            trackChunkEnd_ = in.Position() + length;
             return length != 0 ? 1 : 0;
         }
         // Chunks of unknown types are skipped, as the file format asks.
@@ -295,7 +296,18 @@ int SongReader::ReadMetaEvent(ByteSource& in) {
     }
 }
 
+void SongReader::SkipRestOfTrackChunk(ByteSource& in) const {
+    // Tracks are read up to their End of Track, and the next chunk is expected right after
+    // it. Some files pad a track chunk beyond its End of Track: when the chunk is not over
+    // yet and no "MTrk" follows at once, the chunk's length says where the next one starts.
+    const std::uint64_t at = in.Position();
+    std::uint8_t id[4];
+    if (at < trackChunkEnd_ && !(in.Peek(id, 4) && std::memcmp(id, "MTrk", 4) == 0))
+        in.Skip(trackChunkEnd_ - at);
+}
+
 bool SongReader::AdvanceTrack(ByteSource& in) {
+    SkipRestOfTrackChunk(in);
     ++currentTrack;
     if (currentTrack >= kMaxTracks) {
         // The track limit: the tracks read so far stay; note whether any were left out.

@@ -85,8 +85,11 @@ private:
     // Unterminated SysEx messages lost to the event that followed them.
     int lostSysEx_ = 0;
     bool moreTracksAfterLimit_ = false;
-    // Length of the last track chunk header read, to size the track's event list.
+    // Length of the last track chunk header read, to size the track's event list, and the
+    // stream position where that chunk ends.
     std::uint32_t trackChunkLength_ = 0;
+    std::uint64_t trackChunkEnd_ = 0;
+    void SkipRestOfTrackChunk(ByteSource& in) const;
     void ReserveForTrack(Track& track) const;
 
     // Load work state.

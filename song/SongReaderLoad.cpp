@@ -16,6 +16,13 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// The text of a text meta event in the buffer, up to its first zero byte, as a title or a
+// track name is shown.
+std::string TextOf(const std::uint8_t* buf, std::uint32_t length) {
+    const char* text = reinterpret_cast<const char*>(buf + 1);
+    return std::string(text, ::strnlen(text, length - 1));
+}
+
 std::string Plural(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -185,9 +192,12 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
         const std::uint32_t t = eventTime;
         const std::uint8_t* buf = eventBuffer.get();
         if (eventOversize) {
-            // A SysEx that stripping drops anyway is not missed.
+            // It cannot be stored: result 8. A SysEx that stripping drops anyway is not
+            // reported as left out, though.
             if (eventIsMeta || eventIsEscape || !stripSysEx)
                 StoreCurrentEvent(result, unstored);
+            else
+                result = 8;
             reading = ReadEvent(in) != 0;
             continue;
         }
@@ -208,7 +218,7 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
             StoreCurrentEvent(result, unstored);
         } else if (eventIsMeta) {
             if (code == 0x03) { // Sequence/Track Name
-                const std::string text(reinterpret_cast<const char*>(buf + 1), length - 1);
+                const std::string text = TextOf(buf, length);
                 if (format == 0 && title.empty())
                     title = text;
                 else
@@ -216,7 +226,7 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
                 StoreCurrentEvent(result, unstored);
             } else if (code == 0x06) { // Marker: the first one names the song
                 if (!titleFromMarker) {
-                    title.assign(reinterpret_cast<const char*>(buf + 1), length - 1);
+                    title = TextOf(buf, length);
                     titleFromMarker = true;
                 }
                 StoreCurrentEvent(result, unstored);
@@ -258,7 +268,8 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
         if (unstored > 0)
             lastLoad.leftOut.push_back(
                 Plural(unstored, "event too large to store", "events too large to store"));
-        if (lostSysEx_ > 0)
+        // Stripping drops SysEx messages anyway; otherwise a lost one is missed.
+        if (lostSysEx_ > 0 && !stripSysEx)
             lastLoad.leftOut.push_back(
                 Plural(lostSysEx_, "unterminated SysEx message", "unterminated SysEx messages"));
         if (moreTracksAfterLimit_)

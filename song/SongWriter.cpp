@@ -78,10 +78,15 @@ void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t 
         n += PutVarLen(head + n, length - 1);
         runningStatusOut_ = 0;
     } else {
-        // Running status: the status byte is left out when it repeats.
-        if (statusOut != runningStatusOut_)
+        // Running status: a channel message leaves out its status byte when it repeats. Not
+        // when its first data byte has the top bit set (a damaged file): read back, that byte
+        // would be taken for a status. System messages always carry their status and end
+        // the running status, so a one-byte message is never written as nothing at all.
+        const bool system = statusOut >= 0xF0;
+        const bool dataLooksLikeStatus = length > 1 && (data[1] & 0x80) != 0;
+        if (system || dataLooksLikeStatus || statusOut != runningStatusOut_)
             head[n++] = statusOut;
-        runningStatusOut_ = statusOut;
+        runningStatusOut_ = system ? 0 : statusOut;
     }
     if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
         std::memcpy(head + n, body, bodyLength);

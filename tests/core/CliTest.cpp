@@ -67,7 +67,8 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         EXPECT_EQ(Cli(args).code, 2) << args;
     for (const char* edit :
          {"--bogus", "--action keep", "--duplicate 1", "--duplicate 1=10", "--duplicate 1=2",
-          "--vibra 1", "--mute 7", "--priority 1=4", "--priority 5=1", "--polyphony 1=3"})
+          "--vibra 1", "--mute 7", "--priority 1=4", "--priority 5=1", "--polyphony 1=3",
+          "--remove 2 --remove 10 --remove 1", "--remove 2 --remove 10 --solo 1"})
         EXPECT_EQ(Cli(process + edit).code, 2) << edit;
     EXPECT_EQ(ReadFile(out), old) << "the output stays untouched";
     EXPECT_EQ(Cli("--help").code, 0);

@@ -41,6 +41,8 @@ Bytes Head(const char* hex) {
     return Cat({{'M', 'T', 'h', 'd'}, Hex(hex)});
 }
 
+const Bytes kPadded = testfiles::TrackChunk(Cat({kNote, Hex("00 FF 2F 00 00 00")}), false);
+
 TEST(ChunkHeaders, AcceptOrRefuse) {
     const Bytes track = testfiles::TrackChunk(kNote);
     const Bytes other = Cat({{'X', 'Y', 'Z', 'W'}, Hex("00 00 00 03 90 3C 40")}); // unknown
@@ -58,13 +60,51 @@ TEST(ChunkHeaders, AcceptOrRefuse) {
         {Cat({Hex("4D 54 68 78 00 00 00 06 00 00 00 01 00 60"), track}), 0, 0, 0},
         {Head("00 00 00 06 00 00 00 01 00 60"), 0, 0, 0}, // no track
         // chunks of unknown types are skipped by their length, also between tracks
-        {Cat({Head("00 00 00 06 00 01 00 02 00 60"), track, other, track}), 1, 96, 2}};
+        {Cat({Head("00 00 00 06 00 01 00 02 00 60"), track, other, track}), 1, 96, 2},
+        // a track chunk padded after its End of Track: its length finds the next chunk
+        {Cat({Head("00 00 00 06 00 01 00 02 00 60"), kPadded, track}), 1, 96, 2},
+        // a track chunk that claims too much: the next "MTrk" right after End of Track wins
+        {Cat({Head("00 00 00 06 00 01 00 02 00 60"), Hex("4D 54 72 6B 00 00 10 00"), kNote,
+              Hex("00 FF 2F 00"), track}),
+         1, 96, 2}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Reading r = ReadAll(cases[i].file);
         EXPECT_EQ(r.header, cases[i].header) << i;
         EXPECT_EQ(r.division, r.header == 1 ? cases[i].division : r.division) << i;
         EXPECT_EQ(r.Channel().size(), cases[i].notes) << i;
     }
+}
+
+TEST(ChunkHeaders, PaddedTrackReadFromAFile) {
+    // The same from a file, whose reader holds only part of it at a time.
+    testfiles::TempDir dir;
+    WriteFile(dir / "padded.mid",
+              Cat({Head("00 00 00 06 00 01 00 02 00 60"), kPadded, testfiles::TrackChunk(kNote)}));
+    SongFile song;
+    EXPECT_EQ(song.LoadSongFile((dir / "padded.mid").string()), 1);
+    EXPECT_EQ(song.GetTrackCount(), 2u);
+    EXPECT_EQ(song.noteCount[0], 2u);
+}
+
+TEST(ByteSources, PeekAcrossTheFileWindowKeepsThePosition) {
+    testfiles::TempDir dir;
+    Bytes bytes(20);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i);
+    WriteFile(dir / "bytes", bytes);
+    std::FILE* file = std::fopen((dir / "bytes").c_str(), "rb");
+    ASSERT_TRUE(file);
+    FileSource in(file, 8);
+    std::uint8_t buf[20];
+    ASSERT_EQ(in.Read(buf, 6), 6u);
+    ASSERT_TRUE(in.Peek(buf, 4)); // bytes 6 to 9 lie across two windows
+    EXPECT_EQ(Bytes(buf, buf + 4), Hex("06 07 08 09"));
+    EXPECT_EQ(in.Position(), 6u);
+    EXPECT_EQ(in.Read(buf, 20), 14u);
+    EXPECT_EQ(buf[0], 6);
+    EXPECT_EQ(in.Position(), 20u);
+    EXPECT_FALSE(in.Peek(buf, 1));
+    std::fclose(file);
 }
 
 TEST(TimeConversion, TempoRoundingSmpteAndSaturation) {
@@ -144,12 +184,14 @@ TEST(SysExPackets, AreJoinedAndEscapesKeptWhole) {
 
 using Loading = CoreTest;
 
-TEST_F(Loading, UnterminatedSysExIsReportedAsLeftOut) {
-    SongFile song;
-    SongSwitches::SetSysexStripping(false);
-    EXPECT_EQ(Load(song, Song(1, 96, {Cat({Hex("00 F0 02 43 12"), kNote})})), 1);
-    EXPECT_EQ(TrackBytes(song.GetTrack(0)), std::vector<Bytes>{Hex("90 3C 40")});
-    EXPECT_TRUE(song.lastLoad.LeftSomethingOut());
+TEST_F(Loading, UnterminatedSysExIsLeftOutButMissedOnlyWhenSysExIsKept) {
+    for (const bool strip : {false, true}) {
+        SongSwitches::SetSysexStripping(strip);
+        SongFile song;
+        EXPECT_EQ(Load(song, Song(1, 96, {Cat({Hex("00 F0 02 43 12"), kNote})})), 1);
+        EXPECT_EQ(TrackBytes(song.GetTrack(0)), std::vector<Bytes>{Hex("90 3C 40")});
+        EXPECT_EQ(song.lastLoad.LeftSomethingOut(), !strip);
+    }
 }
 
 Bytes Data(std::size_t n, std::uint8_t last) {
@@ -163,20 +205,22 @@ TEST_F(Loading, OversizedEventsAreConsumedWholeAndCounted) {
         Bytes event;
         bool strip; // SysEx stripping
         int result;
+        bool leftOut;
     } cases[] = {
         // a text of 65533 bytes fits the buffer with its code and terminating zero
-        {Meta(0x01, std::string(65533, 'x')), true, 1},
-        {Meta(0x01, std::string(65534, 'x')), true, 8},
-        {SysEx(0xF7, Bytes(70000, 0x22)), true, 8}, // escape
-        {SysEx(0xF0, Data(65534, 0xF7)), false, 8}, // F0 and 65534 bytes fill the buffer
-        {Cat({SysEx(0xF0, Data(40000, 0x20)), SysEx(0xF7, Data(40000, 0xF7))}), false, 8},
-        {SysEx(0xF0, Data(70000, 0xF7)), true, 1}}; // stripping drops it anyway: not missed
+        {Meta(0x01, std::string(65533, 'x')), true, 1, false},
+        {Meta(0x01, std::string(65534, 'x')), true, 8, true},
+        {SysEx(0xF7, Bytes(70000, 0x22)), true, 8, true}, // escape
+        {SysEx(0xF0, Data(65534, 0xF7)), false, 8, true}, // F0 and 65534 bytes fill the buffer
+        {Cat({SysEx(0xF0, Data(40000, 0x20)), SysEx(0xF7, Data(40000, 0xF7))}), false, 8, true},
+        // not stored, but stripping drops it anyway: not missed
+        {SysEx(0xF0, Data(70000, 0xF7)), true, 8, false}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SongSwitches::SetSysexStripping(cases[i].strip);
         SongFile song;
         EXPECT_EQ(Load(song, Song(1, 96, {Cat({cases[i].event, kNote}), kNote})), cases[i].result)
             << i;
-        EXPECT_EQ(song.lastLoad.LeftSomethingOut(), cases[i].result == 8) << i;
+        EXPECT_EQ(song.lastLoad.LeftSomethingOut(), cases[i].leftOut) << i;
         EXPECT_EQ(song.noteCount[0], 2u) << i << ": loading goes on after it";
     }
 }

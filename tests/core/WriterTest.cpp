@@ -194,6 +194,11 @@ TEST_F(WriterEvents, WriteTheTrack) {
              "00 FF 0E 01 51"),
          "00 FF 20 01 05 00 FF 7F 02 41 42 00 FF 09 01 44 00 FF 08 01 50 00 FF 0E 01 51", true},
         {"noteOff", Cat({On(0, 0x3C), Off(0, 0x3C, 96)}), "00 90 3C 40 60 3C 00"},
+        // a damaged data byte with its top bit set keeps its status byte in front of it, and
+        // one-byte system messages are never written as a bare delta
+        {"damagedData", Hex("00 90 3C 40 00 90 F0 64"), "00 90 3C 40 00 90 F0 64"},
+        {"systemStatus", Hex("00 F8 00 F8 00 90 3C 40 00 3E 40"),
+         "00 F8 00 F8 00 90 3C 40 00 3E 40"},
         {"escape", Cat({escape, On(0, 0x3E)}), "00 F7 03 90 3C 40 00 90 3E 40"},
         {"systemLeftOut", Cat({escape, Hex("00 F0 01 F7 00 F3 01"), On(0, 0x3E)}), "00 90 3E 40",
          false, false},
