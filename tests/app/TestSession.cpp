@@ -16,64 +16,43 @@ namespace {
 
 QJsonObject CliInfo(const QString& path) {
     QProcess cli;
-    cli.start(QStringLiteral(QUELLOR_CLI),
-              {QStringLiteral("info"), path, QStringLiteral("--json")});
+    cli.start(QStringLiteral(QUELLOR_CLI), {"info", path, "--json"});
     if (!cli.waitForFinished(30000) || cli.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
 }
 
-void SelectRow(QWidget& root, const QString& channelNumber) {
-    QTreeWidget* list = List(root);
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
-        if (list->topLevelItem(r)->text(0) == channelNumber) {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->topLevelItem(r)).center());
-            return;
-        }
-}
-
 } // namespace
 
-class TestSession : public QObject {
+class TestSession : public AppTest {
     Q_OBJECT
 
 private slots:
     void editSaveAndReopen() {
-        TempSettings settings;
-        QTemporaryDir files;
-        const QString path = CopyOfDemo(files, QStringLiteral("session.mid"));
-        Messages messages;
-        {
-            RunningApp run({path});
-            QWidget& f = run.Frame();
-            QVERIFY(QTest::qWaitForWindowExposed(&f));
-
-            // Strings (channel 4) first, the piano (channel 2) down to two voices.
-            SelectRow(f, QStringLiteral("4"));
-            QCOMPARE(run.Doc().GetCurrentChannel(), 3);
-            Choose(Control<QComboBox>(f, "priorityCombo_1003"), 0);
-            SelectRow(f, QStringLiteral("2"));
-            Choose(Control<QComboBox>(f, "mipCombo_1004"), 2);
-            // The bass (channel 3) drives the vibra motor.
-            SelectRow(f, QStringLiteral("3"));
-            Control<QCheckBox>(f, "vibraCheck_1021")->click();
-            // The flute (channel 1) muted from the list's pop-up.
-            SelectRow(f, QStringLiteral("1"));
-            run.Action(Res::ID_CHANNEL_MUTE)->trigger();
-
-            QCOMPARE(RowChannels(f), (QStringList{"4", "3", "5", "10", "1", "2"}));
-            QVERIFY(run.Doc().IsModified());
-            QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
-            QVERIFY(!run.Doc().IsModified());
-            QVERIFY(messages.boxes.empty());
-            run.Frame().close();
-        }
-        QVERIFY(messages.boxes.empty()); // nothing left to save at exit
+        const QString path = CopyOfDemo(*files, "session.mid");
+        CMainFrame& f = Start({path}).Frame();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        // Strings (channel 4) first, the piano (channel 2) down to two voices.
+        ClickRow(f, "4");
+        Choose(PriorityCombo(f), 0);
+        ClickRow(f, "2");
+        Choose(MipCombo(f), 2);
+        // The bass (channel 3) drives the vibra motor.
+        ClickRow(f, "3");
+        Control<QCheckBox>(f, "vibraCheck_1021")->click();
+        // The flute (channel 1) muted.
+        ClickRow(f, "1");
+        run->Action(Res::ID_CHANNEL_MUTE)->trigger();
+        QCOMPARE(RowChannels(f), (QStringList{"4", "3", "5", "10", "1", "2"}));
+        QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!run->Doc().IsModified());
+        f.close();
+        run.reset();
+        QVERIFY(boxes.empty()); // nothing left to save at exit
 
         const QJsonObject info = CliInfo(path);
         QVERIFY(!info.isEmpty());
-        QCOMPARE(info.value("sourceMip").toString(), QStringLiteral("yes"));
+        QCOMPARE(info.value("sourceMip").toString(), "yes");
         QCOMPARE(info.value("vibraChannel").toInt(), 3);
         QStringList order;
         QStringList polyphony;
@@ -87,15 +66,11 @@ private slots:
         QCOMPARE(polyphony, (QStringList{"2", "0", "1", "2", "2"}));
 
         // The next start offers the file first and shows it as saved.
-        RunningApp again;
-        again.Action(Res::ID_FILE_MRU_FILE1)->trigger();
-        QCOMPARE(again.Doc().GetPathName(), path);
-        QCOMPARE(RowChannels(again.Frame()), (QStringList{"4", "3", "5", "10", "2"}));
-        QCOMPARE(Control<QLineEdit>(again.Frame(), "sourceMipText_1006")->text(),
-                 QStringLiteral("yes"));
-        QVERIFY(Column(again.Frame(), 1).at(1).startsWith(QStringLiteral("Vibra (")));
-        QCOMPARE(Column(again.Frame(), 2), (QStringList{"2", "2", "3", "5", "7"}));
-        QVERIFY(messages.boxes.empty());
+        Start().Action(Res::ID_FILE_MRU_FILE1)->trigger();
+        QCOMPARE(run->Doc().GetPathName(), path);
+        QCOMPARE(RowChannels(run->Frame()), (QStringList{"4", "3", "5", "10", "2"}));
+        QCOMPARE(Column(run->Frame(), 2), (QStringList{"2", "2", "3", "5", "7"}));
+        QVERIFY(boxes.empty());
     }
 };
 

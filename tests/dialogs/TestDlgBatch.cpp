@@ -23,51 +23,44 @@
 
 namespace {
 
-// Holds the worker after it finished file `holdAt` until the test lets it go, so that a stop
-// or a close lands while a file is being processed.
+// Holds the worker after it finished the third file until the test lets it go, so that a
+// stop or a close lands while a file is being processed.
 class PacedBatch : public CDlgBatch {
 public:
-    explicit PacedBatch(std::size_t holdAt) : holdAt_(holdAt) {}
-
     std::atomic<bool> reached{false};
     QSemaphore release;
 
 protected:
     void workerFileDone(std::size_t index, std::size_t) override {
-        if (index != holdAt_)
+        if (index != 2)
             return;
         reached = true;
         release.tryAcquire(1, 20000);
     }
-
-private:
-    std::size_t holdAt_;
 };
-
-QStringList Statuses(const CDlgBatch& dialog) {
-    const auto* list = dialog.findChild<QTreeWidget*>("fileList");
-    QStringList statuses;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        statuses << list->topLevelItem(i)->text(1);
-    return statuses;
-}
-
-QStringList Titles(const CDlgBatch& dialog) {
-    const auto* list = dialog.findChild<QTreeWidget*>("fileList");
-    QStringList titles;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        titles << list->topLevelItem(i)->text(0);
-    return titles;
-}
-
-QString Processed(const CDlgBatch& dialog) {
-    return dialog.findChild<QLineEdit*>("processedEdit")->text();
-}
 
 template <class T> T* Control(const CDlgBatch& dialog, const char* name) {
     T* control = dialog.findChild<T*>(name);
-    Q_ASSERT(control);
+    if (control == nullptr)
+        qFatal("no control %s", name);
     return control;
+}
+
+// One column of the file list: 0 the titles, 1 the results.
+QStringList Column(const CDlgBatch& dialog, int column) {
+    const auto* list = Control<QTreeWidget>(dialog, "fileList");
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(column);
+    return texts;
+}
+
+QString Processed(const CDlgBatch& dialog) {
+    return Control<QLineEdit>(dialog, "processedEdit")->text();
+}
+
+void Click(const CDlgBatch& dialog, const char* button) {
+    QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
 }
 
 // Clicks a radio button or check box on its indicator; its middle may lie beyond its text.
@@ -84,288 +77,201 @@ QSettings Store() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, "ORBANTA", "Quellor");
 }
 
+const QStringList kStoppedAfterThree = {"OK", "OK", "OK", "-", "-", "-", "-", "-", "-", "-"};
+
 } // namespace
 
 class TestDlgBatch : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase() {
+        QVERIFY(root_.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root_.filePath("config"));
+        const QDir songs(QStringLiteral(QUELLOR_SONGS_DIR));
+        for (const QString& name : songs.entryList({"*.mid"}, QDir::Files, QDir::Name))
+            songs_ << songs.filePath(name);
+        if (songs_.size() < 10)
+            QSKIP("the openmsx songs are not installed");
+    }
 
-    void controlStates_data();
-    void controlStates();
-    void midiActionsGovernTheVibraBox();
-    void historiesFillTheCombos();
-    void browseInsertsTheChosenFolder();
-    void runListsEveryFileWithItsResult();
-    void stopFinishesTheCurrentFileOnly();
-    void closeDuringRunWaitsForTheCurrentFileThenSavesHistories();
+    void init() { Store().clear(); }
 
-private:
-    // A new folder holding the first `count` real songs as "01.mid", "02.mid", ...
-    QString songFolder(const QString& name, int count);
-    QString emptyFolder(const QString& name);
+    void controlStates_data() {
+        QTest::addColumn<bool>("source");
+        QTest::addColumn<bool>("destination");
+        QTest::newRow("no paths") << false << false;
+        QTest::newRow("source only") << true << false;
+        QTest::newRow("destination only") << false << true;
+        QTest::newRow("both paths") << true << true;
+    }
 
-    QTemporaryDir root_;
-    QStringList songs_;
-};
-
-void TestDlgBatch::initTestCase() {
-    QVERIFY(root_.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root_.filePath("config"));
-    const QDir songs(QStringLiteral(QUELLOR_SONGS_DIR));
-    for (const QString& name : songs.entryList({"*.mid"}, QDir::Files, QDir::Name))
-        songs_ << songs.filePath(name);
-    if (songs_.size() < 10)
-        QSKIP("the openmsx songs are not installed");
-}
-
-void TestDlgBatch::init() {
-    QSettings store = Store();
-    store.clear();
-}
-
-QString TestDlgBatch::emptyFolder(const QString& name) {
-    const QString path = root_.filePath(name);
-    QDir(path).removeRecursively();
-    if (!QDir().mkpath(path))
-        qFatal("cannot create %s", qPrintable(path));
-    return path;
-}
-
-QString TestDlgBatch::songFolder(const QString& name, int count) {
-    const QString path = emptyFolder(name);
-    for (int i = 0; i < count; ++i)
-        QFile::copy(songs_[i], QStringLiteral("%1/%2.mid").arg(path).arg(i + 1, 2, 10, QChar('0')));
-    return path;
-}
-
-void TestDlgBatch::controlStates_data() {
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("destination");
-    QTest::addColumn<bool>("runnable");
-
-    QTest::newRow("no paths") << ""
-                              << "" << false;
-    QTest::newRow("source only") << "/in"
-                                 << "" << false;
-    QTest::newRow("destination only") << ""
-                                      << "/out" << false;
-    QTest::newRow("both paths") << "/in"
-                                << "/out" << true;
-}
-
-void TestDlgBatch::controlStates() {
-    QFETCH(QString, source);
-    QFETCH(QString, destination);
-    QFETCH(bool, runnable);
-
-    CDlgBatch dialog;
-    TypePaths(dialog, source, destination);
-    QCOMPARE(Control<QPushButton>(dialog, "runButton")->isEnabled(), runnable);
-    QCOMPARE(Control<QTreeWidget>(dialog, "fileList")->isEnabled(), runnable);
-    QVERIFY(!Control<QPushButton>(dialog, "stopButton")->isEnabled());
-
-    // Emptying a path takes "Run!" away again.
-    if (runnable) {
+    void controlStates() {
+        QFETCH(bool, source);
+        QFETCH(bool, destination);
+        CDlgBatch dialog;
+        TypePaths(dialog, source ? "/in" : "", destination ? "/out" : "");
+        QCOMPARE(Control<QPushButton>(dialog, "runButton")->isEnabled(), source && destination);
+        QCOMPARE(Control<QTreeWidget>(dialog, "fileList")->isEnabled(), source && destination);
+        QVERIFY(!Control<QPushButton>(dialog, "stopButton")->isEnabled());
+        // Emptying a path takes "Run!" away again.
         Control<QComboBox>(dialog, "destinationCombo")->clearEditText();
         QVERIFY(!Control<QPushButton>(dialog, "runButton")->isEnabled());
     }
-}
 
-void TestDlgBatch::midiActionsGovernTheVibraBox() {
-    CDlgBatch dialog;
-    dialog.show();
-    auto* vibra = Control<QCheckBox>(dialog, "addVibraCheck");
-    auto* remove = Control<QRadioButton>(dialog, "removeSpMidiRadio");
-    auto* leave = Control<QRadioButton>(dialog, "leaveSpMidiRadio");
-    auto* update = Control<QRadioButton>(dialog, "updateSpMidiRadio");
-    QVERIFY(update->isChecked());
-    QVERIFY(vibra->isChecked() && vibra->isEnabled());
-
-    ClickBox(remove);
-    QVERIFY(!vibra->isChecked());
-    QVERIFY(!vibra->isEnabled());
-
-    ClickBox(update);
-    QVERIFY(vibra->isEnabled());
-    QVERIFY(!vibra->isChecked()); // cleared, not restored
-
-    ClickBox(vibra);
-    QVERIFY(vibra->isChecked());
-    ClickBox(leave);
-    QVERIFY(!vibra->isChecked());
-    QVERIFY(!vibra->isEnabled());
-
-    // The SMAF controls never show.
-    QVERIFY(!dialog.findChild<QWidget*>("smafActionGroup")->isVisible());
-}
-
-void TestDlgBatch::historiesFillTheCombos() {
-    {
-        QSettings store = Store();
-        store.setValue("SourcePathHistory/1", "/src/new");
-        store.setValue("SourcePathHistory/2", "/src/old");
-        store.setValue("DestinationPathHistory/1", "/dst");
+    void midiActionsGovernTheVibraBox() {
+        CDlgBatch dialog;
+        dialog.show();
+        auto* vibra = Control<QCheckBox>(dialog, "addVibraCheck");
+        auto* update = Control<QRadioButton>(dialog, "updateSpMidiRadio");
+        QVERIFY(update->isChecked());
+        QVERIFY(vibra->isChecked() && vibra->isEnabled());
+        // Removing or leaving the MIP message clears and disables the box; it stays cleared.
+        for (const char* other : {"removeSpMidiRadio", "leaveSpMidiRadio"}) {
+            ClickBox(Control<QRadioButton>(dialog, other));
+            QVERIFY(!vibra->isChecked() && !vibra->isEnabled());
+            ClickBox(update);
+            QVERIFY(vibra->isEnabled() && !vibra->isChecked());
+            ClickBox(vibra);
+            QVERIFY(vibra->isChecked());
+        }
+        // The SMAF controls never show.
+        QVERIFY(!Control<QWidget>(dialog, "smafActionGroup")->isVisible());
     }
-    CDlgBatch dialog;
-    auto* source = Control<QComboBox>(dialog, "sourceCombo");
-    auto* destination = Control<QComboBox>(dialog, "destinationCombo");
-    QCOMPARE(source->count(), 2);
-    QCOMPARE(source->itemText(0), QString("/src/new"));
-    QCOMPARE(source->itemText(1), QString("/src/old"));
-    QCOMPARE(destination->count(), 1);
-    // The paths start empty; choosing history items makes the dialog runnable.
-    QVERIFY(source->currentText().isEmpty());
-    QVERIFY(destination->currentText().isEmpty());
-    QVERIFY(!Control<QPushButton>(dialog, "runButton")->isEnabled());
-    source->setCurrentIndex(1);
-    destination->setCurrentIndex(0);
-    QVERIFY(Control<QPushButton>(dialog, "runButton")->isEnabled());
-}
 
-void TestDlgBatch::browseInsertsTheChosenFolder() {
-    CDlgBatch dialog;
-    QStringList titles;
-    QString answer;
-    dialog.SetFolderPicker([&](QWidget*, const QString& title, const QString&) {
-        titles << title;
-        return answer;
-    });
-    auto* source = Control<QComboBox>(dialog, "sourceCombo");
-    auto* destination = Control<QComboBox>(dialog, "destinationCombo");
-    source->addItem("/older");
+    void combosOfferTheHistoriesAndThePickedFolders() {
+        Store().setValue("SourcePathHistory/1", "/src/new");
+        Store().setValue("SourcePathHistory/2", "/src/old");
+        CDlgBatch dialog;
+        QString answer;
+        dialog.SetFolderPicker(
+            [&answer](QWidget*, const QString&, const QString&) { return answer; });
+        auto* source = Control<QComboBox>(dialog, "sourceCombo");
+        auto* destination = Control<QComboBox>(dialog, "destinationCombo");
+        // The paths start empty, the histories in the lists.
+        QCOMPARE(source->count(), 2);
+        QCOMPARE(source->itemText(1), QString("/src/old"));
+        QVERIFY(source->currentText().isEmpty());
+        source->setCurrentIndex(1);
+        // A cancelled pick changes nothing; a picked folder goes first and is chosen.
+        Click(dialog, "destinationBrowseButton");
+        QCOMPARE(destination->count(), 0);
+        QVERIFY(!Control<QPushButton>(dialog, "runButton")->isEnabled());
+        answer = "/picked/out";
+        Click(dialog, "destinationBrowseButton");
+        QCOMPARE(destination->itemText(0), answer);
+        QCOMPARE(destination->currentText(), answer);
+        QVERIFY(Control<QPushButton>(dialog, "runButton")->isEnabled());
+    }
 
-    answer = "/picked/in";
-    QTest::mouseClick(Control<QPushButton>(dialog, "sourceBrowseButton"), Qt::LeftButton);
-    answer = "";
-    QTest::mouseClick(Control<QPushButton>(dialog, "destinationBrowseButton"), Qt::LeftButton);
-    QCOMPARE(titles, QStringList({"Select the Source Folder", "Select the Destination Folder"}));
-    QCOMPARE(source->itemText(0), QString("/picked/in"));
-    QCOMPARE(source->currentText(), QString("/picked/in"));
-    QCOMPARE(destination->count(), 0); // cancelled: nothing changes
-    QVERIFY(!Control<QPushButton>(dialog, "runButton")->isEnabled());
-
-    answer = "/picked/out";
-    QTest::mouseClick(Control<QPushButton>(dialog, "destinationBrowseButton"), Qt::LeftButton);
-    QCOMPARE(destination->currentText(), QString("/picked/out"));
-    QVERIFY(Control<QPushButton>(dialog, "runButton")->isEnabled());
-}
-
-void TestDlgBatch::runListsEveryFileWithItsResult() {
-    const QString source = songFolder("run-in", 4);
-    const QString destination = emptyFolder("run-out");
-    {
+    void runListsEveryFileWithItsResult() {
+        const QString source = songFolder("run-in", 4);
+        const QString destination = songFolder("run-out", 0);
         QFile broken(source + "/Broken.MID");
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("this is no MIDI file");
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("no MIDI file") > 0);
+        broken.close();
+        QVERIFY(QDir().mkpath(source + "/folder.mid"));
+        QFile::copy(songs_[0], source + "/notes.txt");
+
+        auto dialog = std::make_unique<CDlgBatch>();
+        dialog->show();
+        TypePaths(*dialog, source, destination);
+        // Each row shows its result, and "Processed:" counts, as its file finishes.
+        QStringList seen;
+        connect(dialog.get(), &CDlgBatch::fileProcessed, this, [&](int index) {
+            seen << Processed(*dialog) + " " + Column(*dialog, 1).at(index);
+        });
+        QSignalSpy finished(dialog.get(), &CDlgBatch::runFinished);
+        Click(*dialog, "runButton");
+        QVERIFY(dialog->IsRunning());
+        QVERIFY(!Control<QPushButton>(*dialog, "runButton")->isEnabled());
+        QVERIFY(Control<QPushButton>(*dialog, "stopButton")->isEnabled());
+        // Sorted ignoring case; "notes.txt" is no song.
+        QCOMPARE(Column(*dialog, 0), QStringList({"01", "02", "03", "04", "Broken", "folder"}));
+
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(seen,
+                 QStringList({"1/6 OK", "2/6 OK", "3/6 OK", "4/6 OK", "5/6 Failed", "6/6 Failed"}));
+        QVERIFY(!dialog->IsRunning());
+        QVERIFY(Control<QPushButton>(*dialog, "runButton")->isEnabled());
+        QVERIFY(!Control<QPushButton>(*dialog, "stopButton")->isEnabled());
+        QCOMPARE(QDir(destination).entryList({"*.mid"}, QDir::Files, QDir::Name),
+                 QStringList({"01.mid", "02.mid", "03.mid", "04.mid"}));
+
+        dialog.reset();
+        QCOMPARE(Store().value("SourcePathHistory/1").toString(), source);
     }
-    QVERIFY(QDir().mkpath(source + "/folder.mid"));
-    QFile::copy(songs_[0], source + "/notes.txt");
 
-    auto dialog = std::make_unique<CDlgBatch>();
-    dialog->show();
-    TypePaths(*dialog, source, destination);
+    void stopFinishesTheCurrentFileOnly() {
+        PacedBatch dialog;
+        QSignalSpy finished(&dialog, &CDlgBatch::runFinished);
+        startHeldRun(dialog, "stop");
+        Click(dialog, "stopButton");
+        QVERIFY(dialog.IsRunning());
+        dialog.release.release();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(Processed(dialog), QString("3/10"));
+        QCOMPARE(Column(dialog, 1), kStoppedAfterThree);
+        QCOMPARE(QDir(destination_).entryList({"*.mid"}, QDir::Files).size(), 3);
+        QVERIFY(!Control<QPushButton>(dialog, "stopButton")->isEnabled());
 
-    // Each row shows its result, and "Processed:" counts, as its file finishes.
-    QStringList seen;
-    connect(dialog.get(), &CDlgBatch::fileProcessed, this, [&](int index, int count, int result) {
-        const QString status = Statuses(*dialog).at(index);
-        seen << QStringLiteral("%1 %2 %3").arg(Processed(*dialog)).arg(result).arg(status);
-        QCOMPARE(count, 6);
-    });
-    QSignalSpy finished(dialog.get(), &CDlgBatch::runFinished);
-    QTest::mouseClick(Control<QPushButton>(*dialog, "runButton"), Qt::LeftButton);
-    QVERIFY(dialog->IsRunning());
-    QVERIFY(!Control<QPushButton>(*dialog, "runButton")->isEnabled());
-    QVERIFY(Control<QPushButton>(*dialog, "stopButton")->isEnabled());
-    // Sorted ignoring case; "notes.txt" is no song.
-    QCOMPARE(Titles(*dialog), QStringList({"01", "02", "03", "04", "Broken", "folder"}));
-
-    QVERIFY(finished.wait(60000));
-    QCOMPARE(seen, QStringList({"1/6 1 OK", "2/6 1 OK", "3/6 1 OK", "4/6 1 OK", "5/6 2 Failed",
-                                "6/6 2 Failed"}));
-    QCOMPARE(Statuses(*dialog), QStringList({"OK", "OK", "OK", "OK", "Failed", "Failed"}));
-    QCOMPARE(Processed(*dialog), QString("6/6"));
-    QVERIFY(!dialog->IsRunning());
-    QVERIFY(Control<QPushButton>(*dialog, "runButton")->isEnabled());
-    QVERIFY(!Control<QPushButton>(*dialog, "stopButton")->isEnabled());
-    QCOMPARE(QDir(destination).entryList({"*.mid"}, QDir::Files, QDir::Name),
-             QStringList({"01.mid", "02.mid", "03.mid", "04.mid"}));
-
-    // A second run with the same folders adds nothing to the histories.
-    QTest::mouseClick(Control<QPushButton>(*dialog, "runButton"), Qt::LeftButton);
-    QVERIFY(finished.wait(60000));
-    dialog.reset();
-    QSettings store = Store();
-    QCOMPARE(store.value("SourcePathHistory/1").toString(), source);
-    QCOMPARE(store.value("DestinationPathHistory/1").toString(), destination);
-    QVERIFY(!store.contains("SourcePathHistory/2"));
-}
-
-void TestDlgBatch::stopFinishesTheCurrentFileOnly() {
-    const QString source = songFolder("stop-in", 10);
-    const QString destination = emptyFolder("stop-out");
-    PacedBatch dialog(2);
-    TypePaths(dialog, source, destination);
-    QSignalSpy finished(&dialog, &CDlgBatch::runFinished);
-    QTest::mouseClick(Control<QPushButton>(dialog, "runButton"), Qt::LeftButton);
-    // The worker is busy with the third file.
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.reached.load(), 30000);
-    QTest::mouseClick(Control<QPushButton>(dialog, "stopButton"), Qt::LeftButton);
-    QVERIFY(dialog.IsRunning());
-    dialog.release.release();
-
-    QVERIFY(finished.wait(30000));
-    QCOMPARE(Processed(dialog), QString("3/10"));
-    QCOMPARE(Statuses(dialog), QStringList({"OK", "OK", "OK", "-", "-", "-", "-", "-", "-", "-"}));
-    QCOMPARE(QDir(destination).entryList({"*.mid"}, QDir::Files).size(), 3);
-    QVERIFY(!Control<QPushButton>(dialog, "stopButton")->isEnabled());
-
-    // The stop request does not carry over into the next run.
-    dialog.release.release();
-    QTest::mouseClick(Control<QPushButton>(dialog, "runButton"), Qt::LeftButton);
-    QVERIFY(finished.wait(60000));
-    QCOMPARE(Processed(dialog), QString("10/10"));
-}
-
-void TestDlgBatch::closeDuringRunWaitsForTheCurrentFileThenSavesHistories() {
-    const QString source = songFolder("close-in", 10);
-    const QString destination = emptyFolder("close-out");
-    auto dialog = std::make_unique<PacedBatch>(2);
-    dialog->show();
-    TypePaths(*dialog, source, destination);
-    QTest::mouseClick(Control<QPushButton>(*dialog, "runButton"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->reached.load(), 30000);
-
-    // The worker goes on only after the close began; closing must wait for it.
-    std::thread releaser([&dialog] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        dialog->release.release();
-    });
-    QElapsedTimer clock;
-    clock.start();
-    dialog->close();
-    const qint64 waited = clock.elapsed();
-    releaser.join();
-
-    QVERIFY(waited >= 250);
-    QVERIFY(!dialog->isVisible());
-    QVERIFY(!dialog->IsRunning());
-    QCOMPARE(Statuses(*dialog), QStringList({"OK", "OK", "OK", "-", "-", "-", "-", "-", "-", "-"}));
-    QCOMPARE(Processed(*dialog), QString("3/10"));
-    QCOMPARE(QDir(destination).entryList({"*.mid"}, QDir::Files).size(), 3);
-    {
-        QSettings store = Store();
-        QCOMPARE(store.value("SourcePathHistory/1").toString(), source);
-        QCOMPARE(store.value("DestinationPathHistory/1").toString(), destination);
+        // The stop request does not carry over into the next run.
+        dialog.release.release();
+        Click(dialog, "runButton");
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(Processed(dialog), QString("10/10"));
     }
-    // Reports still queued from the stopped run change nothing.
-    QTest::qWait(50);
-    QCOMPARE(Processed(*dialog), QString("3/10"));
-    dialog.reset();
-}
+
+    void closeDuringRunWaitsForTheCurrentFileThenSavesHistories() {
+        auto dialog = std::make_unique<PacedBatch>();
+        dialog->show();
+        startHeldRun(*dialog, "close");
+        // The worker goes on only after the close began; closing must wait for it.
+        std::thread releaser([&dialog] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            dialog->release.release();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        dialog->close();
+        const qint64 waited = clock.elapsed();
+        releaser.join();
+
+        QVERIFY(waited >= 250);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!dialog->IsRunning());
+        QCOMPARE(Column(*dialog, 1), kStoppedAfterThree);
+        QCOMPARE(QDir(destination_).entryList({"*.mid"}, QDir::Files).size(), 3);
+        QCOMPARE(Store().value("DestinationPathHistory/1").toString(), destination_);
+        // Reports still queued from the stopped run change nothing.
+        QTest::qWait(50);
+        QCOMPARE(Processed(*dialog), QString("3/10"));
+    }
+
+private:
+    // A new folder holding the first `count` real songs as "01.mid", "02.mid", ...
+    QString songFolder(const QString& name, int count) {
+        const QString path = root_.filePath(name);
+        if (!QDir().mkpath(path))
+            qFatal("cannot create %s", qPrintable(path));
+        for (int i = 0; i < count; ++i)
+            QFile::copy(songs_[i],
+                        QStringLiteral("%1/%2.mid").arg(path).arg(i + 1, 2, 10, QChar('0')));
+        return path;
+    }
+
+    // Runs over ten songs into `destination_` and returns once the worker holds at the third.
+    void startHeldRun(PacedBatch& dialog, const QString& name) {
+        destination_ = songFolder(name + "-out", 0);
+        TypePaths(dialog, songFolder(name + "-in", 10), destination_);
+        Click(dialog, "runButton");
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.reached.load(), 30000);
+    }
+
+    QTemporaryDir root_;
+    QStringList songs_;
+    QString destination_;
+};
 
 QTEST_MAIN(TestDlgBatch)
 #include "TestDlgBatch.moc"

@@ -10,24 +10,17 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <set>
-
 namespace {
 
 const QRgb kGrid = qRgb(200, 200, 230);
 const QRgb kFill = qRgb(50, 80, 170);
 
-int CountInColumn(const QImage& image, int x, int top, int bottom, QRgb colour) {
+// Pixels of `colour` in an area (by default the whole picture).
+int Count(const QImage& image, QRgb colour, QRect area = {}) {
+    area = area.isNull() ? image.rect() : area;
     int count = 0;
-    for (int y = top; y <= bottom; ++y)
-        count += image.pixel(x, y) == colour;
-    return count;
-}
-
-int CountInImage(const QImage& image, QRgb colour) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
             count += image.pixel(x, y) == colour;
     return count;
 }
@@ -40,31 +33,9 @@ bool HasDarkPixel(const QImage& image, int left, int top, int width, int height)
     return false;
 }
 
-// What the graph control shows at 600 x 200.
+// What the graph control shows.
 QImage Picture(CPolyphonyGraph& graph) {
     return graph.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// A 16 s song (division 480) with a three-note chord on channel 1 from 1 s to 9 s and
-// single notes on channel 2 at 1-2 s and 3-4 s.
-void MakeChordSong(SongData& song) {
-    song.division = 480;
-    song.firstTime = 0;
-    song.lastTime = 16000;
-    for (int ch : {0, 1}) {
-        song.used[ch] = true;
-        song.enabled[ch] = true;
-        song.priority[ch] = ch + 1;
-        song.polyphony[ch] = ch == 0 ? 3 : 1;
-    }
-    song.timelines[0].Set(1000, 3);
-    song.timelines[0].Set(9000, 0);
-    song.timelines[1].Set(1000, 1);
-    song.timelines[1].Set(2000, 0);
-    song.timelines[1].Set(3000, 1);
-    song.timelines[1].Set(4000, 0);
-    song.ComputeMipTable();
-    song.ComputeSequencePolyphony();
 }
 
 } // namespace
@@ -73,194 +44,135 @@ class TestDlgPolyphony : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void barGridOfA16SecondSong();
-    void stepCurveSumsTheChannelsThatChange();
-    void pictureIsRedrawnOnlyAfterRefresh();
-    void boxesFollowTheSong();
-    void boxClickMutesAndUnmutes();
-    void noneThenAll();
-    void withoutSongNothingHappens();
+    void initTestCase() {
+        const QString path = QStringLiteral(QUELLOR_SONGS_DIR "/tttheme2.mid");
+        if (!QFile::exists(path))
+            QSKIP("the openmsx songs are not installed");
+        QVERIFY(real_.LoadFile(path.toStdString()));
+        QVERIFY(real_.CountUsedChannels() > 2);
+    }
+
+    void barGridOfA16SecondSong() {
+        // 16 s with division 480: B = 33, lines every 72 pixels from x = 20, labels 1 ... 8
+        // six pixels to the right of the lines (the ninth falls outside).
+        SongData song;
+        song.division = 480;
+        song.lastTime = 16000;
+        CPolyphonyGraph graph;
+        graph.resize(600, 200);
+        graph.refresh(&song);
+        const QImage image = Picture(graph);
+        for (int x = 0; x < 600; ++x) {
+            const int dots = Count(image, kGrid, QRect(x, 40, 1, 160));
+            if (x >= 20 && (x - 20) % 72 == 0)
+                QVERIFY2(dots >= 40, qPrintable(QString("no bar line at x = %1").arg(x)));
+            else
+                QVERIFY2(dots == 0, qPrintable(QString("stray line at x = %1").arg(x)));
+        }
+        for (int n = 1; n <= 8; ++n)
+            QVERIFY2(HasDarkPixel(image, 26 + 72 * (n - 1), 2, 10, 14),
+                     qPrintable(QString("no label %1").arg(n)));
+        QVERIFY(!HasDarkPixel(image, 60, 2, 30, 14));
+        // No polyphony: a single level line at y = 18 labelled 1, no curve.
+        QVERIFY(Count(image, kGrid, QRect(300, 18, 3, 1)) >= 1);
+        QVERIFY(HasDarkPixel(image, 8, 18, 10, 14));
+        QCOMPARE(Count(image, kFill), 0);
+    }
+
+    // A 16 s song (division 480) with a three-note chord on channel 1 from 1 s to 9 s and
+    // single notes on channel 2 at 1-2 s and 3-4 s.
+    void stepCurveSumsTheChannelsThatChangeAndIsCached() {
+        SongData song;
+        song.division = 480;
+        song.lastTime = 16000;
+        for (int ch : {0, 1}) {
+            song.used[ch] = song.enabled[ch] = true;
+            song.priority[ch] = ch + 1;
+            song.polyphony[ch] = ch == 0 ? 3 : 1;
+        }
+        for (auto [ch, time, notes] : {std::tuple{0, 1000, 3},
+                                       {0, 9000, 0},
+                                       {1, 1000, 1},
+                                       {1, 2000, 0},
+                                       {1, 3000, 1},
+                                       {1, 4000, 0}})
+            song.timelines[ch].Set(time, notes);
+        song.ComputeMipTable();
+        song.ComputeSequencePolyphony();
+        QCOMPARE(song.sequencePolyphony, 4);
+        CPolyphonyGraph graph;
+        graph.resize(600, 200);
+        graph.refresh(&song);
+        const QImage image = Picture(graph);
+
+        // x(t) = 20 + t * 580 / 16000, y(v) = 208 - v * 190 / 4.
+        // 1-2 s: four notes, filled from y(4) = 18 down.
+        QCOMPARE(image.pixel(70, 30), kFill);
+        QCOMPARE(image.pixel(70, 199), kFill);
+        // 2-3 s: channel 2 alone changes, to 0: nothing filled.
+        QCOMPARE(Count(image, kFill, QRect(110, 20, 1, 180)), 0);
+        // 3-4 s: channel 2's one note alone, up to y(1) = 161.
+        QCOMPARE(image.pixel(150, 185), kFill);
+        QVERIFY(image.pixel(150, 150) != kFill);
+        // After 4 s nothing sounds that the sums count.
+        QCOMPARE(Count(image, kFill, QRect(400, 20, 1, 180)), 0);
+
+        // A repaint copies the cached picture; only a refresh draws the song again.
+        song.enabled.fill(false);
+        song.ComputeSequencePolyphony();
+        QCOMPARE(Picture(graph), image);
+        graph.refresh(&song);
+        QCOMPARE(Count(Picture(graph), kFill), 0);
+    }
+
+    void boxesFollowTheSongNoneAndAll() {
+        CDlgPolyphony dialog;
+        dialog.show();
+        auto box = [&dialog](int ch) {
+            return dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(ch + 1));
+        };
+        auto* graph = dialog.findChild<CPolyphonyGraph*>("graph");
+        QSignalSpy changed(&dialog, &CDlgPolyphony::channelsChanged);
+        // Without a song the buttons do nothing.
+        QTest::mouseClick(dialog.findChild<QPushButton*>("allButton"), Qt::LeftButton);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!box(0)->isEnabled());
+
+        real_.enabled.fill(true);
+        int muted = 0;
+        while (!real_.IsChannelUsed(muted))
+            ++muted;
+        real_.enabled[muted] = false; // as the channel list's Mute does
+        real_.ComputeSequencePolyphony();
+        dialog.refresh(&real_);
+        for (int ch = 0; ch < 16; ++ch) {
+            QCOMPARE(box(ch)->isEnabled(), real_.IsChannelUsed(ch));
+            QCOMPARE(box(ch)->isChecked(), real_.IsChannelUsed(ch) && ch != muted);
+        }
+        QVERIFY(Count(Picture(*graph), kFill) > 0);
+
+        QTest::mouseClick(dialog.findChild<QPushButton*>("noneButton"), Qt::LeftButton);
+        QCOMPARE(changed.takeFirst().at(0).toInt(), 0);
+        QCOMPARE(real_.sequencePolyphony, 0);
+        for (int ch = 0; ch < 16; ++ch)
+            QVERIFY(!real_.enabled[ch] && !box(ch)->isChecked());
+        // One level line labelled 1 and no curve.
+        const QImage none = Picture(*graph);
+        QCOMPARE(Count(none, kFill), 0);
+        QVERIFY(HasDarkPixel(none, 8, 18, 10, 14));
+
+        QTest::mouseClick(dialog.findChild<QPushButton*>("allButton"), Qt::LeftButton);
+        QCOMPARE(changed.takeFirst().at(0).toInt(), 0);
+        for (int ch = 0; ch < 16; ++ch) {
+            QVERIFY(real_.enabled[ch]); // unused channels too
+            QCOMPARE(box(ch)->isChecked(), real_.IsChannelUsed(ch));
+        }
+        QVERIFY(Count(Picture(*graph), kFill) > 0);
+    }
 
 private:
     SongFile real_;
 };
-
-void TestDlgPolyphony::initTestCase() {
-    const QString path = QStringLiteral(QUELLOR_SONGS_DIR "/tttheme2.mid");
-    if (!QFile::exists(path))
-        QSKIP("the openmsx songs are not installed");
-    QVERIFY(real_.LoadFile(path.toStdString()));
-    QVERIFY(real_.CountUsedChannels() > 2);
-}
-
-void TestDlgPolyphony::barGridOfA16SecondSong() {
-    // 16 s with division 480: B = 33, lines every 72 pixels from x = 20, labels 1 ... 8
-    // six pixels to the right of the lines (the ninth falls outside).
-    SongData song;
-    song.division = 480;
-    song.lastTime = 16000;
-    CPolyphonyGraph graph;
-    graph.resize(600, 200);
-    graph.refresh(&song);
-    const QImage image = Picture(graph);
-
-    std::set<int> lines;
-    for (int x = 20; x <= 596; x += 72)
-        lines.insert(x);
-    QCOMPARE(lines.size(), std::size_t(9));
-    for (int x = 0; x < 600; ++x) {
-        const int dots = CountInColumn(image, x, 40, 199, kGrid);
-        if (lines.count(x))
-            QVERIFY2(dots >= 40, qPrintable(QString("no bar line at x = %1").arg(x)));
-        else
-            QVERIFY2(dots == 0, qPrintable(QString("stray line at x = %1").arg(x)));
-    }
-    for (int n = 1; n <= 8; ++n)
-        QVERIFY2(HasDarkPixel(image, 26 + 72 * (n - 1), 2, 10, 14),
-                 qPrintable(QString("no label %1").arg(n)));
-    QVERIFY(!HasDarkPixel(image, 60, 2, 30, 14));
-
-    // No polyphony: a single level line at y = 18 labelled 1, no curve.
-    QVERIFY(CountInColumn(image, 300, 18, 18, kGrid) + CountInColumn(image, 301, 18, 18, kGrid) +
-                CountInColumn(image, 302, 18, 18, kGrid) >=
-            1);
-    QVERIFY(HasDarkPixel(image, 8, 18, 10, 14));
-    QCOMPARE(CountInImage(image, kFill), 0);
-}
-
-void TestDlgPolyphony::stepCurveSumsTheChannelsThatChange() {
-    SongData song;
-    MakeChordSong(song);
-    QCOMPARE(song.sequencePolyphony, 4);
-    CPolyphonyGraph graph;
-    graph.resize(600, 200);
-    graph.refresh(&song);
-    const QImage image = Picture(graph);
-
-    // x(t) = 20 + t * 580 / 16000, y(v) = 208 - v * 190 / 4.
-    // 1-2 s: four notes, filled from y(4) = 18 down.
-    QCOMPARE(image.pixel(70, 30), kFill);
-    QCOMPARE(image.pixel(70, 199), kFill);
-    // 2-3 s: channel 2 alone changes, to 0: nothing filled.
-    QCOMPARE(CountInColumn(image, 110, 20, 199, kFill), 0);
-    // 3-4 s: channel 2's one note alone, up to y(1) = 161.
-    QCOMPARE(image.pixel(150, 185), kFill);
-    QVERIFY(image.pixel(150, 150) != kFill);
-    // After 4 s nothing sounds that the sums count.
-    QCOMPARE(CountInColumn(image, 400, 20, 199, kFill), 0);
-}
-
-void TestDlgPolyphony::pictureIsRedrawnOnlyAfterRefresh() {
-    SongData song;
-    MakeChordSong(song);
-    CPolyphonyGraph graph;
-    graph.resize(600, 200);
-    graph.refresh(&song);
-    const QImage before = Picture(graph);
-    QVERIFY(CountInImage(before, kFill) > 0);
-
-    song.enabled.fill(false);
-    song.ComputeSequencePolyphony();
-    QCOMPARE(Picture(graph), before); // repaint copies the cached picture
-    graph.refresh(&song);
-    QCOMPARE(CountInImage(Picture(graph), kFill), 0);
-}
-
-void TestDlgPolyphony::boxesFollowTheSong() {
-    real_.enabled.fill(true);
-    int muted = -1;
-    for (int ch = 0; ch < 16 && muted < 0; ++ch)
-        if (real_.IsChannelUsed(ch))
-            muted = ch;
-    real_.enabled[muted] = false; // as the channel list's Mute does
-
-    CDlgPolyphony dialog;
-    dialog.refresh(&real_);
-    for (int ch = 0; ch < 16; ++ch) {
-        auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(ch + 1));
-        QCOMPARE(box->text(), QStringLiteral("Chn.: %1").arg(ch + 1));
-        QCOMPARE(box->isEnabled(), real_.IsChannelUsed(ch));
-        QCOMPARE(box->isChecked(), real_.IsChannelUsed(ch) && ch != muted);
-    }
-    real_.enabled[muted] = true;
-}
-
-void TestDlgPolyphony::boxClickMutesAndUnmutes() {
-    real_.enabled.fill(true);
-    real_.ComputeMipTable();
-    real_.ComputeSequencePolyphony();
-    const int fullPolyphony = real_.sequencePolyphony;
-    int ch = 0;
-    while (!real_.IsChannelUsed(ch) || real_.mip[ch] == 0)
-        ++ch;
-
-    CDlgPolyphony dialog;
-    dialog.show();
-    dialog.refresh(&real_);
-    QSignalSpy changed(&dialog, &CDlgPolyphony::channelsChanged);
-    auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(ch + 1));
-
-    QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(!real_.enabled[ch]);
-    QCOMPARE(real_.mip[ch], 0);
-    QVERIFY(real_.sequencePolyphony <= fullPolyphony);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.takeFirst().at(0).toInt(), ch + 1);
-
-    QTest::mouseClick(box, Qt::LeftButton);
-    QVERIFY(real_.enabled[ch]);
-    QVERIFY(real_.mip[ch] > 0);
-    QCOMPARE(real_.sequencePolyphony, fullPolyphony);
-    QCOMPARE(changed.takeFirst().at(0).toInt(), ch + 1);
-}
-
-void TestDlgPolyphony::noneThenAll() {
-    real_.enabled.fill(true);
-    real_.ComputeSequencePolyphony();
-    CDlgPolyphony dialog;
-    dialog.show();
-    dialog.refresh(&real_);
-    auto* graph = dialog.findChild<CPolyphonyGraph*>("graph");
-    QVERIFY(CountInImage(Picture(*graph), kFill) > 0);
-    QSignalSpy changed(&dialog, &CDlgPolyphony::channelsChanged);
-
-    QTest::mouseClick(dialog.findChild<QPushButton*>("noneButton"), Qt::LeftButton);
-    QCOMPARE(changed.takeFirst().at(0).toInt(), 0);
-    QCOMPARE(real_.sequencePolyphony, 0);
-    for (int ch = 0; ch < 16; ++ch) {
-        QVERIFY(!real_.enabled[ch]);
-        QVERIFY(
-            !dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(ch + 1))->isChecked());
-    }
-    // One level line labelled 1 and no curve.
-    const QImage none = Picture(*graph);
-    QCOMPARE(CountInImage(none, kFill), 0);
-    QVERIFY(HasDarkPixel(none, 8, 18, 10, 14));
-
-    QTest::mouseClick(dialog.findChild<QPushButton*>("allButton"), Qt::LeftButton);
-    QCOMPARE(changed.takeFirst().at(0).toInt(), 0);
-    for (int ch = 0; ch < 16; ++ch) {
-        QVERIFY(real_.enabled[ch]); // unused channels too
-        auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(ch + 1));
-        QCOMPARE(box->isChecked(), real_.IsChannelUsed(ch));
-        QCOMPARE(box->isEnabled(), real_.IsChannelUsed(ch));
-    }
-    QVERIFY(CountInImage(Picture(*graph), kFill) > 0);
-}
-
-void TestDlgPolyphony::withoutSongNothingHappens() {
-    CDlgPolyphony dialog;
-    dialog.show();
-    QSignalSpy changed(&dialog, &CDlgPolyphony::channelsChanged);
-    QTest::mouseClick(dialog.findChild<QPushButton*>("allButton"), Qt::LeftButton);
-    QCOMPARE(changed.count(), 0);
-    for (int ch = 0; ch < 16; ++ch)
-        QVERIFY(
-            !dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(ch + 1))->isEnabled());
-    const QImage empty = Picture(*dialog.findChild<CPolyphonyGraph*>("graph"));
-    QCOMPARE(empty.pixel(300, 100), qRgb(255, 255, 255));
-}
 
 QTEST_MAIN(TestDlgPolyphony)
 #include "TestDlgPolyphony.moc"
