@@ -7,7 +7,7 @@ packages=(
   # compiler and build
   g++ cmake ninja-build make pkg-config
   # desktop program (Widgets, Gui, Core, Test; uic, moc, rcc)
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools fonts-dejavu-core
   # synthesizer, General MIDI sounds, MIDI output ports
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
   # tests, benchmarks, fuzzing
