@@ -40,6 +40,11 @@ int RunGraph(const std::vector<std::string>& args) {
     // Text needs a font database, which needs a GUI application; no display is required.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt's note about a missing runtime folder says nothing about the picture.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type != QtDebugMsg && !text.startsWith(QLatin1String("QStandardPaths:")))
+            std::cerr << text.toStdString() << "\n";
+    });
     int argc = 1;
     char name[] = "quellor-cli";
     char* argv[] = {name, nullptr};
