@@ -1,4 +1,6 @@
 #include "CDlgBatch.h"
+#include "StringTable.h"
+#include "resource.h"
 
 #include "ui_CDlgBatch.h"
 
@@ -37,9 +39,14 @@ QString ShownName(const std::string& name) {
 }
 
 QString ResultText(int result) {
-    BatchFileEntry entry;
-    entry.result = result;
-    return QString::fromUtf8(entry.ResultText());
+    switch (result) {
+    case BatchFileEntry::Processed:
+        return StringTable::Get(Res::IDS_RESULT_OK);
+    case BatchFileEntry::Failed:
+        return StringTable::Get(Res::IDS_RESULT_FAILED);
+    default:
+        return StringTable::Get(Res::IDS_RESULT_PENDING);
+    }
 }
 
 } // namespace
@@ -67,10 +74,12 @@ CDlgBatch::CDlgBatch(QWidget* parent)
     connect(ui_->sourceCombo, &QComboBox::editTextChanged, this, &CDlgBatch::onSourceEdited);
     connect(ui_->destinationCombo, &QComboBox::editTextChanged, this,
             &CDlgBatch::onDestinationEdited);
-    connect(ui_->sourceBrowseButton, &QPushButton::clicked, this,
-            [this] { browse(ui_->sourceCombo, sourcePath_, tr("Select the Source Folder")); });
+    connect(ui_->sourceBrowseButton, &QPushButton::clicked, this, [this] {
+        browse(ui_->sourceCombo, sourcePath_, StringTable::Get(Res::IDS_SELECT_SOURCE_FOLDER));
+    });
     connect(ui_->destinationBrowseButton, &QPushButton::clicked, this, [this] {
-        browse(ui_->destinationCombo, destinationPath_, tr("Select the Destination Folder"));
+        browse(ui_->destinationCombo, destinationPath_,
+               StringTable::Get(Res::IDS_SELECT_DESTINATION_FOLDER));
     });
     const std::initializer_list<QAbstractButton*> options = {
         ui_->removeSpMidiRadio,  ui_->leaveSpMidiRadio,   ui_->updateSpMidiRadio,
@@ -109,7 +118,8 @@ void CDlgBatch::showEvent(QShowEvent* event) {
     if (columnsSized_)
         return;
     columnsSized_ = true;
-    // "File" takes 80 % of the list's width, "Status" 20 %.
+    // "File" takes 80 % of the list's width, "Status" 20 %, and they keep those widths.
+    ui_->fileList->header()->setStretchLastSection(false);
     const int width = ui_->fileList->viewport()->width();
     ui_->fileList->header()->resizeSection(0, width * 80 / 100);
     ui_->fileList->header()->resizeSection(1, width * 20 / 100);
@@ -317,8 +327,7 @@ void CDlgBatch::rebuildList() {
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(entries_.size()));
     for (const BatchFileEntry& entry : entries_) {
-        auto* row =
-            new QTreeWidgetItem({ShownName(entry.title), QString::fromUtf8(entry.ResultText())});
+        auto* row = new QTreeWidgetItem({ShownName(entry.title), ResultText(entry.result)});
         if (!entry.reason.empty())
             row->setToolTip(1, QString::fromStdString(entry.reason));
         rows.append(row);

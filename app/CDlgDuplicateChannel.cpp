@@ -1,4 +1,6 @@
 #include "CDlgDuplicateChannel.h"
+#include "StringTable.h"
+#include "resource.h"
 
 #include "ui_CDlgDuplicateChannel.h"
 
@@ -35,7 +37,7 @@ void CDlgDuplicateChannel::SetData(int source, const std::vector<int>& destinati
         ui_->destinationCombo->setCurrentIndex(destinations_.empty() ? -1 : 0);
     }
     destination_ = destinations_.empty() ? -1 : destinations_.front();
-    sourceLabel_ = tr("Source Channel %1 Instr.:").arg(source_ + 1);
+    sourceLabel_ = StringTable::Get(Res::IDS_SOURCE_CHANNEL).arg(source_ + 1);
     writeControls();
 }
 

@@ -25,6 +25,7 @@ add_library(quellor_dialogs STATIC
     ${QUELLOR_DIALOGS_DIR}/CDlgPolyphony.h
     ${QUELLOR_DIALOGS_DIR}/CPolyphonyGraph.cpp
     ${QUELLOR_DIALOGS_DIR}/CPolyphonyGraph.h
+    ${QUELLOR_RESOURCES_DIR}/StringTable.cpp
     ${QUELLOR_RESOURCES_DIR}/CDlgBatch.ui
     ${QUELLOR_RESOURCES_DIR}/CDlgDuplicateChannel.ui
     ${QUELLOR_RESOURCES_DIR}/CDlgPolyphony.ui
@@ -34,6 +35,7 @@ set_target_properties(quellor_dialogs PROPERTIES
     AUTOUIC ON
     AUTOUIC_SEARCH_PATHS ${QUELLOR_RESOURCES_DIR}
 )
-target_include_directories(quellor_dialogs PUBLIC ${QUELLOR_DIALOGS_DIR})
+# The string table of the quoted texts is shared by the dialogs and the rest of the program.
+target_include_directories(quellor_dialogs PUBLIC ${QUELLOR_DIALOGS_DIR} ${QUELLOR_RESOURCES_DIR})
 target_link_libraries(quellor_dialogs PUBLIC quellor_song quellor_graph Qt6::Widgets)
 quellor_warnings(quellor_dialogs)

@@ -20,6 +20,12 @@ const QHash<int, QString>& Table() {
          QStringLiteral(
              "Sound init failed\n\nQuellor will not be able to playback\nany MIDI songs")},
         {IDS_NO_DOCUMENT, QStringLiteral("No Document Loaded")},
+        {IDS_SOURCE_CHANNEL, QStringLiteral("Source Channel %1 Instr.:")},
+        {IDS_SELECT_SOURCE_FOLDER, QStringLiteral("Select the Source Folder")},
+        {IDS_SELECT_DESTINATION_FOLDER, QStringLiteral("Select the Destination Folder")},
+        {IDS_RESULT_PENDING, QStringLiteral("-")},
+        {IDS_RESULT_OK, QStringLiteral("OK")},
+        {IDS_RESULT_FAILED, QStringLiteral("Failed")},
         {IDS_ASK_TO_SAVE, QStringLiteral("Save changes to %1?")},
         {IDS_CANNOT_OPEN, QStringLiteral("Cannot open the file\n%1\n\n%2")},
         {IDS_NOT_SMF, QStringLiteral("The file\n%1\nis not a Standard MIDI File.")},

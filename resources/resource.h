@@ -87,6 +87,12 @@ inline constexpr int IDB_TOOLBAR_DISABLED = 333;
 inline constexpr int IDB_TOOLBAR_HOT = 335;
 
 // --- Strings (besides the command prompts, which use their command's id) ---
+inline constexpr int IDS_SOURCE_CHANNEL = 131;
+inline constexpr int IDS_SELECT_SOURCE_FOLDER = 132;
+inline constexpr int IDS_SELECT_DESTINATION_FOLDER = 133;
+inline constexpr int IDS_RESULT_PENDING = 180;
+inline constexpr int IDS_RESULT_OK = 181;
+inline constexpr int IDS_RESULT_FAILED = 182;
 inline constexpr int IDS_SOUND_INIT_FAILED = 341;
 inline constexpr int AFX_IDS_APP_TITLE = 57344;
 inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;
