@@ -59,7 +59,7 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::CQuellorView>()), doc_(doc) {
     ui_->setupUi(this);
     ui_->channelList_1000->header()->setSectionsMovable(false);
-    ui_->channelList_1000->header()->setStretchLastSection(false);
+    ui_->channelList_1000->header()->setStretchLastSection(true);
     ui_->progress_1070->setRange(0, 255);
 
     connect(ui_->channelList_1000, &QTreeWidget::currentItemChanged, this,
