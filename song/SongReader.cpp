@@ -15,36 +15,7 @@ bool ReadBigEndian(ByteSource& in, int bytes, std::uint32_t& value) {
     return true;
 }
 
-// Bytes of a channel or system message, status included.
-std::uint32_t MessageLength(std::uint8_t status) {
-    if (status == 0xF6 || status >= 0xF8)
-        return 1;
-    if ((status >= 0xC0 && status <= 0xDF) || status == 0xF1 || status == 0xF3)
-        return 2;
-    return 3;
-}
-
 } // namespace
-
-// A variable-length quantity stores 7 bits per byte, most significant group first; every
-// byte but the last has its top bit set. Bits shifted out of 32 are lost. A finished value
-// with all four bits 0x0F000000 set gets 0xFF as its top byte, so the largest four-byte
-// value, 0x0FFFFFFF, reads as 0xFFFFFFFF.
-int SongReader::ReadVarLen(ByteSource& in, std::uint32_t& value) {
-    std::uint32_t v = 0;
-    int count = 0;
-    std::uint8_t b = 0;
-    do {
-        if (!in.GetByte(b))
-            return count == 0 ? 0 : -1;
-        ++count;
-        v = (v << 7) | (b & 0x7Fu);
-    } while (b & 0x80);
-    if ((v & 0x0F000000u) == 0x0F000000u)
-        v |= 0xFF000000u;
-    value = v;
-    return count;
-}
 
 int SongReader::ReadHeader(ByteSource& in) {
     std::uint8_t id[4];
@@ -95,87 +66,22 @@ int SongReader::BeginTrack(ByteSource& in) {
     }
 }
 
-std::uint32_t SongReader::TickToMs() const {
-    const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
-    // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it.
-    if (!(ms < 4294967295.0))
-        return 0xFFFFFFFEu;
-    return static_cast<std::uint32_t>(ms);
-}
-
-int SongReader::ReadEvent(ByteSource& in) {
-    sysexPending_ = false;
-    for (;;) {
-        std::uint32_t delta = 0;
-        std::uint8_t status = 0;
-        if (ReadVarLen(in, delta) <= 0 || !in.GetByte(status)) {
-            lostSysEx_ += sysexPending_ ? 1 : 0;
-            sysexPending_ = false;
-            return 0;
-        }
-        runningTick += delta;
-        eventTime = TickToMs();
-        eventIsMeta = false;
-        eventIsEscape = false;
-        eventMetaType = 0;
-        eventOversize = false;
-
-        if (status == 0xF0 || (status == 0xF7 && sysexPending_)) {
-            // A new SysEx, or a continuation packet of an unfinished one.
-            const int r = ReadSysExPacket(in);
-            if (r == 0)
-                return 0;
-            if (r == 2)
-                continue;
-            return 1;
-        }
-        if (sysexPending_) {
-            // An unterminated SysEx is lost to whatever comes next.
-            ++lostSysEx_;
-            sysexPending_ = false;
-        }
-        if (status == 0xF7) {
-            const int r = ReadEscapePacket(in);
-            if (r == 0)
-                return 0;
-            return 1;
-        }
-        if (status == 0xFF) {
-            const int r = ReadMetaEvent(in);
-            if (r == 0)
-                return 0;
-            if (r == 2)
-                continue;
-            eventIsMeta = true;
-            return 1;
-        }
-
-        // Channel or system message; a data byte continues the running status.
-        std::uint8_t first = 0;
-        const bool statusPresent = (status & 0x80) != 0;
-        if (statusPresent) {
-            runningStatus = status;
-        } else {
-            if (runningStatus == 0)
-                continue; // a data byte before any status byte: skipped
-            first = status;
-        }
-        std::uint8_t* buf = eventBuffer.get();
-        const std::uint32_t length = MessageLength(runningStatus);
-        buf[0] = runningStatus;
-        if (length >= 2) {
-            if (statusPresent) {
-                if (!in.GetByte(buf[1]))
-                    return 0;
-            } else {
-                buf[1] = first;
-            }
-        }
-        if (length == 3 && !in.GetByte(buf[2]))
-            return 0;
-        eventLength = length;
-        return 1;
+int SongReader::ReadOtherEvent(ByteSource& in, std::uint8_t status) {
+    if (status == 0xF0 || (status == 0xF7 && sysexPending_)) {
+        // A new SysEx, or a continuation packet of an unfinished one.
+        return ReadSysExPacket(in);
     }
+    if (sysexPending_) {
+        // An unterminated SysEx is lost to whatever comes next.
+        ++lostSysEx_;
+        sysexPending_ = false;
+    }
+    if (status == 0xF7)
+        return ReadEscapePacket(in);
+    const int r = ReadMetaEvent(in);
+    if (r == 1)
+        eventIsMeta = true;
+    return r;
 }
 
 int SongReader::ReadSysExPacket(ByteSource& in) {

@@ -27,6 +27,7 @@ public:
     // front of it are skipped by their length), else 0.
     int BeginTrack(ByteSource& in);
     // 0 at the end of the data; otherwise the current-event fields hold the next event.
+    // Channel messages, nearly every event of a song, are read inline.
     int ReadEvent(ByteSource& in);
     // Steps of ReadEvent: 0 end of data, 1 an event to deliver, 2 nothing to deliver.
     int ReadMetaEvent(ByteSource& in);
@@ -35,7 +36,25 @@ public:
     // A variable-length quantity: returns the number of bytes read and sets `value`;
     // 0 when the data ended before the first byte, -1 when it ended inside the number
     // (no value delivered).
-    static int ReadVarLen(ByteSource& in, std::uint32_t& value);
+    static int ReadVarLen(ByteSource& in, std::uint32_t& value) {
+        // 7 bits per byte, most significant group first; every byte but the last has its top
+        // bit set. Bits shifted out of 32 are lost. A finished value with all four bits
+        // 0x0F000000 set gets 0xFF as its top byte, so the largest four-byte value,
+        // 0x0FFFFFFF, reads as 0xFFFFFFFF.
+        std::uint32_t v = 0;
+        int count = 0;
+        std::uint8_t b = 0;
+        do {
+            if (!in.GetByte(b))
+                return count == 0 ? 0 : -1;
+            ++count;
+            v = (v << 7) | (b & 0x7Fu);
+        } while (b & 0x80);
+        if ((v & 0x0F000000u) == 0x0F000000u)
+            v |= 0xFF000000u;
+        value = v;
+        return count;
+    }
 
     // The current event is an End of Track (FF 2F), as opposed to a Device Name (FF 09),
     // which shares its event code 0x09.
@@ -72,7 +91,23 @@ public:
     LoadReport lastLoad;
 
 private:
-    std::uint32_t TickToMs() const;
+    std::uint32_t TickToMs() const {
+        const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
+        // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it.
+        if (!(ms < 4294967295.0))
+            return 0xFFFFFFFEu;
+        return static_cast<std::uint32_t>(ms);
+    }
+    // Bytes of a channel or system message, status included.
+    static std::uint32_t MessageLength(std::uint8_t status) {
+        if (status == 0xF6 || status >= 0xF8)
+            return 1;
+        if ((status >= 0xC0 && status <= 0xDF) || status == 0xF1 || status == 0xF3)
+            return 2;
+        return 3;
+    }
+    // SysEx, escape and meta events: 0 end of data, 1 an event to deliver, 2 read on.
+    int ReadOtherEvent(ByteSource& in, std::uint8_t status);
     void StoreCurrentEvent(int& result, int& unstored);
     void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t);
 
@@ -97,3 +132,59 @@ private:
     bool msb121Seen_ = false;
     bool msb120Seen_ = false;
 };
+
+inline int SongReader::ReadEvent(ByteSource& in) {
+    sysexPending_ = false;
+    for (;;) {
+        std::uint32_t delta = 0;
+        std::uint8_t status = 0;
+        if (ReadVarLen(in, delta) <= 0 || !in.GetByte(status)) {
+            lostSysEx_ += sysexPending_ ? 1 : 0;
+            sysexPending_ = false;
+            return 0;
+        }
+        runningTick += delta;
+        eventTime = TickToMs();
+        eventIsMeta = false;
+        eventIsEscape = false;
+        eventMetaType = 0;
+        eventOversize = false;
+        if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
+            const int r = ReadOtherEvent(in, status);
+            if (r == 2)
+                continue;
+            return r;
+        }
+        if (sysexPending_) {
+            // An unterminated SysEx is lost to whatever comes next.
+            ++lostSysEx_;
+            sysexPending_ = false;
+        }
+
+        // Channel or system message; a data byte continues the running status.
+        std::uint8_t first = 0;
+        const bool statusPresent = (status & 0x80) != 0;
+        if (statusPresent) {
+            runningStatus = status;
+        } else {
+            if (runningStatus == 0)
+                continue; // a data byte before any status byte: skipped
+            first = status;
+        }
+        std::uint8_t* buf = eventBuffer.get();
+        const std::uint32_t length = MessageLength(runningStatus);
+        buf[0] = runningStatus;
+        if (length >= 2) {
+            if (statusPresent) {
+                if (!in.GetByte(buf[1]))
+                    return 0;
+            } else {
+                buf[1] = first;
+            }
+        }
+        if (length == 3 && !in.GetByte(buf[2]))
+            return 0;
+        eventLength = length;
+        return 1;
+    }
+}
