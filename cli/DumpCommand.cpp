@@ -13,10 +13,6 @@ namespace cli {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // A song reader that delivers events without storing them.
 class EventDumper : public SongReader {
 public:
@@ -61,15 +57,10 @@ int RunDump(const std::vector<std::string>& args) {
     if (args.size() != 1)
         throw UsageError{"dump takes one file"};
     const std::string& path = args[0];
-    // Folders and other files that are not regular are refused with their reason.
-    if (const LoadReport probe = SongReader::ProbeFile(path);
-        probe.status == LoadReport::Status::CannotOpen) {
-        std::cerr << "quellor-cli: cannot open '" << path << "': " << probe.error << "\n";
-        return kExitFailure;
-    }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    LoadReport report;
+    const FilePtr file = SongReader::OpenSongFile(path, report);
     if (!file) {
-        std::cerr << "quellor-cli: cannot open '" << path << "': " << std::strerror(errno) << "\n";
+        std::cerr << "quellor-cli: cannot open '" << path << "': " << report.error << "\n";
         return kExitFailure;
     }
     FileSource source(file.get());

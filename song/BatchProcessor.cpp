@@ -132,9 +132,12 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
     const bool keepSysEx = options.midiAction != RemoveSpMidi;
     const bool addVibra = options.addVibra && options.midiAction == UpdateSpMidi;
 
-    std::set<std::string> sources;
+    // Each source path once, spelled so that two spellings of one file compare equal.
+    std::vector<std::string> sourceKeys;
+    sourceKeys.reserve(entries_.size());
     for (const BatchFileEntry& entry : entries_)
-        sources.insert(Normal(entry.path));
+        sourceKeys.push_back(Normal(entry.path));
+    const std::set<std::string> sources(sourceKeys.begin(), sourceKeys.end());
     std::set<std::string> written;
 
     const std::size_t count = entries_.size();
@@ -148,7 +151,7 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
         bool ok = false;
         if (written.count(outputKey)) {
             reason = "another file of this run was already written to " + output.string();
-        } else if (outputKey != Normal(entry.path) && sources.count(outputKey)) {
+        } else if (outputKey != sourceKeys[i] && sources.count(outputKey)) {
             reason = "the output " + output.string() + " would replace another source file";
         } else {
             try {

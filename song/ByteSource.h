@@ -27,9 +27,7 @@ public:
     // A read failure other than the end of the data (I/O error).
     bool HasError() const { return error_; }
     // The number of bytes consumed so far.
-    std::uint64_t Position() const {
-        return base_ + static_cast<std::uint64_t>(pos_ - start_);
-    }
+    std::uint64_t Position() const { return base_ + static_cast<std::uint64_t>(pos_ - start_); }
     // Copies the next n bytes without consuming them; false when fewer remain.
     bool Peek(std::uint8_t* dst, std::size_t n);
 
@@ -57,6 +55,12 @@ public:
 protected:
     bool Refill() override { return false; }
 };
+
+// Closes a C stream when its owner goes.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // A buffered reader over an open C stream (not owned).
 class FileSource : public ByteSource {

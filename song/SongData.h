@@ -78,9 +78,6 @@ public:
     const Track& GetTrack(std::size_t index) const;
     Track& AppendTrack();
 
-    // Channel `ch` counts as percussion: index 9, or index 10 when channel11Percussion is set.
-    bool IsPercussionChannel(int ch) const { return ch == 9 || (ch == 10 && channel11Percussion); }
-
     std::array<PolyphonyTimeline, kChannels> timelines;
     std::vector<Track> tracks;
     int format = 0;

@@ -3,11 +3,6 @@
 #include <cstring>
 #include <utility>
 
-SongEvent SongEvent::MakeEscape(std::uint32_t time, const std::uint8_t* data,
-                                std::uint32_t length) {
-    return SongEvent(time, data, length, Escape, 0);
-}
-
 SongEvent::SongEvent(const SongEvent& other)
     : time_(other.time_), kind_(other.kind_), metaType_(other.metaType_) {
     Assign(other.GetData(), other.length_);

@@ -27,7 +27,6 @@ public:
         : time_(time), kind_(kind), metaType_(kind == Meta ? metaType : 0) {
         Assign(data, length);
     }
-    static SongEvent MakeEscape(std::uint32_t time, const std::uint8_t* data, std::uint32_t length);
 
     SongEvent(const SongEvent& other);
     SongEvent(SongEvent&& other) noexcept

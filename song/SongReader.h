@@ -73,6 +73,9 @@ public:
     // file, as the document does). A file that cannot be opened leaves the model alone and
     // reports LoadReport::Status::CannotOpen, result 0.
     int LoadSongFile(const std::string& path, const std::string& fileTitle = std::string());
+    // Opens a regular file for reading (a folder reads nothing and a FIFO would block);
+    // nullptr with `report` saying why when it cannot.
+    static FilePtr OpenSongFile(const std::string& path, LoadReport& report);
     // Opens `path` and reads only its header: whether it can be loaded, without touching
     // any song (Loaded, CannotOpen with the system's reason, or NotSmf).
     static LoadReport ProbeFile(const std::string& path);

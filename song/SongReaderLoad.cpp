@@ -12,10 +12,6 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // The text of a text meta event in the buffer, up to its first zero byte, as a title or a
 // track name is shown.
 std::string TextOf(const std::uint8_t* buf, std::uint32_t length) {
@@ -272,6 +268,9 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
         if (lostSysEx_ > 0 && !stripSysEx)
             lastLoad.leftOut.push_back(
                 Plural(lostSysEx_, "unterminated SysEx message", "unterminated SysEx messages"));
+        // A read error (not the end of the data) ends the song early: the rest is missing.
+        if (in.HasError())
+            lastLoad.leftOut.push_back("the rest of the file, which could not be read");
         if (moreTracksAfterLimit_)
             lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) + "th");
     }
@@ -301,18 +300,13 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     return result;
 }
 
-namespace {
-
-// Opens a regular file for reading; on failure `report` says why.
-std::unique_ptr<std::FILE, FileCloser> OpenSongFile(const std::string& filePath,
-                                                    LoadReport& report) {
+FilePtr SongReader::OpenSongFile(const std::string& filePath, LoadReport& report) {
     auto cannotOpen = [&report](const std::string& reason) {
         report = LoadReport{};
         report.status = LoadReport::Status::CannotOpen;
         report.error = reason;
         return nullptr;
     };
-    // Only regular files are opened: a folder reads nothing and a FIFO would block.
     struct stat info {};
     if (::stat(filePath.c_str(), &info) != 0)
         return cannotOpen(std::strerror(errno));
@@ -320,13 +314,11 @@ std::unique_ptr<std::FILE, FileCloser> OpenSongFile(const std::string& filePath,
         return cannotOpen(std::strerror(EISDIR));
     if (!S_ISREG(info.st_mode))
         return cannotOpen("not a regular file");
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(filePath.c_str(), "rb"));
+    FilePtr file(std::fopen(filePath.c_str(), "rb"));
     if (!file)
         return cannotOpen(std::strerror(errno));
     return file;
 }
-
-} // namespace
 
 int SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
     auto file = OpenSongFile(filePath, lastLoad);

@@ -5,19 +5,7 @@
 
 bool Track::AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
                      bool isMeta, std::uint8_t metaType) {
-    if (length >= kMaxEventLength)
-        return false;
-    return AddEvent(SongEvent(time, data, length, isMeta, metaType));
-}
-
-bool Track::AddEvent(SongEvent event) {
-    if (event.GetLength() >= kMaxEventLength)
-        return false;
-    if (endTime > event.GetTime())
-        return InsertEventSorted(std::move(event));
-    endTime = event.GetTime();
-    events.push_back(std::move(event));
-    return true;
+    return AddEvent(time, data, length, isMeta ? SongEvent::Meta : SongEvent::Plain, metaType);
 }
 
 bool Track::InsertEventSorted(SongEvent event) {

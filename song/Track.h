@@ -18,7 +18,6 @@ public:
     // inserts in time order. False when the event is too large (nothing stored).
     bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
                   std::uint8_t metaType = 0);
-    bool AddEvent(SongEvent event);
     // The same for an event of the given kind, built in place.
     bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
                   SongEvent::Kind kind, std::uint8_t metaType) {

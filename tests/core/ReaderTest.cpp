@@ -194,6 +194,36 @@ TEST_F(Loading, UnterminatedSysExIsLeftOutButMissedOnlyWhenSysExIsKept) {
     }
 }
 
+// Delivers the bytes it holds, then fails as a broken disk would.
+class FailingSource : public ByteSource {
+public:
+    explicit FailingSource(Bytes bytes) : bytes_(std::move(bytes)) {
+        start_ = pos_ = bytes_.data();
+        end_ = pos_ + bytes_.size();
+    }
+
+protected:
+    bool Refill() override {
+        error_ = true;
+        return false;
+    }
+
+private:
+    Bytes bytes_;
+};
+
+TEST_F(Loading, ReadErrorLeavesTheRestOut) {
+    const Bytes file = Song(1, 96, {Cat({kNote, kNote})});
+    const Bytes cut(file.begin(), file.end() - 6);
+    SongFile song;
+    FailingSource failing(cut);
+    song.LoadSong(failing, "");
+    EXPECT_TRUE(song.lastLoad.LeftSomethingOut()) << "a read error is not the end of the song";
+    MemorySource truncated(cut);
+    song.LoadSong(truncated, "");
+    EXPECT_FALSE(song.lastLoad.LeftSomethingOut()) << "a file that simply ends loses nothing";
+}
+
 Bytes Data(std::size_t n, std::uint8_t last) {
     Bytes b(n, 0x20);
     b.back() = last;
