@@ -1,5 +1,5 @@
-#include "AppResources.h"
-#include "resource.h"
+#include "app/AppResources.h"
+#include "resources/resource.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "CAboutDlg.h"
-#include "AppResources.h"
-#include "StringTable.h"
-#include "resource.h"
+#include "app/CAboutDlg.h"
+#include "app/AppResources.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 #include "ui_CAboutDlg.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>()) {

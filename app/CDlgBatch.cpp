@@ -1,6 +1,6 @@
-#include "CDlgBatch.h"
-#include "StringTable.h"
-#include "resource.h"
+#include "app/CDlgBatch.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 
 #include "ui_CDlgBatch.h"
 

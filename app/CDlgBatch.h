@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BatchFileEntry.h"
-#include "BatchProcessor.h"
-#include "PathHistory.h"
+#include "app/PathHistory.h"
+#include "song/BatchFileEntry.h"
+#include "song/BatchProcessor.h"
 
 #include <QDialog>
 #include <QString>

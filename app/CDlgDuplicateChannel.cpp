@@ -1,6 +1,6 @@
-#include "CDlgDuplicateChannel.h"
-#include "StringTable.h"
-#include "resource.h"
+#include "app/CDlgDuplicateChannel.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 
 #include "ui_CDlgDuplicateChannel.h"
 

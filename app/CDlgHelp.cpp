@@ -1,5 +1,5 @@
-#include "CDlgHelp.h"
-#include "AppResources.h"
+#include "app/CDlgHelp.h"
+#include "app/AppResources.h"
 #include "ui_CDlgHelp.h"
 
 CDlgHelp::CDlgHelp(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CDlgHelp>()) {

@@ -1,6 +1,6 @@
-#include "CDlgPolyphony.h"
+#include "app/CDlgPolyphony.h"
 
-#include "SongData.h"
+#include "song/SongData.h"
 #include "ui_CDlgPolyphony.h"
 
 CDlgPolyphony::CDlgPolyphony(QWidget* parent)

@@ -1,5 +1,5 @@
-#include "CLogoStatic.h"
-#include "AppResources.h"
+#include "app/CLogoStatic.h"
+#include "app/AppResources.h"
 
 #include <QEvent>
 #include <QPainter>

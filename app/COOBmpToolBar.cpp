@@ -1,4 +1,4 @@
-#include "COOBmpToolBar.h"
+#include "app/COOBmpToolBar.h"
 
 #include <QAction>
 #include <QPixmap>

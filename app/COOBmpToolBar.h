@@ -1,6 +1,6 @@
 #pragma once
 
-#include "COOExToolBar.h"
+#include "app/COOExToolBar.h"
 
 #include <QColor>
 #include <QIcon>

@@ -1,4 +1,4 @@
-#include "COOExToolBar.h"
+#include "app/COOExToolBar.h"
 
 #include <QActionEvent>
 #include <QEvent>

@@ -1,7 +1,7 @@
-#include "CPolyphonyGraph.h"
+#include "app/CPolyphonyGraph.h"
 
-#include "PolyphonyGraphPainter.h"
-#include "SongData.h"
+#include "app/PolyphonyGraphPainter.h"
+#include "song/SongData.h"
 
 #include <QPainter>
 

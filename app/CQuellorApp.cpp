@@ -1,20 +1,20 @@
-#include "CQuellorApp.h"
-#include "AppResources.h"
-#include "CAboutDlg.h"
-#include "CMainFrame.h"
-#include "CQuellorDoc.h"
-#include "CQuellorView.h"
-#include "MenuTable.h"
-#include "StringTable.h"
-#include "UserPrompt.h"
-#include "resource.h"
+#include "app/CQuellorApp.h"
+#include "app/AppResources.h"
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/CQuellorDoc.h"
+#include "app/CQuellorView.h"
+#include "app/UserPrompt.h"
+#include "resources/MenuTable.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 
-#include "InstrumentMap.h"
-#include "SongSwitches.h"
-#include "SoundEngine.h"
+#include "playback/SoundEngine.h"
+#include "song/InstrumentMap.h"
+#include "song/SongSwitches.h"
 
 #ifdef QUELLOR_WITH_DIALOGS
-#include "CDlgBatch.h"
+#include "app/CDlgBatch.h"
 #endif
 
 #include <QCoreApplication>

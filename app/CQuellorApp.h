@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QtSettingsStore.h"
+#include "app/QtSettingsStore.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,10 +1,10 @@
-#include "CQuellorDoc.h"
-#include "StringTable.h"
-#include "UserPrompt.h"
-#include "resource.h"
+#include "app/CQuellorDoc.h"
+#include "app/UserPrompt.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 
-#include "ByteSink.h"
-#include "SongFile.h"
+#include "song/ByteSink.h"
+#include "song/SongFile.h"
 
 #include <QDir>
 #include <QFile>

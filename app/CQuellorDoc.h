@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SongPlayer.h"
+#include "playback/SongPlayer.h"
 
 #include <QObject>
 #include <QString>

@@ -1,18 +1,18 @@
-#include "CQuellorView.h"
-#include "AppResources.h"
-#include "CQuellorDoc.h"
-#include "StringTable.h"
-#include "UserPrompt.h"
-#include "resource.h"
+#include "app/CQuellorView.h"
+#include "app/AppResources.h"
+#include "app/CQuellorDoc.h"
+#include "app/UserPrompt.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 #include "ui_CQuellorView.h"
 
-#include "ChannelCommands.h"
-#include "InstrumentMap.h"
-#include "SongSwitches.h"
+#include "song/ChannelCommands.h"
+#include "song/InstrumentMap.h"
+#include "song/SongSwitches.h"
 
 #ifdef QUELLOR_WITH_DIALOGS
-#include "CDlgDuplicateChannel.h"
-#include "CDlgPolyphony.h"
+#include "app/CDlgDuplicateChannel.h"
+#include "app/CDlgPolyphony.h"
 #endif
 
 #include <QApplication>

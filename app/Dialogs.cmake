@@ -10,7 +10,6 @@ add_library(quellor_graph STATIC
     ${QUELLOR_DIALOGS_DIR}/PolyphonyGraphPainter.cpp
     ${QUELLOR_DIALOGS_DIR}/PolyphonyGraphPainter.h
 )
-target_include_directories(quellor_graph PUBLIC ${QUELLOR_DIALOGS_DIR})
 target_link_libraries(quellor_graph PUBLIC quellor_song Qt6::Gui)
 quellor_warnings(quellor_graph)
 
@@ -35,7 +34,5 @@ set_target_properties(quellor_dialogs PROPERTIES
     AUTOUIC ON
     AUTOUIC_SEARCH_PATHS ${QUELLOR_RESOURCES_DIR}
 )
-# The string table of the quoted texts is shared by the dialogs and the rest of the program.
-target_include_directories(quellor_dialogs PUBLIC ${QUELLOR_DIALOGS_DIR} ${QUELLOR_RESOURCES_DIR})
 target_link_libraries(quellor_dialogs PUBLIC quellor_song quellor_graph Qt6::Widgets)
 quellor_warnings(quellor_dialogs)

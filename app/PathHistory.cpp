@@ -1,4 +1,4 @@
-#include "PathHistory.h"
+#include "app/PathHistory.h"
 
 #include <QSettings>
 

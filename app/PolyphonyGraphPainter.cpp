@@ -1,4 +1,4 @@
-#include "PolyphonyGraphPainter.h"
+#include "app/PolyphonyGraphPainter.h"
 
 #include <QFont>
 #include <QImage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SongData.h"
+#include "song/SongData.h"
 
 class QPainter;
 class QImage;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlaybackSettingsStore.h"
+#include "playback/PlaybackSettingsStore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "UserPrompt.h"
-#include "StringTable.h"
-#include "resource.h"
+#include "app/UserPrompt.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 
 #include <utility>
 

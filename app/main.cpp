@@ -1,7 +1,7 @@
 // quellor [FILE]: the desktop program, opened on FILE when one is named.
-#include "CMainFrame.h"
-#include "CQuellorApp.h"
-#include "UserPrompt.h"
+#include "app/CMainFrame.h"
+#include "app/CQuellorApp.h"
+#include "app/UserPrompt.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

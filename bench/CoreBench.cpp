@@ -1,8 +1,8 @@
 // Throughput of the core: reading, loading, writing, channel operations and batch runs.
-#include "BatchProcessor.h"
-#include "ByteSource.h"
-#include "SongFile.h"
-#include "TestFiles.h"
+#include "song/BatchProcessor.h"
+#include "song/ByteSource.h"
+#include "song/SongFile.h"
+#include "tests/TestFiles.h"
 
 #include <benchmark/benchmark.h>
 

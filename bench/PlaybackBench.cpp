@@ -1,12 +1,12 @@
 // Offline render speed (the WAV preview) and the time a rendered song takes to become a
 // playable event list. The render aims at 40 times real time or more: see the
 // "x_realtime" counter, seconds of audio per second of work.
-#include "ByteSink.h"
-#include "FindSoundFont.h"
-#include "OfflineRenderer.h"
-#include "Segment.h"
-#include "SongFile.h"
-#include "TestFiles.h"
+#include "playback/FindSoundFont.h"
+#include "playback/OfflineRenderer.h"
+#include "playback/Segment.h"
+#include "song/ByteSink.h"
+#include "song/SongFile.h"
+#include "tests/TestFiles.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // quellor-cli batch SRC DST: every .mid file of a folder, processed into another.
-#include "BatchProcessor.h"
-#include "CliCommon.h"
-#include "Commands.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+#include "song/BatchProcessor.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
-#include "SongSwitches.h"
+#include "song/SongSwitches.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BatchProcessor.h"
+#include "song/BatchProcessor.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 // quellor-cli dump FILE: every event the reader delivers, in file order.
-#include "CliCommon.h"
-#include "Commands.h"
-#include "SongReader.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+#include "song/SongReader.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // quellor-cli graph IN OUT.png: the song's polyphony over time, drawn as the program does.
-#include "CliCommon.h"
-#include "Commands.h"
-#include "PolyphonyGraphPainter.h"
-#include "SongFile.h"
-#include "SongLoading.h"
+#include "app/PolyphonyGraphPainter.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+#include "cli/SongLoading.h"
+#include "song/SongFile.h"
 
 #include <QGuiApplication>
 #include <QImage>

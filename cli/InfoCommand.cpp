@@ -1,9 +1,9 @@
 // quellor-cli info FILE: the channel analysis of a song.
-#include "CliCommon.h"
-#include "Commands.h"
-#include "SongFile.h"
-#include "SongLoading.h"
-#include "SongReport.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+#include "cli/SongLoading.h"
+#include "cli/SongReport.h"
+#include "song/SongFile.h"
 
 #include <iostream>
 

@@ -1,11 +1,11 @@
 // quellor-cli process IN OUT: load, edit, bring the MIP message up to date, write.
-#include "BatchProcessor.h"
-#include "ChannelCommands.h"
-#include "CliCommon.h"
-#include "Commands.h"
-#include "SongFile.h"
-#include "SongLoading.h"
-#include "SongReport.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+#include "cli/SongLoading.h"
+#include "cli/SongReport.h"
+#include "song/BatchProcessor.h"
+#include "song/ChannelCommands.h"
+#include "song/SongFile.h"
 
 #include <iostream>
 #include <utility>

@@ -1,14 +1,14 @@
 // quellor-cli render IN OUT.wav: the song as the program plays it, or as a phone with N voices
 // plays it, rendered offline through the synthesizer into a WAV file.
-#include "AtomicFile.h"
-#include "ByteSink.h"
-#include "CliCommon.h"
-#include "Commands.h"
-#include "FindSoundFont.h"
-#include "OfflineRenderer.h"
-#include "Segment.h"
-#include "SongFile.h"
-#include "SongLoading.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+#include "cli/SongLoading.h"
+#include "playback/FindSoundFont.h"
+#include "playback/OfflineRenderer.h"
+#include "playback/Segment.h"
+#include "song/AtomicFile.h"
+#include "song/ByteSink.h"
+#include "song/SongFile.h"
 
 #include <array>
 #include <cstdio>

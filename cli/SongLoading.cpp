@@ -1,4 +1,4 @@
-#include "SongLoading.h"
+#include "cli/SongLoading.h"
 
 #include <iostream>
 

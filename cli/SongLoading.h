@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SongFile.h"
+#include "song/SongFile.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "SongReport.h"
+#include "cli/SongReport.h"
 
-#include "ChannelCommands.h"
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
+#include "song/ChannelCommands.h"
 
 #include <iomanip>
 

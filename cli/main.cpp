@@ -1,6 +1,6 @@
 // quellor-cli: the headless front end of Quellor.
-#include "CliCommon.h"
-#include "Commands.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the loader, then writes the song back and reads the result again:
 // no input may crash, hang or leak.
-#include "ByteSource.h"
-#include "SongFile.h"
+#include "song/ByteSource.h"
+#include "song/SongFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "FindSoundFont.h"
+#include "playback/FindSoundFont.h"
 
 #include <cstdlib>
 #include <filesystem>

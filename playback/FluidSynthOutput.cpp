@@ -1,6 +1,6 @@
-#include "FluidSynthOutput.h"
+#include "playback/FluidSynthOutput.h"
 
-#include "QuietAlsaErrors.h"
+#include "playback/QuietAlsaErrors.h"
 
 #include <fluidsynth.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiOutput.h"
+#include "playback/MidiOutput.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "MidiOutput.h"
+#include "playback/MidiOutput.h"
 
 void MidiOutput::SilenceAll() {
     for (std::uint8_t ch = 0; ch < 16; ++ch) {

@@ -1,9 +1,9 @@
-#include "OfflineRenderer.h"
+#include "playback/OfflineRenderer.h"
 
-#include "ByteSink.h"
-#include "FluidSynthOutput.h"
-#include "Segment.h"
-#include "Sequencer.h"
+#include "playback/FluidSynthOutput.h"
+#include "playback/Segment.h"
+#include "playback/Sequencer.h"
+#include "song/ByteSink.h"
 
 #include <algorithm>
 #include <bit>

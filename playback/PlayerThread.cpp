@@ -1,9 +1,9 @@
-#include "PlayerThread.h"
+#include "playback/PlayerThread.h"
 
-#include "MidiOutput.h"
-#include "Segment.h"
-#include "SegmentState.h"
-#include "Sequencer.h"
+#include "playback/MidiOutput.h"
+#include "playback/Segment.h"
+#include "playback/SegmentState.h"
+#include "playback/Sequencer.h"
 
 #include <algorithm>
 #include <chrono>

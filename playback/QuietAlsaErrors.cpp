@@ -1,4 +1,4 @@
-#include "QuietAlsaErrors.h"
+#include "playback/QuietAlsaErrors.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,6 +1,6 @@
-#include "RtMidiPortOutput.h"
+#include "playback/RtMidiPortOutput.h"
 
-#include "QuietAlsaErrors.h"
+#include "playback/QuietAlsaErrors.h"
 
 #include <alsa/asoundlib.h>
 #include <rtmidi/RtMidi.h>

@@ -1,7 +1,7 @@
-#include "Segment.h"
+#include "playback/Segment.h"
 
-#include "ByteSource.h"
-#include "SongReader.h"
+#include "song/ByteSource.h"
+#include "song/SongReader.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "SegmentState.h"
+#include "playback/SegmentState.h"
 
-#include "Segment.h"
+#include "playback/Segment.h"
 
 #include <algorithm>
 

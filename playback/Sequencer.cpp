@@ -1,7 +1,7 @@
-#include "Sequencer.h"
+#include "playback/Sequencer.h"
 
-#include "MidiOutput.h"
-#include "Segment.h"
+#include "playback/MidiOutput.h"
+#include "playback/Segment.h"
 
 bool Sequencer::Run(const Segment& segment, MidiOutput& output, const AdvanceTo& advanceTo) {
     for (const Segment::Event& event : segment.GetEvents()) {

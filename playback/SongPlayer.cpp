@@ -1,6 +1,6 @@
-#include "SongPlayer.h"
+#include "playback/SongPlayer.h"
 
-#include "SoundEngine.h"
+#include "playback/SoundEngine.h"
 
 SongPlayer::~SongPlayer() {
     StopPlayback();

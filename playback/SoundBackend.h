@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MidiOutput.h"
-#include "OutputPortRecord.h"
+#include "playback/MidiOutput.h"
+#include "playback/OutputPortRecord.h"
 
 #include <memory>
 #include <vector>

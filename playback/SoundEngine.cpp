@@ -1,7 +1,7 @@
-#include "SoundEngine.h"
+#include "playback/SoundEngine.h"
 
-#include "PlayerThread.h"
-#include "SongSwitches.h"
+#include "playback/PlayerThread.h"
+#include "song/SongSwitches.h"
 
 #include <atomic>
 #include <stdexcept>

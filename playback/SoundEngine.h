@@ -1,10 +1,10 @@
 #pragma once
 
-#include "OutputPortRecord.h"
-#include "PlaybackSettingsStore.h"
-#include "Segment.h"
-#include "SegmentState.h"
-#include "SoundBackend.h"
+#include "playback/OutputPortRecord.h"
+#include "playback/PlaybackSettingsStore.h"
+#include "playback/Segment.h"
+#include "playback/SegmentState.h"
+#include "playback/SoundBackend.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "SystemSoundBackend.h"
+#include "playback/SystemSoundBackend.h"
 
-#include "FindSoundFont.h"
-#include "FluidSynthOutput.h"
-#include "RtMidiPortOutput.h"
+#include "playback/FindSoundFont.h"
+#include "playback/FluidSynthOutput.h"
+#include "playback/RtMidiPortOutput.h"
 
 #include <cstdlib>
 

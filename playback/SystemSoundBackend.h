@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SoundBackend.h"
+#include "playback/SoundBackend.h"
 
 // The system's outputs: FluidSynth with the General MIDI SoundFont on an audio driver as the
 // default device, RtMidi's ALSA output ports as the ports.

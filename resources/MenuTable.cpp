@@ -1,5 +1,5 @@
-#include "MenuTable.h"
-#include "resource.h"
+#include "resources/MenuTable.h"
+#include "resources/resource.h"
 
 #include <utility>
 

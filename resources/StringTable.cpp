@@ -1,5 +1,5 @@
-#include "StringTable.h"
-#include "resource.h"
+#include "resources/StringTable.h"
+#include "resources/resource.h"
 
 #include <QHash>
 

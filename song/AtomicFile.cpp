@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "song/AtomicFile.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteSink.h"
+#include "song/ByteSink.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "BatchFileEntry.h"
+#include "song/BatchFileEntry.h"
 
 const char* BatchFileEntry::ResultText() const {
     switch (result) {

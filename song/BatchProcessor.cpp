@@ -1,7 +1,7 @@
-#include "BatchProcessor.h"
+#include "song/BatchProcessor.h"
 
-#include "AtomicFile.h"
-#include "SongFile.h"
+#include "song/AtomicFile.h"
+#include "song/SongFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BatchFileEntry.h"
+#include "song/BatchFileEntry.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "ByteSink.h"
+#include "song/ByteSink.h"
 
 #include <cstring>
 #include <utility>

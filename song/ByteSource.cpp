@@ -1,4 +1,4 @@
-#include "ByteSource.h"
+#include "song/ByteSource.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "ChannelCommands.h"
-#include "InstrumentMap.h"
+#include "song/ChannelCommands.h"
+#include "song/InstrumentMap.h"
 
 #include <algorithm>
 

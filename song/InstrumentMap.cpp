@@ -1,5 +1,5 @@
-#include "InstrumentMap.h"
-#include "SongSwitches.h"
+#include "song/InstrumentMap.h"
+#include "song/SongSwitches.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PolyphonyTimeline.h"
+#include "song/PolyphonyTimeline.h"
 
 #include <algorithm>
 

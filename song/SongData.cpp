@@ -1,4 +1,4 @@
-#include "SongData.h"
+#include "song/SongData.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PolyphonyTimeline.h"
-#include "Track.h"
+#include "song/PolyphonyTimeline.h"
+#include "song/Track.h"
 
 #include <array>
 #include <cstddef>

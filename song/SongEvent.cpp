@@ -1,4 +1,4 @@
-#include "SongEvent.h"
+#include "song/SongEvent.h"
 
 #include <cstring>
 #include <utility>

@@ -1,5 +1,5 @@
-#include "SongFile.h"
-#include "AtomicFile.h"
+#include "song/SongFile.h"
+#include "song/AtomicFile.h"
 
 bool SongFile::LoadFile(const std::string& path) {
     return LoadSongFile(path) == 1;

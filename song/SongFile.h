@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SongReader.h"
-#include "SongWriter.h"
+#include "song/SongReader.h"
+#include "song/SongWriter.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "SongReader.h"
+#include "song/SongReader.h"
 
 #include <algorithm>
 #include <cstring>

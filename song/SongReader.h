@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ByteSource.h"
-#include "LoadReport.h"
-#include "SongData.h"
+#include "song/ByteSource.h"
+#include "song/LoadReport.h"
+#include "song/SongData.h"
 
 #include <array>
 #include <cstdint>

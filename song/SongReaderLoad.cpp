@@ -1,6 +1,6 @@
 // Loading and channel analysis: SongReader::LoadSong and its steps.
-#include "SongReader.h"
-#include "SongSwitches.h"
+#include "song/SongReader.h"
+#include "song/SongSwitches.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Priority proposal: SongReader::ProposePriorities.
-#include "SongReader.h"
-#include "SongSwitches.h"
+#include "song/SongReader.h"
+#include "song/SongSwitches.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "SongWriter.h"
-#include "InstrumentMap.h"
-#include "SongSwitches.h"
+#include "song/SongWriter.h"
+#include "song/InstrumentMap.h"
+#include "song/SongSwitches.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ByteSink.h"
-#include "SongData.h"
+#include "song/ByteSink.h"
+#include "song/SongData.h"
 
 #include <array>
 #include <cstdint>

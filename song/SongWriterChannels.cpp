@@ -1,5 +1,5 @@
 // Whole-channel operations: duplicate, remove, and the vibra channel made from a bass line.
-#include "SongWriter.h"
+#include "song/SongWriter.h"
 
 #include <algorithm>
 

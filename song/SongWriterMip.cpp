@@ -1,5 +1,5 @@
 // The SP-MIDI MIP message: building it, finding it in the song and bringing it up to date.
-#include "SongWriter.h"
+#include "song/SongWriter.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "Track.h"
+#include "song/Track.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SongEvent.h"
+#include "song/SongEvent.h"
 
 #include <cstddef>
 #include <cstdint>

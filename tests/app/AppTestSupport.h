@@ -1,12 +1,12 @@
 #pragma once
 
-#include "CMainFrame.h"
-#include "CQuellorApp.h"
-#include "CQuellorDoc.h"
-#include "CQuellorView.h"
-#include "FakeSoundBackend.h"
-#include "TestFiles.h"
-#include "UserPrompt.h"
+#include "app/CMainFrame.h"
+#include "app/CQuellorApp.h"
+#include "app/CQuellorDoc.h"
+#include "app/CQuellorView.h"
+#include "app/UserPrompt.h"
+#include "tests/TestFiles.h"
+#include "tests/playback/FakeSoundBackend.h"
 
 #include <QAction>
 #include <QComboBox>

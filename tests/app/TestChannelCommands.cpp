@@ -1,11 +1,11 @@
 // The channel commands as a user reaches them: their enabling on menus, toolbar, pop-up and
 // keys; mute, solo, remove, duplicate; dragging rows to new priorities; the Polyphony
 // Sequence window's boxes; Play, Play Solo and Stop with the progress bar.
-#include "AppTestSupport.h"
-#include "resource.h"
+#include "resources/resource.h"
+#include "tests/app/AppTestSupport.h"
 
-#include "CDlgDuplicateChannel.h"
-#include "CDlgPolyphony.h"
+#include "app/CDlgDuplicateChannel.h"
+#include "app/CDlgPolyphony.h"
 
 #include <QApplication>
 #include <QCheckBox>

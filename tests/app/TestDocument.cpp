@@ -1,9 +1,9 @@
 // The document and the channel view: the no-document state, opening, the combos, saving,
 // reloading, failing opens and Send via IR.
-#include "AppTestSupport.h"
-#include "resource.h"
+#include "resources/resource.h"
+#include "tests/app/AppTestSupport.h"
 
-#include "SongFile.h"
+#include "song/SongFile.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
 // The logo's blend of picture and opacity mask onto the face colour.
-#include "CLogoStatic.h"
+#include "app/CLogoStatic.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,8 +1,8 @@
 // A whole session as a user has it: open, reorder, change a polyphony, make a vibra trigger,
 // mute, save, quit, start again on the saved file; the saved file is checked with the
 // command-line tool's analysis.
-#include "AppTestSupport.h"
-#include "resource.h"
+#include "resources/resource.h"
+#include "tests/app/AppTestSupport.h"
 
 #include <QCheckBox>
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 // The persisted switches, their menu marks and the start-up and shut-down sequences.
-#include "AppTestSupport.h"
-#include "MenuTable.h"
-#include "resource.h"
+#include "resources/MenuTable.h"
+#include "resources/resource.h"
+#include "tests/app/AppTestSupport.h"
 
-#include "InstrumentMap.h"
+#include "song/InstrumentMap.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,7 +1,7 @@
 // quellor-cli as a black box, and the batch processor behind its batch command.
-#include "CoreSupport.h"
+#include "tests/core/CoreSupport.h"
 
-#include "BatchProcessor.h"
+#include "song/BatchProcessor.h"
 
 #include <algorithm>
 #include <set>

@@ -3,12 +3,12 @@
 // Shared pieces of the core tests: songs built byte by byte, loaded and written in memory,
 // what the reader delivers, the first-start switches, and running the CLI.
 
-#include "TestFiles.h"
+#include "tests/TestFiles.h"
 
-#include "ByteSink.h"
-#include "ByteSource.h"
-#include "SongFile.h"
-#include "SongSwitches.h"
+#include "song/ByteSink.h"
+#include "song/ByteSource.h"
+#include "song/SongFile.h"
+#include "song/SongSwitches.h"
 
 #include <gtest/gtest.h>
 

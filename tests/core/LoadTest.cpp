@@ -1,8 +1,8 @@
 // Loading and channel analysis, the priority proposal and instrument names.
-#include "CoreSupport.h"
+#include "tests/core/CoreSupport.h"
 
-#include "ChannelCommands.h"
-#include "InstrumentMap.h"
+#include "song/ChannelCommands.h"
+#include "song/InstrumentMap.h"
 
 using namespace core;
 

@@ -1,6 +1,6 @@
 // The song model: priorities and the sequence polyphony. Event order in a track is checked
 // where the MIP message is inserted and channels are duplicated.
-#include "CoreSupport.h"
+#include "tests/core/CoreSupport.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 // Standard MIDI File reading: numbers, chunks, times, running status, meta events, SysEx,
 // escapes, truncated and oversized data.
-#include "CoreSupport.h"
+#include "tests/core/CoreSupport.h"
 
 #include <algorithm>
 

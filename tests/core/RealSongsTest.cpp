@@ -1,8 +1,8 @@
 // The real General MIDI songs of the openttd-openmsx package, checked against midicsv's
 // independent reading: reading, loading, and the round trip through the writer.
-#include "CoreSupport.h"
+#include "tests/core/CoreSupport.h"
 
-#include "ChannelCommands.h"
+#include "song/ChannelCommands.h"
 
 #include <cmath>
 #include <cstdio>

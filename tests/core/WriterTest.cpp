@@ -1,7 +1,7 @@
 // The MIP message, Standard MIDI File writing, channel operations and saving.
-#include "CoreSupport.h"
+#include "tests/core/CoreSupport.h"
 
-#include "ChannelCommands.h"
+#include "song/ChannelCommands.h"
 
 #include <cmath>
 #include <csignal>

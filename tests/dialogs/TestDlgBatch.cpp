@@ -1,6 +1,6 @@
 // The Batch Processor dialog: its control rules, its folder histories and runs over folders of
 // real songs, including stopping and closing while the worker is busy.
-#include "CDlgBatch.h"
+#include "app/CDlgBatch.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // The Duplicate Channel dialog: the channels it offers and the destination it returns.
-#include "CDlgDuplicateChannel.h"
+#include "app/CDlgDuplicateChannel.h"
 
-#include "ChannelCommands.h"
-#include "SongData.h"
+#include "song/ChannelCommands.h"
+#include "song/SongData.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 // The "Polyphony Sequence" window: the graph's pixels, its cached picture, and the channel
 // boxes that enable and mute channels.
-#include "CDlgPolyphony.h"
-#include "CPolyphonyGraph.h"
+#include "app/CDlgPolyphony.h"
+#include "app/CPolyphonyGraph.h"
 
-#include "SongFile.h"
+#include "song/SongFile.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 // The folder history rules: duplicates ignoring letter case, newest first, six at most,
 // loading up to the first missing number.
-#include "PathHistory.h"
+#include "app/PathHistory.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

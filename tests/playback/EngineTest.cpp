@@ -1,7 +1,7 @@
 // The engine and the song player over recording outputs: timing, ending, stopping,
 // restarting, ports, settings and progress.
-#include "PlaybackSupport.h"
-#include "SongPlayer.h"
+#include "playback/SongPlayer.h"
+#include "tests/playback/PlaybackSupport.h"
 
 #include <stdexcept>
 

@@ -2,8 +2,8 @@
 
 // Sound outputs that record what they receive, for the playback and the program's tests.
 
-#include "PlaybackSettingsStore.h"
-#include "SoundBackend.h"
+#include "playback/PlaybackSettingsStore.h"
+#include "playback/SoundBackend.h"
 
 #include <chrono>
 #include <map>

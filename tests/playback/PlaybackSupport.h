@@ -3,10 +3,10 @@
 // Shared pieces of the playback tests: small songs and a fixture that starts the engine over
 // recording outputs.
 
-#include "FakeSoundBackend.h"
-#include "SongSwitches.h"
-#include "SoundEngine.h"
-#include "TestFiles.h"
+#include "playback/SoundEngine.h"
+#include "song/SongSwitches.h"
+#include "tests/TestFiles.h"
+#include "tests/playback/FakeSoundBackend.h"
 
 #include <gtest/gtest.h>
 

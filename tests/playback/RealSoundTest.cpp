@@ -1,9 +1,9 @@
 // The system's own sound: the engine on FluidSynth's file driver (no sound card needed) or
 // on no usable driver, and quellor-cli render, the WAV preview of a song, whole, one channel,
 // or at a phone's voices.
-#include "FindSoundFont.h"
-#include "PlaybackSupport.h"
-#include "SongPlayer.h"
+#include "playback/FindSoundFont.h"
+#include "playback/SongPlayer.h"
+#include "tests/playback/PlaybackSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
