@@ -1,6 +1,6 @@
 #include "app/CPolyphonyGraph.h"
 
-#include "app/PolyphonyGraphPainter.h"
+#include "graph/PolyphonyGraphPainter.h"
 #include "song/SongData.h"
 
 #include <QPainter>

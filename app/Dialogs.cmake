@@ -1,17 +1,9 @@
-# The program's stand-alone dialogs (Batch Processor, Duplicate Channel, Polyphony Sequence)
-# and the polyphony graph's drawing code. Included by app/CMakeLists.txt before its own
-# targets; the command-line tool's `graph` command links quellor_graph.
+# The program's stand-alone dialogs (Batch Processor, Duplicate Channel, Polyphony Sequence).
+# Included by app/CMakeLists.txt before its own targets.
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets)
 
 set(QUELLOR_DIALOGS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(QUELLOR_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR}/../resources)
-
-add_library(quellor_graph STATIC
-    ${QUELLOR_DIALOGS_DIR}/PolyphonyGraphPainter.cpp
-    ${QUELLOR_DIALOGS_DIR}/PolyphonyGraphPainter.h
-)
-target_link_libraries(quellor_graph PUBLIC quellor_song Qt6::Gui)
-quellor_warnings(quellor_graph)
 
 add_library(quellor_dialogs STATIC
     ${QUELLOR_DIALOGS_DIR}/PathHistory.cpp

@@ -1,8 +1,8 @@
 // quellor-cli graph IN OUT.png: the song's polyphony over time, drawn as the program does.
-#include "app/PolyphonyGraphPainter.h"
 #include "cli/CliCommon.h"
 #include "cli/Commands.h"
 #include "cli/SongLoading.h"
+#include "graph/PolyphonyGraphPainter.h"
 #include "song/SongFile.h"
 
 #include <QGuiApplication>

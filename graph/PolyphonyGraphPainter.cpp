@@ -1,4 +1,4 @@
-#include "app/PolyphonyGraphPainter.h"
+#include "graph/PolyphonyGraphPainter.h"
 
 #include <QFont>
 #include <QImage>
