@@ -3,7 +3,6 @@
 #include <algorithm>
 
 void PolyphonyTimeline::Set(std::uint32_t time, std::uint32_t value) {
-    ++version_;
     if (sorted_ && !entries_.empty()) {
         Entry& last = entries_.back();
         if (last.time == time) {
@@ -48,7 +47,6 @@ const std::vector<PolyphonyTimeline::Entry>& PolyphonyTimeline::Entries() const 
 }
 
 void PolyphonyTimeline::Clear() {
-    ++version_;
     entries_.clear();
     entries_.shrink_to_fit();
     sorted_ = true;

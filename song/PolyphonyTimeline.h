@@ -25,13 +25,10 @@ public:
     void Clear();
     // All entries, ascending by time, one per time.
     const std::vector<Entry>& Entries() const;
-    // Grows with every change, so that views of the entries can tell they are out of date.
-    std::uint64_t Version() const { return version_; }
 
 private:
     void Normalize() const;
 
     mutable std::vector<Entry> entries_;
     mutable bool sorted_ = true;
-    std::uint64_t version_ = 0;
 };

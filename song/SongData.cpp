@@ -42,6 +42,8 @@ void SongData::ResetSong() {
     used.fill(false);
     maxPolyphony.fill(0);
     sounding.fill(0);
+    for (auto& keys : soundingKeys)
+        keys.fill(0);
     programSeen.fill(false);
     program.fill(0);
     noteCount.fill(0);
@@ -105,51 +107,6 @@ void SongData::ComputeSequencePolyphony() {
     std::uint64_t best = 0;
     VisitPolyphonySums([&best](std::uint32_t, std::uint64_t sum) { best = std::max(best, sum); });
     sequencePolyphony = static_cast<int>(std::min<std::uint64_t>(best, 0x7FFFFFFF));
-}
-
-const std::vector<SongData::MergedEntry>& SongData::MergedTimelines() const {
-    bool current = mergedBuilt_;
-    for (int ch = 0; ch < kChannels && current; ++ch)
-        current = mergedVersions_[ch] == timelines[ch].Version();
-    if (current)
-        return merged_;
-
-    struct Cursor {
-        const PolyphonyTimeline::Entry* at;
-        const PolyphonyTimeline::Entry* end;
-        int channel;
-    };
-    Cursor cursors[kChannels];
-    int count = 0;
-    std::size_t total = 0;
-    for (int ch = 0; ch < kChannels; ++ch) {
-        const auto& entries = timelines[ch].Entries();
-        mergedVersions_[ch] = timelines[ch].Version();
-        total += entries.size();
-        if (!entries.empty())
-            cursors[count++] = {entries.data(), entries.data() + entries.size(), ch};
-    }
-    merged_.clear();
-    merged_.reserve(total);
-    // A merge of the channels' sorted lists; cursors stay in channel order.
-    while (count > 0) {
-        std::uint32_t t = cursors[0].at->time;
-        for (int k = 1; k < count; ++k)
-            t = std::min(t, cursors[k].at->time);
-        int out = 0;
-        for (int k = 0; k < count; ++k) {
-            Cursor c = cursors[k];
-            if (c.at->time == t) {
-                merged_.push_back({t, c.at->value, c.channel});
-                ++c.at;
-            }
-            if (c.at != c.end)
-                cursors[out++] = c;
-        }
-        count = out;
-    }
-    mergedBuilt_ = true;
-    return merged_;
 }
 
 Track& SongData::GetTrack(std::size_t index) {

@@ -3,6 +3,7 @@
 #include "song/PolyphonyTimeline.h"
 #include "song/Track.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,25 +46,14 @@ public:
     void SetChannelPriority(int ch, int p);
     // Cumulative MIP value per channel in priority order (the vibra channel adds nothing).
     void ComputeMipTable();
-    // Most notes sounding at once over the enabled channels, at the times that have
-    // timeline entries before lastTime.
+    // Most notes sounding at once over the enabled channels: the greatest sum of their counts
+    // at the times before lastTime at which one of them has a timeline entry.
     void ComputeSequencePolyphony();
     // Calls visit(time, sum) in ascending time for every time before lastTime at which an
-    // enabled channel has a timeline entry; sum adds the entries of the enabled channels
-    // that have one at that very time. Only those times can change the sums, so the walk
-    // costs by note events, not by the song's length.
+    // enabled channel has a timeline entry; sum adds every enabled channel's count as of that
+    // time (its latest entry at or before it, 0 before its first). Only those times can
+    // change the sums, so the walk costs by note events, not by the song's length.
     template <class Visit> void VisitPolyphonySums(Visit&& visit) const;
-
-    // One entry of all sixteen timelines merged in time order.
-    struct MergedEntry {
-        std::uint32_t time;
-        std::uint32_t value;
-        int channel;
-    };
-    // The timelines of all channels merged by time (ties by channel), rebuilt only after
-    // a timeline changed: the sums are asked for after every edit, the notes change only
-    // when a song is loaded or a channel removed.
-    const std::vector<MergedEntry>& MergedTimelines() const;
 
     const std::string& GetTitle() const { return title; }
     void SetTitle(const std::string& text) { title = text; }
@@ -108,6 +98,8 @@ public:
     std::array<bool, kChannels> used{};
     std::array<int, kChannels> maxPolyphony{};
     std::array<int, kChannels> sounding{};
+    // Notes sounding per key (counter during load): a note-off ends every note of its key.
+    std::array<std::array<std::uint16_t, 128>, kChannels> soundingKeys{};
     std::array<bool, kChannels> programSeen{};
     std::array<int, kChannels> program{};
     std::array<std::uint32_t, kChannels> noteCount{};
@@ -122,29 +114,45 @@ public:
     bool channel11Percussion = false;
     int vibraChannel = -1;
     int sequencePolyphony = 0;
-
-private:
-    mutable std::vector<MergedEntry> merged_;
-    mutable std::array<std::uint64_t, kChannels> mergedVersions_{};
-    mutable bool mergedBuilt_ = false;
 };
 
 template <class Visit> void SongData::VisitPolyphonySums(Visit&& visit) const {
-    const std::vector<MergedEntry>& merged = MergedTimelines();
-    std::size_t i = 0;
-    while (i < merged.size()) {
-        const std::uint32_t t = merged[i].time;
+    // A merge of the enabled channels' sorted entry lists with a running sum; disabled
+    // channels neither count nor mark a time.
+    struct Cursor {
+        const PolyphonyTimeline::Entry* at;
+        const PolyphonyTimeline::Entry* end;
+        int channel;
+    };
+    Cursor cursors[kChannels];
+    int count = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!enabled[ch])
+            continue;
+        const auto& entries = timelines[ch].Entries();
+        if (!entries.empty())
+            cursors[count++] = {entries.data(), entries.data() + entries.size(), ch};
+    }
+    std::uint32_t current[kChannels] = {};
+    std::uint64_t sum = 0;
+    while (count > 0) {
+        std::uint32_t t = cursors[0].at->time;
+        for (int k = 1; k < count; ++k)
+            t = std::min(t, cursors[k].at->time);
         if (t >= lastTime)
             return;
-        std::uint64_t sum = 0;
-        bool found = false;
-        for (; i < merged.size() && merged[i].time == t; ++i) {
-            if (enabled[merged[i].channel]) {
-                sum += merged[i].value;
-                found = true;
+        int out = 0;
+        for (int k = 0; k < count; ++k) {
+            Cursor c = cursors[k];
+            if (c.at->time == t) {
+                sum = sum - current[c.channel] + c.at->value;
+                current[c.channel] = c.at->value;
+                ++c.at;
             }
+            if (c.at != c.end)
+                cursors[out++] = c;
         }
-        if (found)
-            visit(t, sum);
+        count = out;
+        visit(t, sum);
     }
 }

@@ -81,12 +81,15 @@ public:
     static LoadReport ProbeFile(const std::string& path);
     // The title of the file behind `path`: its name without folder and extension.
     static std::string FileTitle(const std::string& path);
-    void NoteOn(std::uint32_t t, int ch);
-    void NoteOff(std::uint32_t t, int ch);
+    // A note-on of `key` adds a note even when the key sounds already; a note-off of `key`
+    // ends every note of that key sounding on the channel, as a synthesizer does.
+    void NoteOn(std::uint32_t t, int ch, int key);
+    void NoteOff(std::uint32_t t, int ch, int key);
     // Parses the MIP message in the event buffer; true when it ended properly with F7.
     bool ParseMipMessage();
     void UseCountedPolyphony();
-    // Gives the used channels priorities 1, 2, 3 ... by channel number or by weighting.
+    // Gives the used channels priorities 1, 2, 3 ... by channel number or by weighting;
+    // every used channel gets one, unused channels none.
     void ProposePriorities();
 
     // Number of channels in the file's MIP message whose cumulative value fell.
@@ -112,6 +115,8 @@ private:
     // SysEx, escape and meta events: 0 end of data, 1 an event to deliver, 2 read on.
     int ReadOtherEvent(ByteSource& in, std::uint8_t status);
     void StoreCurrentEvent(int& result, int& unstored);
+    // The ranking of the proposal, by channel number or by weighting.
+    void RankChannels();
     void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t);
 
     // SysEx packets being joined within one ReadEvent call.
@@ -122,6 +127,9 @@ private:
     std::uint8_t sysexLast_ = 0;
     // Unterminated SysEx messages lost to the event that followed them.
     int lostSysEx_ = 0;
+    // The data ended inside an event (its delta time, status, data bytes or body): the
+    // events before it are whole, the rest of the song is missing.
+    bool cutInsideEvent_ = false;
     bool moreTracksAfterLimit_ = false;
     // Length of the last track chunk header read, to size the track's event list, and the
     // stream position where that chunk ends.
@@ -141,9 +149,12 @@ inline int SongReader::ReadEvent(ByteSource& in) {
     for (;;) {
         std::uint32_t delta = 0;
         std::uint8_t status = 0;
-        if (ReadVarLen(in, delta) <= 0 || !in.GetByte(status)) {
+        const int deltaBytes = ReadVarLen(in, delta);
+        if (deltaBytes <= 0 || !in.GetByte(status)) {
             lostSysEx_ += sysexPending_ ? 1 : 0;
             sysexPending_ = false;
+            // The data may end between events; anything else is an event cut short.
+            cutInsideEvent_ = cutInsideEvent_ || deltaBytes != 0;
             return 0;
         }
         runningTick += delta;
@@ -156,6 +167,7 @@ inline int SongReader::ReadEvent(ByteSource& in) {
             const int r = ReadOtherEvent(in, status);
             if (r == 2)
                 continue;
+            cutInsideEvent_ = cutInsideEvent_ || r == 0;
             return r;
         }
         if (sysexPending_) {
@@ -179,14 +191,18 @@ inline int SongReader::ReadEvent(ByteSource& in) {
         buf[0] = runningStatus;
         if (length >= 2) {
             if (statusPresent) {
-                if (!in.GetByte(buf[1]))
+                if (!in.GetByte(buf[1])) {
+                    cutInsideEvent_ = true;
                     return 0;
+                }
             } else {
                 buf[1] = first;
             }
         }
-        if (length == 3 && !in.GetByte(buf[2]))
+        if (length == 3 && !in.GetByte(buf[2])) {
+            cutInsideEvent_ = true;
             return 0;
+        }
         eventLength = length;
         return 1;
     }

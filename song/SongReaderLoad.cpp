@@ -25,16 +25,22 @@ std::string Plural(int n, const char* one, const char* many) {
 
 } // namespace
 
-void SongReader::NoteOn(std::uint32_t t, int ch) {
-    ++sounding[ch];
+void SongReader::NoteOn(std::uint32_t t, int ch, int key) {
+    std::uint16_t& notes = soundingKeys[ch][key & 0x7F];
+    // 65535 notes of one key at once: later strikes of that key no longer count.
+    if (notes < 0xFFFF) {
+        ++notes;
+        ++sounding[ch];
+    }
     if (sounding[ch] > maxPolyphony[ch])
         maxPolyphony[ch] = sounding[ch];
     timelines[ch].Set(t, static_cast<std::uint32_t>(sounding[ch]));
 }
 
-void SongReader::NoteOff(std::uint32_t t, int ch) {
-    if (sounding[ch] > 0)
-        --sounding[ch];
+void SongReader::NoteOff(std::uint32_t t, int ch, int key) {
+    std::uint16_t& notes = soundingKeys[ch][key & 0x7F];
+    sounding[ch] -= notes;
+    notes = 0;
     timelines[ch].Set(t, static_cast<std::uint32_t>(sounding[ch]));
 }
 
@@ -79,14 +85,14 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
     const int ch = msg[0] & 0x0F;
     const int kind = msg[0] & 0xF0;
     if (kind == 0x80) {
-        NoteOff(t, ch);
+        NoteOff(t, ch, msg[1]);
     } else if (kind == 0x90) {
         if (msg[2] > 0) {
-            NoteOn(t, ch);
+            NoteOn(t, ch, msg[1]);
             velocitySum[ch] += msg[2];
             ++noteCount[ch];
         } else {
-            NoteOff(t, ch);
+            NoteOff(t, ch, msg[1]);
         }
     }
     used[ch] = true;
@@ -167,6 +173,7 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     msb121Seen_ = false;
     sysexPending_ = false;
     lostSysEx_ = 0;
+    cutInsideEvent_ = false;
     moreTracksAfterLimit_ = false;
     lastLoad = LoadReport{};
     bool mipFound = false;
@@ -271,6 +278,8 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
         // A read error (not the end of the data) ends the song early: the rest is missing.
         if (in.HasError())
             lastLoad.leftOut.push_back("the rest of the file, which could not be read");
+        else if (cutInsideEvent_)
+            lastLoad.leftOut.push_back("the end of the file, which is cut off inside an event");
         if (moreTracksAfterLimit_)
             lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) + "th");
     }

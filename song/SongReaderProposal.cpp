@@ -3,6 +3,7 @@
 #include "song/SongSwitches.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace {
@@ -28,6 +29,26 @@ int ProgramWeight(unsigned program) {
 } // namespace
 
 void SongReader::ProposePriorities() {
+    RankChannels();
+    // Every used channel gets a place, in the order the ranking gave: a drum-only song's
+    // percussion channel, which the weighting only ever places second, takes the first, and
+    // priorities a rejected MIP message left behind cannot leave gaps or doubles. Channels
+    // without notes or messages hold none.
+    int order[kChannels];
+    int count = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (used[ch])
+            order[count++] = ch;
+        else
+            priority[ch] = 0;
+    }
+    auto rank = [this](int ch) { return priority[ch] > 0 ? priority[ch] : INT_MAX; };
+    std::stable_sort(order, order + count, [&](int a, int b) { return rank(a) < rank(b); });
+    for (int k = 0; k < count; ++k)
+        priority[order[k]] = k + 1;
+}
+
+void SongReader::RankChannels() {
     if (!SongSwitches::GetPrioOblix()) {
         int p = 1;
         for (int ch = 0; ch < kChannels; ++ch)

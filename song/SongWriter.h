@@ -46,11 +46,14 @@ public:
     // F0 7F 7F 0B 01, then (channel, cumulative MIP) for every used, enabled channel with a
     // priority 1-16 in priority order, then F7.
     std::vector<std::uint8_t> BuildMipMessage() const;
+    // An event holding a MIP message (any device id, six bytes or more).
+    static bool IsMipMessage(const SongEvent& event);
     // The first event holding a MIP message, or nullptr.
     SongEvent* FindMipMessage();
     // Makes the song hold exactly one up-to-date MIP message: the existing one is rewritten
-    // in place, or a new one goes to the front of the first track. Throws
-    // std::invalid_argument for a song without tracks.
+    // in place, or a new one goes to the front of the first track. When no channel would be
+    // listed the song holds none: every MIP message is taken out. Throws
+    // std::invalid_argument for a song without tracks that needs a message.
     void UpdateMipMessage();
     SongEvent CreateMipEvent() const;
 

@@ -36,6 +36,8 @@ int SongWriter::DuplicateChannel(int source, int destination) {
     }
     maxPolyphony[destination] = maxPolyphony[source];
     polyphony[destination] = polyphony[source];
+    // The copy's notes sound with the source's: they count in the song's polyphony at once.
+    timelines[destination] = timelines[source];
     SetChannelPriority(destination, CountUsedChannels());
     return copied ? 1 : 0;
 }
@@ -55,6 +57,14 @@ int SongWriter::RemoveChannel(int channel) {
     used[channel] = false;
     // Its notes are gone: they no longer count in the song's polyphony.
     timelines[channel].Clear();
+    // The channels after it move up one place, so the used channels keep priorities 1..n.
+    const int removedPriority = priority[channel];
+    if (removedPriority > 0) {
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (ch != channel && priority[ch] > removedPriority)
+                --priority[ch];
+        priority[channel] = 0;
+    }
     if (vibraChannel == channel)
         vibraChannel = -1;
     return removed ? 1 : 0;

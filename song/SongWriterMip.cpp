@@ -23,17 +23,19 @@ std::vector<std::uint8_t> SongWriter::BuildMipMessage() const {
     return message;
 }
 
+bool SongWriter::IsMipMessage(const SongEvent& event) {
+    if (event.IsMeta() || event.IsEscape() || event.GetLength() < 6)
+        return false;
+    const std::uint8_t* d = event.GetData();
+    // The device id (byte 2) is not compared.
+    return (d[0] & 0xF0) == 0xF0 && d[1] == 0x7F && d[3] == 0x0B && d[4] == 0x01;
+}
+
 SongEvent* SongWriter::FindMipMessage() {
-    for (Track& track : tracks) {
-        for (SongEvent& event : track.events) {
-            if (event.IsMeta() || event.IsEscape() || event.GetLength() < 6)
-                continue;
-            const std::uint8_t* d = event.GetData();
-            // The device id (byte 2) is not compared.
-            if ((d[0] & 0xF0) == 0xF0 && d[1] == 0x7F && d[3] == 0x0B && d[4] == 0x01)
+    for (Track& track : tracks)
+        for (SongEvent& event : track.events)
+            if (IsMipMessage(event))
                 return &event;
-        }
-    }
     return nullptr;
 }
 
@@ -43,8 +45,16 @@ SongEvent SongWriter::CreateMipEvent() const {
 }
 
 void SongWriter::UpdateMipMessage() {
+    const std::vector<std::uint8_t> bytes = BuildMipMessage();
+    if (bytes.size() <= 6) {
+        // No channel to list (every channel muted, say). An engine that honours the message
+        // mutes every channel it does not list, so an empty one would silence the song: the
+        // song holds no message at all instead.
+        for (Track& track : tracks)
+            std::erase_if(track.events, [](const SongEvent& e) { return IsMipMessage(e); });
+        return;
+    }
     if (SongEvent* existing = FindMipMessage()) {
-        const std::vector<std::uint8_t> bytes = BuildMipMessage();
         existing->SetData(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
         return;
     }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -178,12 +179,15 @@ private slots:
         QCOMPARE(SelectedRow(f), yes ? "5" : "1");
         if (!yes)
             return;
-        // The others keep their priorities, gap and all.
+        // The channels after it move up one place; those before it stay.
         for (int ch : {1, 2, 3, 4, 9})
-            QCOMPARE(run->Doc().priority[ch], before[ch]);
+            QCOMPARE(run->Doc().priority[ch], before[ch] - (before[ch] > before[0] ? 1 : 0));
         // The first row is the current channel now: the panel and Play Solo act on it.
         QCOMPARE(run->Doc().GetCurrentChannel(), 4);
         QCOMPARE(Field(f, "instrumentText_1001"), "Vibraphone");
+        // The last channel's Priority combo shows its place.
+        ClickRow(f, "4");
+        QCOMPARE(Control<QComboBox>(f, "priorityCombo_1003")->currentText(), "5");
     }
 
     void duplicateWithAndWithoutFreeChannels() {

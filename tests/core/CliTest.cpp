@@ -150,6 +150,8 @@ TEST_F(CliTest, BatchFolder) {
     WriteFile(src / "c.txt", kThreeChannels);
     WriteFile(src / "y.mid", Bytes{'t', 'e', 'x', 't'});
     WriteFile(src / "big.mid", kTooLarge);
+    // cut off inside its last note-off: writing it would shorten the song
+    WriteFile(src / "cut.mid", Bytes(kThreeChannels.begin(), kThreeChannels.end() - 5));
     const fs::path real = testfiles::RealSongs().at(0);
     fs::copy_file(real, src / real.filename());
     ASSERT_EQ(mkfifo((src / "z.mid").c_str(), 0600), 0);
@@ -163,17 +165,18 @@ TEST_F(CliTest, BatchFolder) {
     const std::string title = real.stem().string();
     // by name ignoring case; failures carry their reason after a second tab
     std::vector<std::pair<std::string, std::string>> expected = {
-        {"a", "a\tOK"},       {"b", "B\tOK"},       {title, title + "\tOK"}, {"x", "x\tFailed\t"},
-        {"y", "y\tFailed\t"}, {"z", "z\tFailed\t"}, {"big", "big\tFailed\t"}};
+        {"a", "a\tOK"},           {"b", "B\tOK"},          {title, title + "\tOK"},
+        {"x", "x\tFailed\t"},     {"y", "y\tFailed\t"},    {"z", "z\tFailed\t"},
+        {"big", "big\tFailed\t"}, {"cut", "cut\tFailed\t"}};
     std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(lines.size(), 8u) << r.out;
+    ASSERT_EQ(lines.size(), 9u) << r.out;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i].rfind(expected[i].second, 0), 0u) << lines[i];
         EXPECT_EQ(lines[i].find("Failed") == std::string::npos,
                   lines[i].size() == expected[i].second.size())
             << lines[i];
     }
-    EXPECT_EQ(lines[7], "Processed: 7/7");
+    EXPECT_EQ(lines[8], "Processed: 8/8");
     std::set<std::string> outputs;
     for (const auto& e : fs::directory_iterator(dst))
         outputs.insert(e.path().filename().string());

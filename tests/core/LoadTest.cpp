@@ -115,6 +115,34 @@ TEST_F(LoadResults, TitlesFromNamesMarkersAndFileTitle) {
     }
 }
 
+TEST_F(LoadResults, ANoteOffEndsEveryNoteOfItsKey) {
+    // A guitar strum strikes keys again before releasing them: one note-off per key ends
+    // both notes, so the count never drifts upwards.
+    Bytes strums;
+    for (int i = 0; i < 50; ++i)
+        strums = Cat({strums, On(0, 60, 0x40, 10), On(0, 64), On(0, 60, 0x40, 5), Off(0, 60, 5),
+                      Ev(0, {0x90, 64, 0})}); // a velocity-0 note-on is a note-off
+    SongFile song;
+    ASSERT_EQ(Load(song, Song(0, 96, {strums})), 1);
+    EXPECT_EQ(song.maxPolyphony[0], 3);
+    EXPECT_EQ(song.noteCount[0], 150u);
+    EXPECT_EQ(song.timelines[0].Entries().back().value, 0u);
+
+    // Two tracks on one channel: the counts go on across tracks, per key. A note-off of a
+    // key that does not sound leaves the others alone.
+    SongFile tracks;
+    Load(tracks, Song(1, 96,
+                      {Cat({On(0, 60), On(0, 60), Off(0, 62, 96)}),
+                       Cat({On(0, 64), Off(0, 60, 96), Off(0, 64, 96)})}));
+    EXPECT_EQ(tracks.maxPolyphony[0], 3);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> timeline;
+    for (const auto& e : tracks.timelines[0].Entries())
+        timeline.push_back({e.time, e.value});
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>> expected = {
+        {0, 3}, {500, 1}, {1000, 0}};
+    EXPECT_EQ(timeline, expected) << "the later track's entries overwrite at the same time";
+}
+
 TEST_F(LoadResults, NoChannelDataIsStillLoaded) {
     SongFile tempoOnly;
     EXPECT_EQ(Load(tempoOnly, Song(0, 96, {kTempo})), 7);
@@ -137,7 +165,8 @@ TEST_F(LoadResults, ProposalsRankTheChannels) {
         Bytes events;
         std::vector<int> channels, priorities;
     } cases[] = {
-        {Seq(9, 3, 80), {9}, {0}},
+        // a drum-only song: the percussion channel is ranked first, not left out
+        {Seq(9, 3, 80), {9}, {1}},
         {Cat({Seq(3, 2, 80), Seq(1, 2, 80)}), {1, 3}, {1, 2}}, // equal scores by channel
         // channel 11 as percussion scoring far above 50 is still ranked
         {Cat({kRhythm11, Seq(0, 1, 10), Seq(10, 20, 127), Seq(9, 1, 10)}), {10, 9, 0}, {1, 2, 3}},

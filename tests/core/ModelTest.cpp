@@ -37,30 +37,57 @@ TEST(SetChannelPriority, MovesLikeAnOrderedList) {
 
 using Timelines = std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>>;
 
-// The sum of the enabled channels' entries at each millisecond before lastTime.
+// Millisecond by millisecond before lastTime: where an enabled channel has an entry, the sum
+// of every enabled channel's count as of then (its latest entry at or before it).
 int Oracle(const SongData& song, const Timelines& tl) {
     std::array<std::map<std::uint32_t, std::uint32_t>, 16> last; // the last entry wins
     for (int ch = 0; ch < 16; ++ch)
         for (const auto& [t, v] : tl[ch])
             last[ch][t] = v;
     std::int64_t best = 0;
+    std::array<std::uint32_t, 16> held{};
     for (std::uint32_t t = 0; t < song.lastTime; ++t) {
-        std::int64_t sum = 0;
         bool found = false;
         for (int ch = 0; ch < 16; ++ch) {
             const auto it = last[ch].find(t);
-            if (song.enabled[ch] && it != last[ch].end()) {
-                sum += it->second;
-                found = true;
+            if (it != last[ch].end()) {
+                held[ch] = it->second;
+                found = found || song.enabled[ch];
             }
         }
+        std::int64_t sum = 0;
+        for (int ch = 0; ch < 16; ++ch)
+            sum += song.enabled[ch] ? held[ch] : 0;
         if (found && sum > best)
             best = sum;
     }
     return static_cast<int>(best);
 }
 
-TEST(SequencePolyphony, MatchesPerMillisecondDefinitionOnRandomSongs) {
+TEST(SequencePolyphony, HeldNotesCountWhenAnotherChannelMoves) {
+    // Five channels strike four notes each, one after another, and hold them; a sixth strikes
+    // one more: 21 notes sound at once, though no single time has events on every channel.
+    SongFile song;
+    song.lastTime = 1000;
+    for (int ch = 0; ch < 5; ++ch) {
+        song.timelines[ch].Set(std::uint32_t(ch) * 10, 4);
+        song.timelines[ch].Set(900, 0);
+    }
+    song.timelines[5].Set(60, 1);
+    song.timelines[5].Set(900, 0);
+    song.ComputeSequencePolyphony();
+    EXPECT_EQ(song.sequencePolyphony, 21);
+
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> sums;
+    song.enabled[2] = false; // a muted channel neither counts nor marks a time
+    song.timelines[2].Set(70, 4);
+    song.VisitPolyphonySums([&](std::uint32_t t, std::uint64_t sum) { sums.push_back({t, sum}); });
+    const std::vector<std::pair<std::uint32_t, std::uint64_t>> expected = {
+        {0, 4}, {10, 8}, {30, 12}, {40, 16}, {60, 17}, {900, 0}};
+    EXPECT_EQ(sums, expected);
+}
+
+TEST(SequencePolyphony, MatchesPerMillisecondWalkOnRandomSongs) {
     std::mt19937 rng(20261206);
     for (int round = 0; round < 300; ++round) {
         SongFile song;

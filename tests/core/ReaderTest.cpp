@@ -214,14 +214,42 @@ private:
 
 TEST_F(Loading, ReadErrorLeavesTheRestOut) {
     const Bytes file = Song(1, 96, {Cat({kNote, kNote})});
-    const Bytes cut(file.begin(), file.end() - 6);
+    const Bytes cut(file.begin(), file.end() - 8); // after the first note
     SongFile song;
     FailingSource failing(cut);
     song.LoadSong(failing, "");
     EXPECT_TRUE(song.lastLoad.LeftSomethingOut()) << "a read error is not the end of the song";
-    MemorySource truncated(cut);
-    song.LoadSong(truncated, "");
-    EXPECT_FALSE(song.lastLoad.LeftSomethingOut()) << "a file that simply ends loses nothing";
+}
+
+TEST_F(Loading, AFileCutInsideAnEventSaysSo) {
+    SongSwitches::SetSysexStripping(false);
+    const Bytes head = Cat({testfiles::Header(0, 1, 96), Hex("4D 54 72 6B 00 00 01 00"), kNote});
+    const struct {
+        const char* tail; // what follows one whole note before the file ends
+        bool cut;
+    } cases[] = {
+        {"", false},                             // ends after a whole event, no End of Track
+        {"00 FF 2F 00", false},                  // ends after its End of Track
+        {"81", true},                            // inside a delta time
+        {"00", true},                            // a delta time and no status
+        {"00 90 3E", true},                      // note-on without its velocity
+        {"00 3E", true},                         // running status without its velocity
+        {"00 C0", true},                         // program change without its program
+        {"00 FF", true},                         // meta event without its type
+        {"00 FF 03", true},                      // ... without its length
+        {"00 FF 03 05 41 42", true},             // ... inside its text
+        {"00 FF 51 03 07", true},                // ... inside a tempo
+        {"00 FF 7E 04 00", true},                // ... inside an unknown meta event
+        {"00 F0 05 7E 7F", true},                // inside a SysEx body
+        {"00 F7 03 90", true},                   // inside an escape
+        {"00 F0 03 7E 7F 09 00 F7 02 01", true}, // inside a continuation packet
+    };
+    for (const auto& c : cases) {
+        SongFile song;
+        Load(song, Cat({head, Hex(c.tail)}));
+        EXPECT_EQ(song.lastLoad.LeftSomethingOut(), c.cut) << c.tail;
+        EXPECT_EQ(song.noteCount[0], 1u) << "the whole note before the cut stays: " << c.tail;
+    }
 }
 
 Bytes Data(std::size_t n, std::uint8_t last) {

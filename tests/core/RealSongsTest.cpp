@@ -101,8 +101,10 @@ TEST_P(RealSongTest, ReadsAndLoadsLikeMidicsv) {
     ASSERT_TRUE(song.LoadFile(GetParam().string()));
     EXPECT_FALSE(song.lastLoad.LeftSomethingOut());
     EXPECT_GT(song.GetDuration(), 0u);
-    // an independent count over midicsv's events, in file order, track after track
+    // an independent count over midicsv's events, in file order, track after track: a
+    // note-off ends every note of its key
     std::array<int, 16> sounding{}, most{};
+    std::array<std::map<int, int>, 16> keys;
     std::array<std::uint64_t, 16> notes{}, velocities{};
     for (const auto& track : csv.tracks)
         for (const TickedEvent& e : track) {
@@ -110,11 +112,13 @@ TEST_P(RealSongTest, ReadsAndLoadsLikeMidicsv) {
                 continue;
             const int ch = e.bytes[0] & 0x0F;
             if (e.bytes[2] > 0) {
+                ++keys[ch][e.bytes[1]];
                 most[ch] = std::max(most[ch], ++sounding[ch]);
                 ++notes[ch];
                 velocities[ch] += e.bytes[2];
-            } else if (sounding[ch] > 0) {
-                --sounding[ch];
+            } else {
+                sounding[ch] -= keys[ch][e.bytes[1]];
+                keys[ch][e.bytes[1]] = 0;
             }
         }
 

@@ -126,19 +126,34 @@ TEST_F(MipUpdate, InsertsAtTheFrontOnce) {
     EXPECT_EQ(Parse(Write(empty)).trackCount, 2);
 }
 
-TEST_F(MipUpdate, SixByteMessageIsFoundAgain) {
-    SongFile song;
-    Load(song, Song(0, 96, {On(9, 36)})); // percussion only: nothing ranked
-    song.UpdateMipMessage();
-    song.UpdateMipMessage();
-    EXPECT_EQ(CountMip(song), 1u);
-    const Bytes first = Write(song);
-    SongFile again; // saved, loaded and saved again: still one message
+TEST_F(MipUpdate, NeverLeavesAnEmptyMessage) {
+    // A drum-only song lists its percussion channel.
+    SongFile drums;
+    Load(drums, Song(0, 96, {Cat({On(9, 36), On(9, 38), Off(9, 36, 96), Off(9, 38)})}));
+    drums.UpdateMipMessage();
+    const SongEvent* mip = drums.FindMipMessage();
+    ASSERT_NE(mip, nullptr);
+    EXPECT_EQ(Bytes(mip->GetData(), mip->GetData() + mip->GetLength()),
+              Hex("F0 7F 7F 0B 01 09 02 F7"));
+
+    // With every channel muted no channel would be listed: the song's message, and a kept
+    // six-byte one, are taken out rather than telling an engine to mute everything.
     SongSwitches::SetSysexStripping(false);
-    Load(again, first);
-    again.UpdateMipMessage();
-    EXPECT_EQ(CountMip(again), 1u);
-    EXPECT_EQ(Write(again), first);
+    SongFile muted;
+    Load(muted, Song(0, 96,
+                     {Cat({Hex("00 F0 05 7F 7F 0B 01 F7"), Hex("00 F0 07 7F 7F 0B 01 00 01 F7"),
+                           kTwoChannels})}));
+    ASSERT_TRUE(muted.hasMipMessage);
+    muted.enabled.fill(false);
+    muted.UpdateMipMessage();
+    EXPECT_EQ(CountMip(muted), 0u);
+    EXPECT_EQ(muted.GetTrack(0).GetEventCount(), 3u) << "the notes stay";
+    // Unmuted again, the next save has one message at the front.
+    muted.enabled.fill(true);
+    muted.UpdateMipMessage();
+    muted.UpdateMipMessage();
+    EXPECT_EQ(CountMip(muted), 1u);
+    EXPECT_EQ(muted.GetTrack(0).GetEvent(0).GetCode(), 0xF0);
 }
 
 TEST_F(WriterEvents, HeaderTracksAndDivision) {
@@ -304,17 +319,42 @@ TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
     Load(song, Song(0, 96, {Cat({kTwoChannels, Hex("00 F0 01 F7"), kTempo, Off(0, 60)})}));
     song.UpdateMipMessage();
     song.vibraChannel = 0;
-    const int priority0 = song.priority[0];
+    ASSERT_EQ(song.priority[0], 1);
     ChannelCommands::Remove(song, 0);
     EXPECT_FALSE(song.IsChannelUsed(0));
     EXPECT_EQ(song.vibraChannel, -1);
-    EXPECT_EQ(song.priority[0], priority0) << "the gap stays";
+    EXPECT_EQ(song.priority[0], 0) << "a removed channel holds no place";
+    EXPECT_EQ(song.priority[1], 1) << "the channel after it moves up";
     EXPECT_EQ(ChannelBytes(song.GetTrack(0)), std::vector<Bytes>{Hex("91 3C 40")});
     EXPECT_EQ(song.GetTrack(0).GetEventCount(), 4u) << "MIP message, SysEx, tempo, note";
     EXPECT_EQ(song.RemoveChannel(0), 0);
     song.DuplicateChannel(1, 0); // a copy onto the freed channel is no vibra trigger
     const Bytes body = Parse(Write(song)).tracks[0];
     EXPECT_EQ(std::find(body.begin(), body.end(), 0x79), body.end()) << "no Bank Select 121";
+}
+
+TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
+    SongSwitches::SetPrioOblix(false);
+    SongFile song; // a chord of 3 on channel 0, single notes on 1 and 2
+    Load(song, Song(0, 96,
+                    {Cat({On(0, 60), On(0, 64), On(0, 67), On(1, 40), On(2, 50, 0x40, 48),
+                          Off(0, 60, 48), Off(0, 64), Off(0, 67), Off(1, 40), Off(2, 50)})}));
+    ASSERT_EQ(song.sequencePolyphony, 5);
+    ChannelCommands::Duplicate(song, 0, 4);
+    EXPECT_EQ(song.sequencePolyphony, 8) << "the copy's notes count at once";
+    EXPECT_EQ(song.priority[4], 4);
+
+    // Removing channel 1 (priority 2) moves the channels after it up: 1..n again.
+    ChannelCommands::Remove(song, 1);
+    EXPECT_EQ(song.sequencePolyphony, 7);
+    EXPECT_EQ((std::array{song.priority[0], song.priority[1], song.priority[2], song.priority[4]}),
+              (std::array{1, 0, 2, 3}));
+    EXPECT_EQ(song.mip[4], 3 + 1 + 3);
+    song.UpdateMipMessage();
+    const SongEvent* mip = song.FindMipMessage();
+    ASSERT_NE(mip, nullptr);
+    EXPECT_EQ(Bytes(mip->GetData(), mip->GetData() + mip->GetLength()),
+              Hex("F0 7F 7F 0B 01 00 03 02 04 04 07 F7"));
 }
 
 // The CLI tests add the vibra to a real bass; these are the refusals and the new order.

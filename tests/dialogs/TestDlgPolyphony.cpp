@@ -81,7 +81,7 @@ private slots:
 
     // A 16 s song (division 480) with a three-note chord on channel 1 from 1 s to 9 s and
     // single notes on channel 2 at 1-2 s and 3-4 s.
-    void stepCurveSumsTheChannelsThatChangeAndIsCached() {
+    void stepCurveHoldsEachChannelsCountAndIsCached() {
         SongData song;
         song.division = 480;
         song.lastTime = 16000;
@@ -109,12 +109,14 @@ private slots:
         // 1-2 s: four notes, filled from y(4) = 18 down.
         QCOMPARE(image.pixel(70, 30), kFill);
         QCOMPARE(image.pixel(70, 199), kFill);
-        // 2-3 s: channel 2 alone changes, to 0: nothing filled.
-        QCOMPARE(Count(image, kFill, QRect(110, 20, 1, 180)), 0);
-        // 3-4 s: channel 2's one note alone, up to y(1) = 161.
-        QCOMPARE(image.pixel(150, 185), kFill);
-        QVERIFY(image.pixel(150, 150) != kFill);
-        // After 4 s nothing sounds that the sums count.
+        // 2-3 s: channel 2 alone changes, to 0; channel 1's chord still counts: y(3) = 66.
+        QCOMPARE(image.pixel(110, 70), kFill);
+        QVERIFY(image.pixel(110, 60) != kFill);
+        // 3-4 s: four notes again; 4-9 s: the chord alone.
+        QCOMPARE(image.pixel(150, 30), kFill);
+        QCOMPARE(image.pixel(300, 70), kFill);
+        QVERIFY(image.pixel(300, 60) != kFill);
+        // After 9 s nothing sounds.
         QCOMPARE(Count(image, kFill, QRect(400, 20, 1, 180)), 0);
 
         // A repaint copies the cached picture; only a refresh draws the song again.
