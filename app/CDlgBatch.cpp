@@ -230,6 +230,7 @@ void CDlgBatch::onRun() {
     options.midiAction = midiAction_;
     options.removeText = removeText_;
     options.addVibra = addVibra_;
+    options.switches = switches_;
     const unsigned run = ++run_;
     // Both reports run on the worker thread and only post: the worker never waits for this
     // dialog, so the dialog may always wait for the worker.
@@ -284,6 +285,7 @@ void CDlgBatch::onFinished(unsigned run) {
     if (run != run_)
         return;
     processor_.Join();
+    switches_ = processor_.Switches();
     running_ = false;
     readControls();
     updateControls();
@@ -299,6 +301,7 @@ void CDlgBatch::stopAndWait(bool notify) {
     // The worker finishes its current file and ends; it never waits for this thread.
     processor_.RequestStop();
     processor_.Join();
+    switches_ = processor_.Switches();
     // Its reports may still be queued: take the results from the joined worker and let the
     // queued reports of this run pass unheard.
     ++run_;

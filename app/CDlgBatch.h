@@ -41,6 +41,10 @@ public:
     // Replaces the platform's folder picker of the two "..." buttons.
     void SetFolderPicker(FolderPicker picker);
     bool IsRunning() const { return running_; }
+    // The switches the songs are loaded and written with; after a run, as its songs left
+    // them (a vibra setup in a song changes the vibra mode).
+    void SetSwitches(const SongSwitches& switches) { switches_ = switches; }
+    const SongSwitches& Switches() const { return switches_; }
 
     // Closing during a run stops the worker after its current file and waits for it.
     void done(int result) override;
@@ -85,6 +89,7 @@ private:
 
     std::vector<BatchFileEntry> entries_;
     BatchProcessor processor_;
+    SongSwitches switches_;
     bool running_ = false;
     // Numbers the runs, so that a report still queued from a run that was stopped and joined
     // by closing is ignored.

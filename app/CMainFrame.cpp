@@ -283,7 +283,7 @@ void CMainFrame::AddOutputPort(int index, const QString& name) {
 
 QString CMainFrame::MapPaneText() const {
     return StringTable::Get(Res::IDS_MAP_PANE)
-        .arg(GetInstrumentMapIndex() == 0 ? QStringLiteral("SP") : QStringLiteral("GM"));
+        .arg(doc_.switches.instrumentMapIndex == 0 ? QStringLiteral("SP") : QStringLiteral("GM"));
 }
 
 bool CMainFrame::IsEnabledByRules(int id) const {
@@ -335,7 +335,8 @@ bool CMainFrame::IsCheckedByState(int id, bool& checked) const {
         return true;
     case ID_MAP_SPMIDI:
     case ID_MAP_GM:
-        checked = static_cast<std::uint32_t>(id - ID_MAP_SPMIDI) == GetInstrumentMapIndex();
+        checked =
+            static_cast<std::uint32_t>(id - ID_MAP_SPMIDI) == doc_.switches.instrumentMapIndex;
         return true;
     case ID_VIEW_TOOLBAR:
         checked = toolBar_ && !toolBar_->isHidden();

@@ -10,8 +10,6 @@
 #include "resources/resource.h"
 
 #include "playback/SoundEngine.h"
-#include "song/InstrumentMap.h"
-#include "song/SongSwitches.h"
 
 #ifdef QUELLOR_WITH_DIALOGS
 #include "app/CDlgBatch.h"
@@ -81,6 +79,9 @@ bool CQuellorApp::InitInstance(const QStringList& files) {
 
     soundStarted_ =
         backend_ ? StartSoundEngine(store_, std::move(backend_)) : StartSoundEngine(store_);
+    // The engine keeps the instrument map choice with its settings, read even when nothing
+    // can sound.
+    doc_->switches.instrumentMapIndex = GetInstrumentMapIndex();
     if (soundStarted_)
         AddOutputPorts();
     else
@@ -108,7 +109,7 @@ bool CQuellorApp::GetStripSwitch(int index) const {
     case 0:
         return textStripping_;
     case 1:
-        return SongSwitches::GetSysexStripping();
+        return doc_->switches.sysexStripping;
     case 2:
         return controlStripping_;
     default:
@@ -117,15 +118,15 @@ bool CQuellorApp::GetStripSwitch(int index) const {
 }
 
 bool CQuellorApp::GetPrioOblix() const {
-    return SongSwitches::GetPrioOblix();
+    return doc_->switches.prioOblix;
 }
 
 std::uint32_t CQuellorApp::GetVibraMode() const {
-    return SongSwitches::GetVibraMode();
+    return doc_->switches.vibraMode;
 }
 
 void CQuellorApp::SetVibraMode(std::uint32_t mode) {
-    SongSwitches::SetVibraMode(mode);
+    doc_->switches.vibraMode = mode;
 }
 
 void CQuellorApp::LoadSettings() {
@@ -135,15 +136,15 @@ void CQuellorApp::LoadSettings() {
         on[i] = value ? *value != 0 : true;
     }
     textStripping_ = on[0];
-    SongSwitches::SetSysexStripping(on[1]);
+    doc_->switches.sysexStripping = on[1];
     controlStripping_ = on[2];
-    SongSwitches::SetPrioOblix(on[3]);
+    doc_->switches.prioOblix = on[3];
     SetVibraMode(store_.ReadValue(kVibraModeName).value_or(0));
 }
 
 void CQuellorApp::SaveSettings() {
-    const bool on[4] = {textStripping_, SongSwitches::GetSysexStripping(), controlStripping_,
-                        SongSwitches::GetPrioOblix()};
+    const bool on[4] = {textStripping_, doc_->switches.sysexStripping, controlStripping_,
+                        doc_->switches.prioOblix};
     for (int i = 0; i < 4; ++i)
         store_.WriteValue(kSwitchNames[i], on[i] ? 1 : 0);
     store_.WriteValue(kVibraModeName, GetVibraMode());
@@ -158,7 +159,7 @@ void CQuellorApp::OnStripToggle(int commandId) {
         textStripping_ = !textStripping_;
         break;
     case 1:
-        SongSwitches::SetSysexStripping(!SongSwitches::GetSysexStripping());
+        doc_->switches.sysexStripping = !doc_->switches.sysexStripping;
         break;
     case 2:
         controlStripping_ = !controlStripping_;
@@ -169,7 +170,7 @@ void CQuellorApp::OnStripToggle(int commandId) {
 }
 
 void CQuellorApp::OnPriorityChoice(int commandId) {
-    SongSwitches::SetPrioOblix(commandId != Res::ID_PRIO_CHANNEL);
+    doc_->switches.prioOblix = commandId != Res::ID_PRIO_CHANNEL;
 }
 
 void CQuellorApp::OnAppAbout() {
@@ -181,7 +182,10 @@ void CQuellorApp::OnFileBatch() {
 #ifdef QUELLOR_WITH_DIALOGS
     // Modal: the commands that change the switches the worker reads cannot run meanwhile.
     CDlgBatch batch(frame_.get());
+    batch.SetSwitches(doc_->switches);
     batch.exec();
+    // A song of the run that set up a vibra channel changed the vibra mode, as opening it would.
+    doc_->switches.vibraMode = batch.Switches().vibraMode;
 #endif
 }
 

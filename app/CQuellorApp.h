@@ -14,9 +14,9 @@ class QMenu;
 class SoundBackend;
 
 // The application object: starts and ends the program, owns the document and the window,
-// and keeps the user's processing switches with their settings. The SysEx-stripping and
-// priority-weighting switches and the vibra mode live in SongSwitches, where the loader and
-// the writer read them; text and control stripping are kept here.
+// and keeps the user's processing switches with their settings. The switches the loader and
+// the writer read are the document's own (a loaded vibra setup changes its vibra mode, as
+// the setting should); text and control stripping are kept here.
 class CQuellorApp : public QObject {
     Q_OBJECT
 

@@ -6,9 +6,9 @@
 #include "resources/resource.h"
 #include "ui_CQuellorView.h"
 
+#include "playback/SoundEngine.h"
 #include "song/ChannelCommands.h"
 #include "song/InstrumentMap.h"
-#include "song/SongSwitches.h"
 
 #ifdef QUELLOR_WITH_DIALOGS
 #include "app/CDlgDuplicateChannel.h"
@@ -249,12 +249,15 @@ int CQuellorView::SelectedChannel() const {
 }
 
 void CQuellorView::OnInstrumentMapping(int commandId) {
-    SetInstrumentMapIndex(static_cast<std::uint32_t>(commandId - Res::ID_MAP_SPMIDI));
+    // The engine keeps the choice with its settings; names and saving follow the song's.
+    const auto index = static_cast<std::uint32_t>(commandId - Res::ID_MAP_SPMIDI);
+    SetInstrumentMapIndex(index);
+    doc_.switches.instrumentMapIndex = index;
     doc_.UpdateAllViews(0);
 }
 
 void CQuellorView::OnVibraMode(int commandId) {
-    SongSwitches::SetVibraMode(static_cast<std::uint32_t>(commandId - Res::ID_VIBRA_DP1));
+    doc_.switches.vibraMode = static_cast<std::uint32_t>(commandId - Res::ID_VIBRA_DP1);
     doc_.UpdateAllViews(0);
 }
 
@@ -399,7 +402,8 @@ void CQuellorView::OnChannelRemove() {
     if (channel < 0)
         return;
     const QString instrument = QString::fromStdString(
-        GetInstrumentName(doc_.GetProgram(channel), channel, doc_.channel11Percussion));
+        GetInstrumentName(doc_.GetProgram(channel), channel, doc_.channel11Percussion,
+                          doc_.switches.instrumentMapIndex));
     const QString question =
         StringTable::Get(Res::IDS_ASK_REMOVE).arg(QString::number(channel + 1), instrument);
     if (UserPrompt::Show(this, UserPrompt::Icon::Question, question,

@@ -140,8 +140,10 @@ void BM_ProcessRealSong(benchmark::State& state) {
     testfiles::TempDir dir;
     for (auto _ : state) {
         std::string reason;
-        benchmark::DoNotOptimize(BatchProcessor::ProcessBatchFile(
-            (dir / "out.mid").string(), songs.front().string(), false, true, true, reason));
+        SongSwitches switches;
+        benchmark::DoNotOptimize(BatchProcessor::ProcessBatchFile((dir / "out.mid").string(),
+                                                                  songs.front().string(), false,
+                                                                  true, true, switches, reason));
     }
 }
 BENCHMARK(BM_ProcessRealSong)->Unit(benchmark::kMillisecond);

@@ -22,13 +22,12 @@ extern "C" void StopOnInterrupt(int) {
 } // namespace
 
 int RunBatch(const std::vector<std::string>& args) {
-    SongSwitchOptions switches;
     BatchProcessor::Options options;
     options.addVibra = false;
     std::vector<std::string> folders;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (ParseSwitchOption(args, i, switches, true)) {
+        if (ParseSwitchOption(args, i, options.switches, true)) {
         } else if (ParseWriteOption(args, i, options)) {
         } else if (a == "--add-vibra") {
             options.addVibra = true;
@@ -40,7 +39,6 @@ int RunBatch(const std::vector<std::string>& args) {
     }
     if (folders.size() != 2)
         throw UsageError{"batch takes a source and a destination folder"};
-    switches.Apply();
 
     std::vector<BatchFileEntry> entries;
     std::string error;

@@ -1,18 +1,9 @@
 #include "cli/CliCommon.h"
 
-#include "song/SongSwitches.h"
-
 #include <charconv>
 #include <cstdio>
 
 namespace cli {
-
-void SongSwitchOptions::Apply() const {
-    SongSwitches::SetPrioOblix(prioOblix);
-    SongSwitches::SetSysexStripping(stripSysEx);
-    SongSwitches::SetInstrumentMapIndex(mapIndex);
-    SongSwitches::SetVibraMode(vibraMode);
-}
 
 const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i) {
     if (i + 1 >= args.size())
@@ -20,26 +11,26 @@ const std::string& OptionValue(const std::vector<std::string>& args, std::size_t
     return args[++i];
 }
 
-bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
-                       SongSwitchOptions& options, bool allowVibraMode) {
+bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i, SongSwitches& switches,
+                       bool allowVibraMode) {
     const std::string& name = args[i];
     if (name == "--prio") {
         const std::string& v = OptionValue(args, i);
         if (v != "channel" && v != "oblix")
             throw UsageError{"--prio takes channel or oblix"};
-        options.prioOblix = v == "oblix";
+        switches.prioOblix = v == "oblix";
     } else if (name == "--sysex") {
         const std::string& v = OptionValue(args, i);
         if (v != "strip" && v != "keep")
             throw UsageError{"--sysex takes strip or keep"};
-        options.stripSysEx = v == "strip";
+        switches.sysexStripping = v == "strip";
     } else if (name == "--map") {
         const std::string& v = OptionValue(args, i);
         if (v != "sp" && v != "gm")
             throw UsageError{"--map takes sp or gm"};
-        options.mapIndex = v == "gm" ? 1 : 0;
+        switches.instrumentMapIndex = v == "gm" ? 1 : 0;
     } else if (name == "--vibra-mode" && allowVibraMode) {
-        options.vibraMode =
+        switches.vibraMode =
             static_cast<unsigned>(ParseInt(OptionValue(args, i), 0, 1, "--vibra-mode"));
     } else {
         return false;

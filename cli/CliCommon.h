@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/BatchProcessor.h"
+#include "song/SongSwitches.h"
 
 #include <optional>
 #include <string>
@@ -20,20 +21,12 @@ struct UsageError {
     std::string message;
 };
 
-// The loader, proposal and writer switches every command that loads a song accepts.
-// Defaults are the program's first-start settings.
-struct SongSwitchOptions {
-    bool prioOblix = true;  // --prio channel|oblix
-    bool stripSysEx = true; // --sysex strip|keep
-    unsigned mapIndex = 0;  // --map sp|gm
-    unsigned vibraMode = 0; // --vibra-mode 0|1
-    void Apply() const;     // sets the process-wide switches
-};
-
-// Consumes args[i] (and its value) when it is one of the switch options; true when it was.
-// `allowVibraMode` admits --vibra-mode.
-bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i,
-                       SongSwitchOptions& options, bool allowVibraMode);
+// Consumes args[i] (and its value) when it is one of the loader, proposal and writer switches
+// every command that loads a song accepts (--prio channel|oblix, --sysex strip|keep,
+// --map sp|gm, and with `allowVibraMode` --vibra-mode 0|1); true when it was. The defaults
+// are the program's first-start settings.
+bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i, SongSwitches& switches,
+                       bool allowVibraMode);
 // Consumes args[i] (and its value) when it is --action remove|leave|update or
 // --text strip|keep, the Batch Processor's writing options; true when it was.
 bool ParseWriteOption(const std::vector<std::string>& args, std::size_t& i,

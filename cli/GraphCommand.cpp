@@ -14,7 +14,7 @@
 namespace cli {
 
 int RunGraph(const std::vector<std::string>& args) {
-    SongSwitchOptions switches;
+    SongSwitches switches;
     int width = 600, height = 200;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -31,10 +31,9 @@ int RunGraph(const std::vector<std::string>& args) {
     }
     if (files.size() != 2)
         throw UsageError{"graph takes an input file and an output picture"};
-    switches.Apply();
 
     SongFile song;
-    if (!LoadForCli(song, files[0]))
+    if (!LoadForCli(song, files[0], switches))
         return kExitFailure;
 
     // Text needs a font database, which needs a GUI application; no display is required.

@@ -10,7 +10,7 @@
 namespace cli {
 
 int RunInfo(const std::vector<std::string>& args) {
-    SongSwitchOptions switches;
+    SongSwitches switches;
     bool json = false;
     std::string path;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -27,9 +27,8 @@ int RunInfo(const std::vector<std::string>& args) {
     }
     if (path.empty())
         throw UsageError{"info needs a file"};
-    switches.Apply();
     SongFile song;
-    if (!LoadForCli(song, path))
+    if (!LoadForCli(song, path, switches))
         return kExitFailure;
     PrintSongReport(std::cout, song, path, json);
     return kExitOk;

@@ -90,7 +90,7 @@ void ApplyEdit(SongFile& song, const Edit& edit) {
 } // namespace
 
 int RunProcess(const std::vector<std::string>& args) {
-    SongSwitchOptions switches;
+    SongSwitches switches;
     BatchProcessor::Options write;
     write.addVibra = false;
     bool json = false;
@@ -115,10 +115,9 @@ int RunProcess(const std::vector<std::string>& args) {
     }
     if (files.size() != 2)
         throw UsageError{"process takes an input and an output file"};
-    switches.Apply();
 
     SongFile song;
-    if (!LoadForCli(song, files[0]))
+    if (!LoadForCli(song, files[0], switches))
         return kExitFailure;
     for (const Edit& edit : edits)
         ApplyEdit(song, edit);

@@ -58,7 +58,7 @@ std::string ChannelList(const SongWriter::ChannelFlags& flags) {
 } // namespace
 
 int RunRender(const std::vector<std::string>& args) {
-    SongSwitchOptions switches;
+    SongSwitches switches;
     std::optional<int> voices;
     std::optional<int> channel;
     std::optional<std::string> soundFont;
@@ -80,7 +80,6 @@ int RunRender(const std::vector<std::string>& args) {
     }
     if (files.size() != 2)
         throw UsageError{"render takes an input file and an output WAV file"};
-    switches.Apply();
 
     if (!soundFont)
         soundFont = FindSoundFont();
@@ -94,7 +93,7 @@ int RunRender(const std::vector<std::string>& args) {
     }
 
     SongFile song;
-    if (!LoadForCli(song, files[0]))
+    if (!LoadForCli(song, files[0], switches))
         return kExitFailure;
 
     std::vector<std::uint8_t> bytes;

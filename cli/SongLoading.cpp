@@ -4,7 +4,8 @@
 
 namespace cli {
 
-bool LoadForCli(SongFile& song, const std::string& path) {
+bool LoadForCli(SongFile& song, const std::string& path, const SongSwitches& switches) {
+    song.switches = switches;
     song.SetPath(path);
     song.LoadSongFile(path, SongReader::FileTitle(path));
     switch (song.lastLoad.status) {

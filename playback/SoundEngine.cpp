@@ -1,7 +1,6 @@
 #include "playback/SoundEngine.h"
 
 #include "playback/PlayerThread.h"
-#include "song/SongSwitches.h"
 
 #include <atomic>
 #include <stdexcept>
@@ -19,6 +18,7 @@ struct EngineState {
     std::unique_ptr<MidiOutput> activePort; // none: the default device plays
     std::vector<OutputPortRecord> ports;
     std::uint32_t deviceIndex = 0;
+    std::uint32_t instrumentMapIndex = 0;
     bool soundReady = false;
     std::atomic<bool> playing{false};
     std::unique_ptr<PlayerThread> player;
@@ -60,7 +60,7 @@ bool StartSoundEngine(PlaybackSettingsStore& settings, std::unique_ptr<SoundBack
     ShutdownSoundEngine();
     EngineState& engine = Engine();
     const std::uint32_t savedIndex = settings.ReadValue(kDeviceIndexSetting).value_or(0);
-    SongSwitches::SetInstrumentMapIndex(settings.ReadValue(kInstrumentMapSetting).value_or(0));
+    engine.instrumentMapIndex = settings.ReadValue(kInstrumentMapSetting).value_or(0);
     if (!backend)
         return false;
     engine.backend = std::move(backend);
@@ -81,7 +81,7 @@ void ShutdownSoundEngine() {
     if (engine.soundReady) {
         StopAndWait();
         engine.settings->WriteValue(kDeviceIndexSetting, engine.deviceIndex);
-        engine.settings->WriteValue(kInstrumentMapSetting, SongSwitches::GetInstrumentMapIndex());
+        engine.settings->WriteValue(kInstrumentMapSetting, engine.instrumentMapIndex);
     }
     ReleaseEverything(engine);
 }
@@ -151,4 +151,12 @@ OutputPortRecord GetOutputPort(std::size_t index) {
 
 std::uint32_t GetMidiOutputDeviceIndex() {
     return Engine().deviceIndex;
+}
+
+std::uint32_t GetInstrumentMapIndex() {
+    return Engine().instrumentMapIndex;
+}
+
+void SetInstrumentMapIndex(std::uint32_t index) {
+    Engine().instrumentMapIndex = index;
 }

@@ -47,3 +47,7 @@ std::size_t GetOutputPortCount();
 // Throws std::invalid_argument for an index outside 0 ... GetOutputPortCount() - 1.
 OutputPortRecord GetOutputPort(std::size_t index);
 std::uint32_t GetMidiOutputDeviceIndex();
+// The instrument map the user chose (0 reduced SP-MIDI, 1 full GM), as read at start-up
+// (also when no output could sound) and written back at shut-down.
+std::uint32_t GetInstrumentMapIndex();
+void SetInstrumentMapIndex(std::uint32_t index);

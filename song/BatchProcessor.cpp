@@ -69,12 +69,14 @@ bool BatchProcessor::FindFiles(const std::string& folder, std::vector<BatchFileE
 
 bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
                                       bool keepMeta, bool keepSysEx, bool addVibra,
-                                      std::string& reason) {
+                                      SongSwitches& switches, std::string& reason) {
     SongFile song;
+    song.switches = switches;
     song.SetKeepSysEx(keepSysEx);
     song.SetKeepMeta(keepMeta);
     song.SetPath(sourcePath);
     song.LoadSongFile(sourcePath);
+    switches = song.switches;
     const LoadReport& load = song.lastLoad;
     if (load.status == LoadReport::Status::CannotOpen) {
         reason = "cannot open: " + load.error;
@@ -131,6 +133,7 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
     const bool keepMeta = !options.removeText;
     const bool keepSysEx = options.midiAction != RemoveSpMidi;
     const bool addVibra = options.addVibra && options.midiAction == UpdateSpMidi;
+    switches_ = options.switches;
 
     // Each source path once, spelled so that two spellings of one file compare equal.
     std::vector<std::string> sourceKeys;
@@ -156,7 +159,7 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
         } else {
             try {
                 ok = ProcessBatchFile(output.string(), entry.path, keepMeta, keepSysEx, addVibra,
-                                      reason);
+                                      switches_, reason);
             } catch (const std::exception& e) {
                 // Out of memory on a huge file, say: this file fails, the run goes on.
                 ok = false;

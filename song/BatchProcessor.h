@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/BatchFileEntry.h"
+#include "song/SongSwitches.h"
 
 #include <atomic>
 #include <cstddef>
@@ -24,6 +25,9 @@ public:
         bool removeText = true;
         // Only with UpdateSpMidi; ignored with the other actions.
         bool addVibra = true;
+        // The switches the songs are loaded and written with. A song that sets up a vibra
+        // channel changes the vibra mode for the songs after it, as in the program.
+        SongSwitches switches;
     };
 
     // Called on the worker thread: after each file (index, count) and once at the end.
@@ -42,8 +46,11 @@ public:
                           std::string& error);
     // Processes one file; true when it was written. On failure `reason` says why and
     // nothing is written.
+    // `switches` are the ones the song is loaded with; a vibra setup found in it changes
+    // their vibra mode.
     static bool ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
-                                 bool keepMeta, bool keepSysEx, bool addVibra, std::string& reason);
+                                 bool keepMeta, bool keepSysEx, bool addVibra,
+                                 SongSwitches& switches, std::string& reason);
 
     // Writes a loaded (and edited) song as the batch does: system events kept or not, the
     // MIP message brought up to date when they are, meta events other than Set Tempo kept or
@@ -62,11 +69,15 @@ public:
     bool IsRunning() const { return running_.load(); }
     // The entries of the current or last run; read them only in a report or after Join.
     const std::vector<BatchFileEntry>& Entries() const { return entries_; }
+    // The switches as the last run left them (its songs may have changed the vibra mode);
+    // read them only after Join.
+    const SongSwitches& Switches() const { return switches_; }
 
 private:
     void Run(std::string destination, Options options, ProgressFn progress, FinishedFn finished);
 
     std::vector<BatchFileEntry> entries_;
+    SongSwitches switches_;
     std::thread worker_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};

@@ -62,7 +62,8 @@ std::vector<int> DuplicateCandidates(const SongData& song) {
 }
 
 std::string InstrumentText(const SongData& song, int ch) {
-    const std::string name = GetInstrumentName(song.GetProgram(ch), ch, song.channel11Percussion);
+    const std::string name = GetInstrumentName(song.GetProgram(ch), ch, song.channel11Percussion,
+                                               song.switches.instrumentMapIndex);
     return ch == song.vibraChannel ? "Vibra (" + name + ")" : name;
 }
 

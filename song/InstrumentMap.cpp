@@ -1,5 +1,4 @@
 #include "song/InstrumentMap.h"
-#include "song/SongSwitches.h"
 
 namespace {
 
@@ -167,16 +166,4 @@ std::string GetInstrumentName(std::uint32_t program, int channel, bool channel11
     if (program >= 128)
         return "Unknown";
     return GetProgramName(MapInstrument(program, mapIndex));
-}
-
-std::string GetInstrumentName(std::uint32_t program, int channel, bool channel11Percussion) {
-    return GetInstrumentName(program, channel, channel11Percussion,
-                             SongSwitches::GetInstrumentMapIndex());
-}
-
-std::uint32_t GetInstrumentMapIndex() {
-    return SongSwitches::GetInstrumentMapIndex();
-}
-void SetInstrumentMapIndex(std::uint32_t index) {
-    SongSwitches::SetInstrumentMapIndex(index);
 }

@@ -6,8 +6,7 @@
 // General MIDI program names and the reduced SP-MIDI instrument map into which the 128 GM
 // programs fold for phones whose synthesiser implements only a subset.
 //
-// Map index 0 is the reduced SP-MIDI map, 1 the full GM map (the process-wide setting lives
-// in SongSwitches).
+// Map index 0 is the reduced SP-MIDI map, 1 the full GM map.
 
 // The program that sounds for `program` under the map; programs outside 0-127 are returned
 // unchanged.
@@ -17,10 +16,5 @@ std::uint32_t MapInstrument(std::uint32_t program, std::uint32_t mapIndex);
 // map; "Unknown" for a program of 128 or more.
 std::string GetInstrumentName(std::uint32_t program, int channel, bool channel11Percussion,
                               std::uint32_t mapIndex);
-// The same under the current process-wide map index.
-std::string GetInstrumentName(std::uint32_t program, int channel, bool channel11Percussion);
 // The GM name of a program 0-127, or "Unknown".
 const char* GetProgramName(std::uint32_t program);
-
-std::uint32_t GetInstrumentMapIndex();
-void SetInstrumentMapIndex(std::uint32_t index);

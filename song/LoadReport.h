@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,10 @@ struct LoadReport {
     std::string error;
     // What the loader had to leave out, one line each, in words; empty when nothing was.
     std::vector<std::string> leftOut;
+
+    // The vibra mode a vibra setup in the song asked for (1 for program 124, 0 for 125), when
+    // the song had one; the song's own switches follow it, and so should its owner's.
+    std::optional<std::uint32_t> vibraMode;
 
     bool IsSmf() const { return status == Status::Loaded; }
     bool LeftSomethingOut() const { return !leftOut.empty(); }

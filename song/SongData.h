@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/PolyphonyTimeline.h"
+#include "song/SongSwitches.h"
 #include "song/Track.h"
 
 #include <algorithm>
@@ -67,6 +68,10 @@ public:
     Track& GetTrack(std::size_t index);
     const Track& GetTrack(std::size_t index) const;
     Track& AppendTrack();
+
+    // The switches this song is loaded and written with; its owner sets them. Loading a
+    // song that sets up a vibra channel changes vibraMode to match. Neither reset touches them.
+    SongSwitches switches;
 
     std::array<PolyphonyTimeline, kChannels> timelines;
     std::vector<Track> tracks;

@@ -1,6 +1,5 @@
 // Loading and channel analysis: SongReader::LoadSong and its steps.
 #include "song/SongReader.h"
-#include "song/SongSwitches.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -105,7 +104,8 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
         // Bank 121/6 followed by program 124 or 125 marks the phone's vibra trigger.
         if ((number == 124 || number == 125) && vibraBankState_[ch] == 3) {
             vibraChannel = ch;
-            SongSwitches::SetVibraMode(number == 124 ? 1 : 0);
+            switches.vibraMode = number == 124 ? 1 : 0;
+            lastLoad.vibraMode = switches.vibraMode;
         }
         vibraBankState_[ch] = 0;
     } else if (kind == 0xB0) {
@@ -178,7 +178,7 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     lastLoad = LoadReport{};
     bool mipFound = false;
     int unstored = 0;
-    const bool stripSysEx = SongSwitches::GetSysexStripping();
+    const bool stripSysEx = switches.sysexStripping;
 
     ClearTracks();
     ResetSong();

@@ -1,6 +1,5 @@
 // Priority proposal: SongReader::ProposePriorities.
 #include "song/SongReader.h"
-#include "song/SongSwitches.h"
 
 #include <algorithm>
 #include <climits>
@@ -49,7 +48,7 @@ void SongReader::ProposePriorities() {
 }
 
 void SongReader::RankChannels() {
-    if (!SongSwitches::GetPrioOblix()) {
+    if (!switches.prioOblix) {
         int p = 1;
         for (int ch = 0; ch < kChannels; ++ch)
             if (used[ch])

@@ -1,6 +1,5 @@
 #include "song/SongWriter.h"
 #include "song/InstrumentMap.h"
-#include "song/SongSwitches.h"
 
 #include <cmath>
 #include <cstring>
@@ -110,7 +109,7 @@ int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
     WriteBigEndian(out, static_cast<std::uint32_t>(division) & 0xFFFF, 2);
 
     bool vibraSetupWritten = false;
-    const std::uint32_t mapIndex = SongSwitches::GetInstrumentMapIndex();
+    const std::uint32_t mapIndex = switches.instrumentMapIndex;
     readPositions_.assign(tracks.size(), 0);
     for (std::size_t t = 0; t < tracks.size(); ++t) {
         Track& track = tracks[t];
@@ -219,7 +218,7 @@ std::vector<SongEvent> SongWriter::BuildVibraSetupEvents(std::uint32_t time, int
     const std::uint8_t bankLsb[3] = {cc, 0x20, 0x06};
     const std::uint8_t program[2] = {
         static_cast<std::uint8_t>(0xC0 | c),
-        static_cast<std::uint8_t>(SongSwitches::GetVibraMode() != 0 ? 0x7C : 0x7D)};
+        static_cast<std::uint8_t>(switches.vibraMode != 0 ? 0x7C : 0x7D)};
     std::vector<SongEvent> events;
     events.reserve(4);
     events.emplace_back(time, volume, 3, false);

@@ -3,7 +3,7 @@
 #include "resources/resource.h"
 #include "tests/app/AppTestSupport.h"
 
-#include "song/InstrumentMap.h"
+#include "playback/SoundEngine.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -105,6 +105,7 @@ private slots:
         run->Action(Res::ID_MAP_SPMIDI)->trigger();
         QCOMPARE(pane->text(), "Map: SP");
         QCOMPARE(GetInstrumentMapIndex(), 0u);
+        QCOMPARE(run->Doc().switches.instrumentMapIndex, 0u); // names and saving follow
         run.reset();
         QCOMPARE(Stored("MIDIOutputDeviceIndex"), "1");
         QCOMPARE(Stored("InstrumentMapIndex"), "0");

@@ -127,13 +127,12 @@ TEST_F(CliTest, ProcessWritesTheEditedSong) {
                       return !s.IsChannelUsed(0) && s.IsChannelUsed(4) && s.GetPriority(9) == 1;
                   }},
                  {"--add-vibra --vibra-mode 1", [](const SongFile& s) {
-                      return s.vibraChannel == 2 && SongSwitches::GetVibraMode() == 1;
+                      return s.vibraChannel == 2 && s.switches.vibraMode == 1;
                   }}};
     for (const auto& c : cases) {
         const Outcome r = Cli("process " + Q(in) + " " + Q(out) + " " + c.edits);
         ASSERT_EQ(r.code, 0) << c.edits << ": " << r.err;
         SongFile song;
-        SongSwitches::SetVibraMode(0);
         ASSERT_TRUE(song.LoadFile(out.string())) << c.edits;
         EXPECT_TRUE(c.check(song)) << c.edits;
     }
@@ -225,8 +224,10 @@ TEST_F(CliTest, BatchActionsTextAndVibra) {
         EXPECT_EQ(song.hasMipMessage, c.mip) << c.options;
         EXPECT_EQ(song.GetTitle() == "Lead", c.name) << c.options;
         EXPECT_EQ(song.vibraChannel, c.vibra) << c.options;
+        if (c.vibra >= 0) {
+            EXPECT_EQ(song.lastLoad.vibraMode, 1u) << "b's vibra setup uses program 124";
+        }
     }
-    EXPECT_EQ(SongSwitches::GetVibraMode(), 1u) << "b's vibra setup uses program 124";
 }
 
 TEST_F(CliTest, BatchStopsAfterTheCurrentFileAndForgetsOldStops) {

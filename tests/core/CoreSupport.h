@@ -8,7 +8,6 @@
 #include "song/ByteSink.h"
 #include "song/ByteSource.h"
 #include "song/SongFile.h"
-#include "song/SongSwitches.h"
 
 #include <gtest/gtest.h>
 
@@ -134,17 +133,7 @@ inline Reading ReadAll(const Bytes& file) {
     return reader.All(in);
 }
 
-// The program's first-start settings, where every test starts.
-inline void FirstStart() {
-    SongSwitches::SetSysexStripping(true);
-    SongSwitches::SetPrioOblix(true);
-    SongSwitches::SetVibraMode(0);
-    SongSwitches::SetInstrumentMapIndex(0);
-}
-class CoreTest : public testing::Test {
-protected:
-    void SetUp() override { FirstStart(); }
-};
+class CoreTest : public testing::Test {};
 
 // Every stored event of a track as bytes.
 inline std::vector<Bytes> TrackBytes(const Track& track) {

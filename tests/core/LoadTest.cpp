@@ -37,9 +37,9 @@ TEST_F(LoadResults, MipMessagesAreTrustedOnlyWhenSound) {
         {"00 F7 0A F0 7F 7F 0B 01 00 04 09 06 F7", {1, 3, 2, 2, 1, 3}, "no"}};
     const Bytes notes =
         Cat({On(0, 60), On(0, 62), On(9, 36), On(5, 60), On(5, 62), On(5, 64), Off(0, 60, 96)});
-    SongSwitches::SetPrioOblix(false);
     for (const auto& c : cases) {
         SongFile song;
+        song.switches.prioOblix = false;
         ASSERT_EQ(Load(song, Song(0, 96, {Cat({Hex(c.messages), notes})})), 1);
         const std::array<int, 6> got = {song.priority[0],  song.priority[9],  song.priority[5],
                                         song.polyphony[0], song.polyphony[9], song.polyphony[5]};
@@ -63,8 +63,8 @@ TEST_F(LoadResults, SysExStrippingRules) {
         {"00 F0 07 7F 7F 0B 01 00 01 F7", true, true},   // MIP message
     };
     for (const auto& c : cases) {
-        SongSwitches::SetSysexStripping(c.strip);
         SongFile song;
+        song.switches.sysexStripping = c.strip;
         ASSERT_EQ(Load(song, Song(0, 96, {Cat({Hex(c.message), On(0, 60)})})), 1);
         EXPECT_EQ(song.GetTrack(0).GetEventCount(), c.kept ? 2u : 1u) << c.message << c.strip;
     }
@@ -88,11 +88,12 @@ TEST_F(LoadResults, BankSequencesForVibraAndPercussion) {
                  {kRhythm11, -1, true},
                  {Bank(4, 120, 0), -1, false}}; // on channel 5
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        FirstStart();
         SongFile song;
         ASSERT_EQ(Load(song, Song(0, 96, {Cat({cases[i].events, On(0, 60)})})), 1);
         EXPECT_EQ(song.vibraChannel, cases[i].vibra) << i;
-        EXPECT_EQ(SongSwitches::GetVibraMode(), cases[i].vibra >= 0 ? 1u : 0u) << i;
+        EXPECT_EQ(song.lastLoad.vibraMode, cases[i].vibra >= 0 ? std::optional(1u) : std::nullopt)
+            << i;
+        EXPECT_EQ(song.switches.vibraMode, cases[i].vibra >= 0 ? 1u : 0u) << "the song follows";
         EXPECT_EQ(song.channel11Percussion, cases[i].channel11Percussion) << i;
     }
 }

@@ -186,8 +186,8 @@ using Loading = CoreTest;
 
 TEST_F(Loading, UnterminatedSysExIsLeftOutButMissedOnlyWhenSysExIsKept) {
     for (const bool strip : {false, true}) {
-        SongSwitches::SetSysexStripping(strip);
         SongFile song;
+        song.switches.sysexStripping = strip;
         EXPECT_EQ(Load(song, Song(1, 96, {Cat({Hex("00 F0 02 43 12"), kNote})})), 1);
         EXPECT_EQ(TrackBytes(song.GetTrack(0)), std::vector<Bytes>{Hex("90 3C 40")});
         EXPECT_EQ(song.lastLoad.LeftSomethingOut(), !strip);
@@ -222,7 +222,6 @@ TEST_F(Loading, ReadErrorLeavesTheRestOut) {
 }
 
 TEST_F(Loading, AFileCutInsideAnEventSaysSo) {
-    SongSwitches::SetSysexStripping(false);
     const Bytes head = Cat({testfiles::Header(0, 1, 96), Hex("4D 54 72 6B 00 00 01 00"), kNote});
     const struct {
         const char* tail; // what follows one whole note before the file ends
@@ -246,6 +245,7 @@ TEST_F(Loading, AFileCutInsideAnEventSaysSo) {
     };
     for (const auto& c : cases) {
         SongFile song;
+        song.switches.sysexStripping = false;
         Load(song, Cat({head, Hex(c.tail)}));
         EXPECT_EQ(song.lastLoad.LeftSomethingOut(), c.cut) << c.tail;
         EXPECT_EQ(song.noteCount[0], 1u) << "the whole note before the cut stays: " << c.tail;
@@ -274,8 +274,8 @@ TEST_F(Loading, OversizedEventsAreConsumedWholeAndCounted) {
         // not stored, but stripping drops it anyway: not missed
         {SysEx(0xF0, Data(70000, 0xF7)), true, 8, false}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        SongSwitches::SetSysexStripping(cases[i].strip);
         SongFile song;
+        song.switches.sysexStripping = cases[i].strip;
         EXPECT_EQ(Load(song, Song(1, 96, {Cat({cases[i].event, kNote}), kNote})), cases[i].result)
             << i;
         EXPECT_EQ(song.lastLoad.LeftSomethingOut(), cases[i].leftOut) << i;
@@ -285,7 +285,6 @@ TEST_F(Loading, OversizedEventsAreConsumedWholeAndCounted) {
 
 TEST_F(Loading, EveryCutKeepsTheEventsBeforeIt) {
     // kept SysEx: a packet cut short by the end of the data must not be stored
-    SongSwitches::SetSysexStripping(false);
     const Bytes file =
         Song(1, 96,
              {Cat({Meta(0x03, "T"), kNote, Ev(128, {0xFF, 0x51, 3, 7, 0xA1, 0x20}),
@@ -293,6 +292,7 @@ TEST_F(Loading, EveryCutKeepsTheEventsBeforeIt) {
               On(1, 0x3C)});
     auto stored = [](const Bytes& bytes) {
         SongFile song;
+        song.switches.sysexStripping = false;
         Load(song, bytes);
         std::vector<Bytes> all;
         for (const Track& t : song.tracks)

@@ -146,10 +146,10 @@ TEST_P(RealSongTest, ReadsAndLoadsLikeMidicsv) {
 }
 
 TEST_P(RealSongTest, RoundTripKeepsChannelsAndEvents) {
-    SongSwitches::SetInstrumentMapIndex(1); // programs written as they are
     testfiles::TempDir dir;
     const auto written = dir / "written.mid";
     SongFile first;
+    first.switches.instrumentMapIndex = 1; // programs written as they are
     ASSERT_TRUE(first.LoadFile(GetParam().string()));
     first.UpdateMipMessage();
     ASSERT_TRUE(first.SaveFile(written.string())) << first.lastError;

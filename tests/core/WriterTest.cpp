@@ -138,8 +138,8 @@ TEST_F(MipUpdate, NeverLeavesAnEmptyMessage) {
 
     // With every channel muted no channel would be listed: the song's message, and a kept
     // six-byte one, are taken out rather than telling an engine to mute everything.
-    SongSwitches::SetSysexStripping(false);
     SongFile muted;
+    muted.switches.sysexStripping = false;
     Load(muted, Song(0, 96,
                      {Cat({Hex("00 F0 05 7F 7F 0B 01 F7"), Hex("00 F0 07 7F 7F 0B 01 00 01 F7"),
                            kTwoChannels})}));
@@ -226,14 +226,13 @@ TEST_F(WriterEvents, WriteTheTrack) {
         {"vibraSetupMode0", Cat({On(0, 0x3C), On(5, 0x30, 0x64, 96)}),
          "00 90 3C 40 60 B5 07 01 00 00 79 00 20 06 00 C5 7D 00 95 30 64", false, true, 5, 0}};
     for (const BodyCase& c : cases) {
-        FirstStart();
-        SongSwitches::SetSysexStripping(false);
         SongFile song;
+        song.switches.sysexStripping = false;
         Load(song, Song(0, 96, {c.events}));
         song.SetKeepMeta(c.keepMeta);
         song.SetKeepSysEx(c.keepSysEx);
         song.vibraChannel = c.vibra;
-        SongSwitches::SetVibraMode(c.vibraMode);
+        song.switches.vibraMode = c.vibraMode;
         const Smf smf = Parse(Write(song));
         ASSERT_EQ(smf.tracks.size(), 1u) << c.name;
         EXPECT_EQ(smf.tracks[0], Cat({Hex(c.written), kEnd})) << c.name;
@@ -241,8 +240,8 @@ TEST_F(WriterEvents, WriteTheTrack) {
 }
 
 TEST_F(WriterEvents, SysExAndMetaLengths) {
-    SongSwitches::SetSysexStripping(false);
     SongFile song;
+    song.switches.sysexStripping = false;
     const Bytes sysex = Cat({Hex("00 F0 81 47"), Bytes(198, 0x11), {0xF7}}); // 200 bytes stored
     const Bytes text = Meta(0x01, std::string(200, 'x'));
     Load(song, Song(0, 96, {Cat({sysex, text})}));
@@ -263,7 +262,7 @@ TEST_F(WriterEvents, PlaybackRender) {
     EXPECT_EQ(Parse(song.RenderForPlayback(10)).tracks[0],
               Cat({Hex("00 B9 00 78 00 20 00 00 99 24 40"), kEnd}));
     EXPECT_FALSE(song.forPlayback);
-    SongSwitches::SetInstrumentMapIndex(1);
+    song.switches.instrumentMapIndex = 1;
     EXPECT_EQ(Parse(Write(song)).tracks[0],
               Cat({Hex("00 BA 00 78 00 20 00 00 C0 00 00 9A 24 40 00 90 3C 40"), kEnd}));
 }
@@ -293,9 +292,9 @@ std::vector<Bytes> ChannelBytes(const Track& track) {
 }
 
 TEST_F(ChannelOperations, DuplicateCopiesInFrontOfEachSource) {
-    SongSwitches::SetSysexStripping(false);
-    SongSwitches::SetPrioOblix(false);
     SongFile song;
+    song.switches.sysexStripping = false;
+    song.switches.prioOblix = false;
     Load(song, Song(0, 96,
                     {Cat({Pc(2, 0x21), Cc(2, 0, 0), On(2, 0x28, 0x64),
                           Hex("00 F7 03 92 28 64"), // an escape holding a note
@@ -314,8 +313,8 @@ TEST_F(ChannelOperations, DuplicateCopiesInFrontOfEachSource) {
 }
 
 TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
-    SongSwitches::SetSysexStripping(false);
     SongFile song;
+    song.switches.sysexStripping = false;
     Load(song, Song(0, 96, {Cat({kTwoChannels, Hex("00 F0 01 F7"), kTempo, Off(0, 60)})}));
     song.UpdateMipMessage();
     song.vibraChannel = 0;
@@ -334,8 +333,8 @@ TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
 }
 
 TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
-    SongSwitches::SetPrioOblix(false);
     SongFile song; // a chord of 3 on channel 0, single notes on 1 and 2
+    song.switches.prioOblix = false;
     Load(song, Song(0, 96,
                     {Cat({On(0, 60), On(0, 64), On(0, 67), On(1, 40), On(2, 50, 0x40, 48),
                           Off(0, 60, 48), Off(0, 64), Off(0, 67), Off(1, 40), Off(2, 50)})}));
@@ -359,12 +358,12 @@ TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
 
 // The CLI tests add the vibra to a real bass; these are the refusals and the new order.
 TEST_F(ChannelOperations, AddVibraFromBass) {
-    SongSwitches::SetPrioOblix(false);
     for (const int refusal : {0, 1, 2}) { // none, a bass playing chords, no free channel
         Bytes events = Cat({Pc(1, 0x21), On(0, 60), On(1, 60), On(2, 60), On(3, 60)});
         for (int ch = 4; refusal == 2 && ch < 16; ++ch)
             events = Cat({events, On(ch, 60)});
         SongFile song;
+        song.switches.prioOblix = false;
         Load(song, Song(0, 96, {Cat({events, refusal == 1 ? On(1, 62) : Bytes{}})}));
         const std::array<int, 16> before = song.priority;
         EXPECT_EQ(song.AddVibraFromBass(), refusal == 0 ? 4 : -1) << refusal;

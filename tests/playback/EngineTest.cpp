@@ -90,7 +90,7 @@ TEST_F(EngineTest, PortChangeStopsPlaybackAndTheNextOneUsesThePort) {
         EXPECT_EQ(GetMidiOutputDeviceIndex(), 0u) << index;
     }
     SelectOutputPort(2);
-    SongSwitches::SetInstrumentMapIndex(1);
+    SetInstrumentMapIndex(1);
     ShutdownSoundEngine();
     EXPECT_EQ(store_.values["MIDIOutputDeviceIndex"], 2u) << "the choices of the run are stored";
     EXPECT_EQ(store_.values["InstrumentMapIndex"], 1u);
@@ -111,10 +111,10 @@ TEST_F(EngineTest, SavedSettingsAreUsedAtStartAndWrittenAtShutdown) {
             store_.values["MIDIOutputDeviceIndex"] = *c.savedDevice;
         if (c.savedMap)
             store_.values["InstrumentMapIndex"] = *c.savedMap;
-        SongSwitches::SetInstrumentMapIndex(7);
+        SetInstrumentMapIndex(7);
         ASSERT_TRUE(Start({c.firstPort, "Synth B"}));
         EXPECT_EQ(GetMidiOutputDeviceIndex(), c.device) << c.firstPort;
-        EXPECT_EQ(SongSwitches::GetInstrumentMapIndex(), c.map);
+        EXPECT_EQ(GetInstrumentMapIndex(), c.map);
         ShutdownSoundEngine();
         EXPECT_EQ(store_.values["MIDIOutputDeviceIndex"], c.device);
         EXPECT_EQ(store_.values["InstrumentMapIndex"], c.map);

@@ -4,7 +4,6 @@
 // recording outputs.
 
 #include "playback/SoundEngine.h"
-#include "song/SongSwitches.h"
 #include "tests/TestFiles.h"
 #include "tests/playback/FakeSoundBackend.h"
 
@@ -48,14 +47,14 @@ inline Bytes OneNote(std::uint32_t lengthMs) {
                     Cat({{0x00, 0x90, 0x3C, 0x64}, Delta(lengthMs), {0x80, 0x3C, 0x40}}))});
 }
 
-// Starts the engine over recording outputs and shuts it down after the test; the
-// process-wide instrument map index is put back.
+// Starts the engine over recording outputs and shuts it down after the test; the engine's
+// instrument map index is put back.
 class EngineFixture : public testing::Test {
 protected:
-    void SetUp() override { savedMapIndex_ = SongSwitches::GetInstrumentMapIndex(); }
+    void SetUp() override { savedMapIndex_ = GetInstrumentMapIndex(); }
     void TearDown() override {
         ShutdownSoundEngine();
-        SongSwitches::SetInstrumentMapIndex(savedMapIndex_);
+        SetInstrumentMapIndex(savedMapIndex_);
     }
     bool Start(std::vector<std::string> ports = {}, bool defaultDeviceWorks = true) {
         auto backend = std::make_unique<FakeSoundBackend>(std::move(ports), defaultDeviceWorks);
