@@ -19,14 +19,15 @@ public:
     int Dump(ByteSource& in, std::FILE* out) {
         ClearTracks();
         ResetSong();
-        if (ReadHeader(in) != 1)
-            return kExitFailure;
-        std::fprintf(out, "# format %d division %d\n", format, division);
         static const char kHex[] = "0123456789ABCDEF";
         std::string line;
-        while (ReadEvent(in)) {
+        auto startTrack = [&](int track) {
+            if (track == 0)
+                std::fprintf(out, "# format %d division %d\n", format, division);
+        };
+        auto print = [&] {
             if (eventOversize)
-                continue; // consumed whole, not delivered as data
+                return true; // consumed whole, not delivered as data
             line.clear();
             line += std::to_string(currentTrack);
             line += '\t';
@@ -41,13 +42,9 @@ public:
             }
             line += '\n';
             std::fwrite(line.data(), 1, line.size(), out);
-            if (IsEndOfTrackEvent()) {
-                tracks.resize(1); // nothing is stored: keep a single empty track
-                if (!AdvanceTrack(in))
-                    break;
-            }
-        }
-        return kExitOk;
+            return true;
+        };
+        return ForEachEvent(in, print, startTrack) ? kExitOk : kExitFailure;
     }
 };
 

@@ -13,7 +13,7 @@ void PrintJson(std::ostream& out, const SongFile& song, const std::string& path)
     out << "{\"path\": " << JsonString(path) << ", \"title\": " << JsonString(song.title)
         << ", \"format\": " << song.format << ", \"division\": " << song.division
         << ", \"durationMs\": " << song.GetDuration() << ", \"tracks\": " << song.tracks.size()
-        << ", \"loadResult\": " << song.lastLoad.result
+        << ", \"loadResult\": " << static_cast<int>(song.lastLoad.result)
         << ", \"sourceMip\": " << JsonString(ChannelCommands::SourceMipText(song))
         << ", \"sequencePolyphony\": " << song.sequencePolyphony << ", \"vibraChannel\": ";
     if (song.vibraChannel < 0)
@@ -48,7 +48,7 @@ void PrintTable(std::ostream& out, const SongFile& song, const std::string& path
         << "Format / division / tracks:   " << song.format << " / " << song.division << " / "
         << song.tracks.size() << "\n"
         << "Duration:                     " << song.GetDuration() << " ms\n"
-        << "Load result:                  " << song.lastLoad.result << "\n"
+        << "Load result:                  " << static_cast<int>(song.lastLoad.result) << "\n"
         << "Source contains MIP message:  " << ChannelCommands::SourceMipText(song) << "\n"
         << "Sequence Polyphony:           " << song.sequencePolyphony << "\n";
     if (song.channel11Percussion)

@@ -43,19 +43,12 @@ public:
               std::uint64_t& endTick) {
         ClearTracks();
         ResetSong();
-        if (ReadHeader(in) != 1)
-            return false;
         endTick = 0;
-        while (ReadEvent(in)) {
+        bool fits = true;
+        const bool smf = ForEachEvent(in, [&] {
             endTick = std::max(endTick, runningTick);
-            if (IsEndOfTrackEvent()) {
-                tracks.resize(1);
-                if (!AdvanceTrack(in))
-                    break;
-                continue;
-            }
-            if (eventOversize || eventIsEscape || eventLength == 0)
-                continue;
+            if (IsEndOfTrackEvent() || eventOversize || eventIsEscape || eventLength == 0)
+                return true;
             const std::uint8_t* buf = eventBuffer.get();
             if (eventIsMeta) {
                 // Set Tempo: code 0x60 and three bytes of microseconds per quarter note.
@@ -64,19 +57,22 @@ public:
                         (std::uint32_t{buf[1]} << 16) | (std::uint32_t{buf[2]} << 8) | buf[3];
                     events.push_back({runningTick, 0, 0, tempo, true});
                 }
-                continue;
+                return true;
             }
             const bool channelMessage = buf[0] >= 0x80 && buf[0] < 0xF0;
             const bool sysEx = buf[0] == 0xF0 && eventLength >= 2 && buf[eventLength - 1] == 0xF7;
             if (!channelMessage && !sysEx)
-                continue;
-            if (pool.size() > std::numeric_limits<std::uint32_t>::max() - eventLength)
+                return true;
+            if (pool.size() > std::numeric_limits<std::uint32_t>::max() - eventLength) {
+                fits = false;
                 return false;
+            }
             events.push_back(
                 {runningTick, static_cast<std::uint32_t>(pool.size()), eventLength, 0, false});
             pool.insert(pool.end(), buf, buf + eventLength);
-        }
-        return true;
+            return true;
+        });
+        return smf && fits;
     }
 };
 

@@ -5,6 +5,14 @@
 #include <string>
 #include <vector>
 
+// The load result, with the numbers the program has always reported.
+enum class LoadResult : int {
+    NotLoaded = 0,     // the file could not be opened
+    Loaded = 1,        // the song was loaded
+    NoChannelData = 7, // no channel message (a refused header included), or the track limit
+    NotStored = 8,     // at least one event could not be stored
+};
+
 // What one load found besides the song itself.
 struct LoadReport {
     enum class Status {
@@ -13,9 +21,7 @@ struct LoadReport {
         NotSmf,     // the header was refused: not a Standard MIDI File
     };
 
-    // Load result: 1 loaded, 7 no channel data (a refused header included) or track limit,
-    // 8 an event could not be stored.
-    int result = 0;
+    LoadResult result = LoadResult::NotLoaded;
     Status status = Status::Loaded;
     std::string error;
     // What the loader had to leave out, one line each, in words; empty when nothing was.

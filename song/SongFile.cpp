@@ -2,7 +2,7 @@
 #include "song/AtomicFile.h"
 
 bool SongFile::LoadFile(const std::string& path) {
-    return LoadSongFile(path) == 1;
+    return LoadSongFile(path) == LoadResult::Loaded;
 }
 
 bool SongFile::SaveFile(const std::string& path) {

@@ -17,21 +17,21 @@ bool ReadBigEndian(ByteSource& in, int bytes, std::uint32_t& value) {
 
 } // namespace
 
-int SongReader::ReadHeader(ByteSource& in) {
+bool SongReader::ReadHeader(ByteSource& in) {
     std::uint8_t id[4];
     if (in.Read(id, 4) != 4 || std::memcmp(id, "MThd", 4) != 0)
-        return 0;
+        return false;
     std::uint32_t length = 0, fmt = 0, trackCount = 0, div = 0;
     if (!ReadBigEndian(in, 4, length) || !ReadBigEndian(in, 2, fmt))
-        return 0;
+        return false;
     const auto signedFormat = static_cast<std::int16_t>(fmt);
     if (signedFormat < 0 || signedFormat > 2)
-        return 0;
+        return false;
     if (!ReadBigEndian(in, 2, trackCount) || !ReadBigEndian(in, 2, div))
-        return 0;
+        return false;
     // A header shorter than its six fixed bytes is broken; a longer one is skipped.
     if (length < 6 || !in.Skip(length - 6))
-        return 0;
+        return false;
     format = signedFormat;
     const auto signedDivision = static_cast<std::int16_t>(div);
     if (signedDivision < 0) {
@@ -43,30 +43,30 @@ int SongReader::ReadHeader(ByteSource& in) {
     }
     // No time base, no times.
     if (division <= 0)
-        return 0;
+        return false;
     return BeginTrack(in);
 }
 
-int SongReader::BeginTrack(ByteSource& in) {
+bool SongReader::BeginTrack(ByteSource& in) {
     msPerTick = 500000.0 / (static_cast<double>(timeUnit) * division);
     runningTick = 0;
     for (;;) {
         std::uint8_t id[4];
         std::uint32_t length = 0;
         if (in.Read(id, 4) != 4 || !ReadBigEndian(in, 4, length))
-            return 0;
+            return false;
         if (std::memcmp(id, "MTrk", 4) == 0) {
             trackChunkLength_ = length;
             trackChunkEnd_ = in.Position() + length;
-            return length != 0 ? 1 : 0;
+            return length != 0;
         }
         // Chunks of unknown types are skipped, as the file format asks.
         if (!in.Skip(length))
-            return 0;
+            return false;
     }
 }
 
-int SongReader::ReadOtherEvent(ByteSource& in, std::uint8_t status) {
+SongReader::ReadStep SongReader::ReadOtherEvent(ByteSource& in, std::uint8_t status) {
     if (status == 0xF0 || (status == 0xF7 && sysexPending_)) {
         // A new SysEx, or a continuation packet of an unfinished one.
         return ReadSysExPacket(in);
@@ -78,16 +78,16 @@ int SongReader::ReadOtherEvent(ByteSource& in, std::uint8_t status) {
     }
     if (status == 0xF7)
         return ReadEscapePacket(in);
-    const int r = ReadMetaEvent(in);
-    if (r == 1)
+    const ReadStep step = ReadMetaEvent(in);
+    if (step == ReadStep::Event)
         eventIsMeta = true;
-    return r;
+    return step;
 }
 
-int SongReader::ReadSysExPacket(ByteSource& in) {
+SongReader::ReadStep SongReader::ReadSysExPacket(ByteSource& in) {
     std::uint32_t length = 0;
     if (ReadVarLen(in, length) <= 0)
-        return 0;
+        return ReadStep::EndOfData;
     std::uint8_t* buf = eventBuffer.get();
     if (!sysexPending_) {
         buf[0] = 0xF0;
@@ -98,7 +98,7 @@ int SongReader::ReadSysExPacket(ByteSource& in) {
     }
     if (!sysexOverflow_ && length <= kEventBufferSize - sysexLength_) {
         if (in.Read(buf + sysexLength_, length) != length)
-            return 0; // cut short by the end of the data: never delivered
+            return ReadStep::EndOfData; // cut short by the end of the data: never delivered
         sysexLength_ += length;
         sysexLast_ = buf[sysexLength_ - 1];
     } else {
@@ -107,40 +107,40 @@ int SongReader::ReadSysExPacket(ByteSource& in) {
         sysexOverflow_ = true;
         if (length > 0) {
             if (!in.Skip(length - 1) || !in.GetByte(sysexLast_))
-                return 0;
+                return ReadStep::EndOfData;
         }
         sysexLength_ = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(std::uint64_t{sysexLength_} + length, 0xFFFFFFFFu));
     }
     if (sysexLast_ != 0xF7) {
         sysexPending_ = true;
-        return 2;
+        return ReadStep::ReadOn;
     }
     sysexPending_ = false;
     eventTime = sysexTime_;
     eventLength = sysexLength_;
     eventOversize = sysexOverflow_;
-    return 1;
+    return ReadStep::Event;
 }
 
-int SongReader::ReadEscapePacket(ByteSource& in) {
+SongReader::ReadStep SongReader::ReadEscapePacket(ByteSource& in) {
     std::uint32_t length = 0;
     if (ReadVarLen(in, length) <= 0)
-        return 0;
+        return ReadStep::EndOfData;
     eventIsEscape = true;
     eventLength = length;
     if (length > kEventBufferSize) {
         eventOversize = true;
-        return in.Skip(length) ? 1 : 0;
+        return in.Skip(length) ? ReadStep::Event : ReadStep::EndOfData;
     }
-    return in.Read(eventBuffer.get(), length) == length ? 1 : 0;
+    return in.Read(eventBuffer.get(), length) == length ? ReadStep::Event : ReadStep::EndOfData;
 }
 
-int SongReader::ReadMetaEvent(ByteSource& in) {
+SongReader::ReadStep SongReader::ReadMetaEvent(ByteSource& in) {
     std::uint8_t type = 0;
     std::uint32_t length = 0;
     if (!in.GetByte(type) || ReadVarLen(in, length) <= 0)
-        return 0;
+        return ReadStep::EndOfData;
     std::uint8_t* buf = eventBuffer.get();
     eventMetaType = type;
 
@@ -150,19 +150,19 @@ int SongReader::ReadMetaEvent(ByteSource& in) {
         eventLength = length == 0xFFFFFFFFu ? length : length + 1;
         if (length > kEventBufferSize - 1 - extra) {
             eventOversize = true;
-            return in.Skip(length) ? 1 : 0;
+            return in.Skip(length) ? ReadStep::Event : ReadStep::EndOfData;
         }
         if (in.Read(buf + 1, length) != length)
-            return 0;
+            return ReadStep::EndOfData;
         if (extra)
             buf[length + 1] = 0; // texts get a terminating zero, not part of the length
-        return 1;
+        return ReadStep::Event;
     };
     // Reads nothing useful: the event is delivered without data.
     auto skipAll = [&](std::uint8_t code) {
         buf[0] = code;
         eventLength = 0;
-        return in.Skip(length) ? 1 : 0;
+        return in.Skip(length) ? ReadStep::Event : ReadStep::EndOfData;
     };
 
     if (type >= 0x01 && type <= 0x0F)
@@ -179,16 +179,16 @@ int SongReader::ReadMetaEvent(ByteSource& in) {
         buf[1] = static_cast<std::uint8_t>(number >> 8);
         buf[2] = static_cast<std::uint8_t>(number & 0xFF);
         eventLength = 3;
-        return in.Skip(length) ? 1 : 0;
+        return in.Skip(length) ? ReadStep::Event : ReadStep::EndOfData;
     }
     case 0x51: // Set Tempo: three bytes of microseconds per quarter note
         if (length < 3)
             return skipAll(0x60); // too short to mean anything: not stored
         buf[0] = 0x60;
         if (in.Read(buf + 1, 3) != 3 || !in.Skip(length - 3))
-            return 0;
+            return ReadStep::EndOfData;
         eventLength = 4;
-        return 1;
+        return ReadStep::Event;
     case 0x54: // SMPTE Offset
         return skipAll(0x0B);
     case 0x58: // Time Signature
@@ -198,7 +198,7 @@ int SongReader::ReadMetaEvent(ByteSource& in) {
     case 0x7F: // Sequencer-Specific
         return readPayload(0x0E, 0);
     default: // unknown meta types are skipped whole
-        return in.Skip(length) ? 2 : 0;
+        return in.Skip(length) ? ReadStep::ReadOn : ReadStep::EndOfData;
     }
 }
 
@@ -217,15 +217,14 @@ bool SongReader::AdvanceTrack(ByteSource& in) {
     ++currentTrack;
     if (currentTrack >= kMaxTracks) {
         // The track limit: the tracks read so far stay; note whether any were left out.
-        moreTracksAfterLimit_ = BeginTrack(in) == 1;
+        moreTracksAfterLimit_ = BeginTrack(in);
         return false;
     }
     runningTick = 0;
-    if (BeginTrack(in) != 1) {
+    if (!BeginTrack(in)) {
         --currentTrack;
         return false;
     }
-    ReserveForTrack(AppendTrack());
     return true;
 }
 

@@ -18,21 +18,27 @@ public:
     // At most this many tracks are read.
     static constexpr int kMaxTracks = 120;
 
+    // What one step of reading an event gave.
+    enum class ReadStep {
+        EndOfData, // the data ended (cleanly, or inside the event: see cutInsideEvent_)
+        Event,     // the current-event fields hold an event to deliver
+        ReadOn,    // nothing to deliver (an unknown meta event, part of a SysEx): read on
+    };
+
     virtual ~SongReader() = default;
 
     // --- Standard MIDI File reading ---
-    // 1 when the header chunk and the first track header are valid, else 0.
-    int ReadHeader(ByteSource& in);
-    // 1 when an "MTrk" header with a non-zero length was read (chunks of other types in
-    // front of it are skipped by their length), else 0.
-    int BeginTrack(ByteSource& in);
-    // 0 at the end of the data; otherwise the current-event fields hold the next event.
+    // True when the header chunk and the first track header are valid.
+    bool ReadHeader(ByteSource& in);
+    // True when an "MTrk" header with a non-zero length was read (chunks of other types in
+    // front of it are skipped by their length).
+    bool BeginTrack(ByteSource& in);
+    // False at the end of the data; otherwise the current-event fields hold the next event.
     // Channel messages, nearly every event of a song, are read inline.
-    int ReadEvent(ByteSource& in);
-    // Steps of ReadEvent: 0 end of data, 1 an event to deliver, 2 nothing to deliver.
-    int ReadMetaEvent(ByteSource& in);
-    int ReadSysExPacket(ByteSource& in);
-    int ReadEscapePacket(ByteSource& in);
+    bool ReadEvent(ByteSource& in);
+    ReadStep ReadMetaEvent(ByteSource& in);
+    ReadStep ReadSysExPacket(ByteSource& in);
+    ReadStep ReadEscapePacket(ByteSource& in);
     // A variable-length quantity: returns the number of bytes read and sets `value`;
     // 0 when the data ended before the first byte, -1 when it ended inside the number
     // (no value delivered).
@@ -61,18 +67,29 @@ public:
     bool IsEndOfTrackEvent() const {
         return eventIsMeta && eventMetaType == 0x2F && eventLength > 0 && eventBuffer[0] == 0x09;
     }
-    // Called on End of Track: starts the next track. False when the reading of the song
-    // ends here (no further track, or the track limit was reached).
+    // Called on End of Track: starts reading the next track chunk (currentTrack counts it).
+    // False when the reading of the song ends here (no further track, or the track limit
+    // was reached: then currentTrack is kMaxTracks).
     bool AdvanceTrack(ByteSource& in);
+    // Reads the header, then every event of every track in file order, End of Track
+    // included, moving on to the next track chunk after each End of Track. `startTrack(i)`
+    // is called when track chunk i begins (0 right after the header), `visit()` for each
+    // event with the current-event fields holding it; `visit` returns false to stop.
+    // Nothing is stored. False when the header is refused.
+    template <class Visit, class StartTrack>
+    bool ForEachEvent(ByteSource& in, Visit&& visit, StartTrack&& startTrack);
+    template <class Visit> bool ForEachEvent(ByteSource& in, Visit&& visit) {
+        return ForEachEvent(in, visit, [](int) {});
+    }
 
     // --- Loading and channel analysis ---
     // Reads and analyses a whole song; `fileTitle` becomes the title unless the song
-    // names itself. Returns the load result (1, 7 or 8); `lastLoad` tells the rest.
-    int LoadSong(ByteSource& in, const std::string& fileTitle);
+    // names itself. `lastLoad` tells the rest.
+    LoadResult LoadSong(ByteSource& in, const std::string& fileTitle);
     // Opens `path` and runs LoadSong with `fileTitle` (empty unless the caller names the
     // file, as the document does). A file that cannot be opened leaves the model alone and
-    // reports LoadReport::Status::CannotOpen, result 0.
-    int LoadSongFile(const std::string& path, const std::string& fileTitle = std::string());
+    // reports LoadReport::Status::CannotOpen, LoadResult::NotLoaded.
+    LoadResult LoadSongFile(const std::string& path, const std::string& fileTitle = std::string());
     // Opens a regular file for reading (a folder reads nothing and a FIFO would block);
     // nullptr with `report` saying why when it cannot.
     static FilePtr OpenSongFile(const std::string& path, LoadReport& report);
@@ -112,9 +129,18 @@ private:
             return 2;
         return 3;
     }
-    // SysEx, escape and meta events: 0 end of data, 1 an event to deliver, 2 read on.
-    int ReadOtherEvent(ByteSource& in, std::uint8_t status);
-    void StoreCurrentEvent(int& result, int& unstored);
+    // SysEx, escape and meta events.
+    ReadStep ReadOtherEvent(ByteSource& in, std::uint8_t status);
+
+    // --- Loading: one handler per kind of event ---
+    void BeginLoad(const std::string& fileTitle);
+    void LoadCurrentEvent();
+    void LoadEscapePacket();
+    void LoadMetaEvent();
+    void LoadSysEx();
+    void LoadOversizeEvent();
+    void FinishLoad(const ByteSource& in);
+    void StoreCurrentEvent();
     // The ranking of the proposal, by channel number or by weighting.
     void RankChannels();
     void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t);
@@ -142,9 +168,30 @@ private:
     std::array<int, kChannels> vibraBankState_{};
     bool msb121Seen_ = false;
     bool msb120Seen_ = false;
+    bool mipFound_ = false;
+    bool stripSysEx_ = true;
+    int unstored_ = 0;
+    LoadResult loadResult_ = LoadResult::NotLoaded;
 };
 
-inline int SongReader::ReadEvent(ByteSource& in) {
+template <class Visit, class StartTrack>
+bool SongReader::ForEachEvent(ByteSource& in, Visit&& visit, StartTrack&& startTrack) {
+    if (!ReadHeader(in))
+        return false;
+    startTrack(0);
+    while (ReadEvent(in)) {
+        if (!visit())
+            break;
+        if (IsEndOfTrackEvent()) {
+            if (!AdvanceTrack(in))
+                break;
+            startTrack(currentTrack);
+        }
+    }
+    return true;
+}
+
+inline bool SongReader::ReadEvent(ByteSource& in) {
     sysexPending_ = false;
     for (;;) {
         std::uint32_t delta = 0;
@@ -155,7 +202,7 @@ inline int SongReader::ReadEvent(ByteSource& in) {
             sysexPending_ = false;
             // The data may end between events; anything else is an event cut short.
             cutInsideEvent_ = cutInsideEvent_ || deltaBytes != 0;
-            return 0;
+            return false;
         }
         runningTick += delta;
         eventTime = TickToMs();
@@ -164,11 +211,11 @@ inline int SongReader::ReadEvent(ByteSource& in) {
         eventMetaType = 0;
         eventOversize = false;
         if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
-            const int r = ReadOtherEvent(in, status);
-            if (r == 2)
+            const ReadStep step = ReadOtherEvent(in, status);
+            if (step == ReadStep::ReadOn)
                 continue;
-            cutInsideEvent_ = cutInsideEvent_ || r == 0;
-            return r;
+            cutInsideEvent_ = cutInsideEvent_ || step == ReadStep::EndOfData;
+            return step == ReadStep::Event;
         }
         if (sysexPending_) {
             // An unterminated SysEx is lost to whatever comes next.
@@ -193,7 +240,7 @@ inline int SongReader::ReadEvent(ByteSource& in) {
             if (statusPresent) {
                 if (!in.GetByte(buf[1])) {
                     cutInsideEvent_ = true;
-                    return 0;
+                    return false;
                 }
             } else {
                 buf[1] = first;
@@ -201,9 +248,9 @@ inline int SongReader::ReadEvent(ByteSource& in) {
         }
         if (length == 3 && !in.GetByte(buf[2])) {
             cutInsideEvent_ = true;
-            return 0;
+            return false;
         }
         eventLength = length;
-        return 1;
+        return true;
     }
 }

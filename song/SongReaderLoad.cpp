@@ -147,7 +147,7 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
         lastTime = t;
 }
 
-void SongReader::StoreCurrentEvent(int& result, int& unstored) {
+void SongReader::StoreCurrentEvent() {
     bool stored = false;
     if (!eventOversize) {
         Track& track = tracks[static_cast<std::size_t>(currentTrack)];
@@ -157,12 +157,12 @@ void SongReader::StoreCurrentEvent(int& result, int& unstored) {
         stored = track.AddEvent(eventTime, eventBuffer.get(), eventLength, kind, eventMetaType);
     }
     if (!stored) {
-        result = 8;
-        ++unstored;
+        loadResult_ = LoadResult::NotStored;
+        ++unstored_;
     }
 }
 
-int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
+void SongReader::BeginLoad(const std::string& fileTitle) {
     currentTrack = 0;
     runningTick = 0;
     eventLength = 0;
@@ -176,103 +176,118 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     cutInsideEvent_ = false;
     moreTracksAfterLimit_ = false;
     lastLoad = LoadReport{};
-    bool mipFound = false;
-    int unstored = 0;
-    const bool stripSysEx = switches.sysexStripping;
+    mipFound_ = false;
+    unstored_ = 0;
+    stripSysEx_ = switches.sysexStripping;
+    loadResult_ = LoadResult::Loaded;
 
     ClearTracks();
     ResetSong();
     title = fileTitle;
+}
 
-    int result = ReadHeader(in);
-    if (result != 1)
+LoadResult SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
+    BeginLoad(fileTitle);
+    const bool smf = ForEachEvent(
+        in,
+        [this] {
+            LoadCurrentEvent();
+            return true;
+        },
+        [this](int track) { ReserveForTrack(track == 0 ? tracks.front() : AppendTrack()); });
+    if (!smf) {
         lastLoad.status = LoadReport::Status::NotSmf;
-    else
-        ReserveForTrack(tracks.front());
-    bool reading = result == 1 && ReadEvent(in) != 0;
-    while (reading) {
-        const std::uint32_t length = eventLength;
-        const std::uint32_t t = eventTime;
-        const std::uint8_t* buf = eventBuffer.get();
-        if (eventOversize) {
-            // It cannot be stored: result 8. A SysEx that stripping drops anyway is not
-            // reported as left out, though.
-            if (eventIsMeta || eventIsEscape || !stripSysEx)
-                StoreCurrentEvent(result, unstored);
-            else
-                result = 8;
-            reading = ReadEvent(in) != 0;
-            continue;
-        }
-        if (length == 0) {
-            reading = ReadEvent(in) != 0;
-            continue;
-        }
-        const std::uint8_t code = buf[0];
-        const bool channelMessage = code >= 0x80 && code < 0xF0;
-        bool endOfSong = false;
-
-        if (eventIsEscape) {
-            // An escape packet is no SysEx and no meta event; its bytes count as channel
-            // data only when they hold one whole channel message.
-            const std::uint32_t whole = (code >= 0xC0 && code <= 0xDF) ? 2 : 3;
-            if (channelMessage && length == whole)
-                AnalyseChannelMessage(buf, t);
-            StoreCurrentEvent(result, unstored);
-        } else if (eventIsMeta) {
-            if (code == 0x03) { // Sequence/Track Name
-                const std::string text = TextOf(buf, length);
-                if (format == 0 && title.empty())
-                    title = text;
-                else
-                    tracks[static_cast<std::size_t>(currentTrack)].name = text;
-                StoreCurrentEvent(result, unstored);
-            } else if (code == 0x06) { // Marker: the first one names the song
-                if (!titleFromMarker) {
-                    title = TextOf(buf, length);
-                    titleFromMarker = true;
-                }
-                StoreCurrentEvent(result, unstored);
-            } else if (IsEndOfTrackEvent()) {
-                endOfSong = !AdvanceTrack(in);
-                if (endOfSong && currentTrack >= kMaxTracks)
-                    result = 7;
-            } else {
-                if (code == 0x60 && t > lastTime)
-                    lastTime = t;
-                StoreCurrentEvent(result, unstored);
-            }
-        } else if (channelMessage) {
-            AnalyseChannelMessage(buf, t);
-            StoreCurrentEvent(result, unstored);
-        } else if (code == 0xF0) {
-            bool keep = false;
-            if (length > 7 && buf[1] == 0x7F) {
-                // Universal Real Time: only the MIP message is kept, and only the first.
-                if (buf[3] == 0x0B && buf[4] == 0x01) {
-                    keep = !mipFound;
-                    if (!mipFound && ParseMipMessage())
-                        mipFound = true;
-                }
-            } else {
-                keep = !stripSysEx;
-            }
-            if (keep)
-                StoreCurrentEvent(result, unstored);
-        } else {
-            StoreCurrentEvent(result, unstored);
-        }
-        if (endOfSong)
-            break;
-        reading = ReadEvent(in) != 0;
+        loadResult_ = LoadResult::NotLoaded;
     }
+    if (currentTrack >= kMaxTracks)
+        loadResult_ = LoadResult::NoChannelData; // the track limit ended the reading
+    FinishLoad(in);
+    return lastLoad.result;
+}
 
+void SongReader::LoadCurrentEvent() {
+    if (eventOversize)
+        return LoadOversizeEvent();
+    if (eventLength == 0 || IsEndOfTrackEvent())
+        return; // End of Track is not stored: the writer ends each track itself
+    if (eventIsEscape)
+        return LoadEscapePacket();
+    if (eventIsMeta)
+        return LoadMetaEvent();
+    const std::uint8_t code = eventBuffer[0];
+    if (code >= 0x80 && code < 0xF0) {
+        AnalyseChannelMessage(eventBuffer.get(), eventTime);
+        StoreCurrentEvent();
+    } else if (code == 0xF0) {
+        LoadSysEx();
+    } else {
+        StoreCurrentEvent(); // a system message read as a track event
+    }
+}
+
+void SongReader::LoadOversizeEvent() {
+    // It cannot be stored. A SysEx that stripping drops anyway is not reported as left
+    // out, though.
+    if (eventIsMeta || eventIsEscape || !stripSysEx_)
+        StoreCurrentEvent();
+    else
+        loadResult_ = LoadResult::NotStored;
+}
+
+void SongReader::LoadEscapePacket() {
+    // An escape packet is no SysEx and no meta event; its bytes count as channel data only
+    // when they hold one whole channel message.
+    const std::uint8_t code = eventBuffer[0];
+    const std::uint32_t whole = (code >= 0xC0 && code <= 0xDF) ? 2 : 3;
+    if (code >= 0x80 && code < 0xF0 && eventLength == whole)
+        AnalyseChannelMessage(eventBuffer.get(), eventTime);
+    StoreCurrentEvent();
+}
+
+void SongReader::LoadMetaEvent() {
+    const std::uint8_t* buf = eventBuffer.get();
+    const std::uint8_t code = buf[0];
+    if (code == 0x03) { // Sequence/Track Name
+        const std::string text = TextOf(buf, eventLength);
+        if (format == 0 && title.empty())
+            title = text;
+        else
+            tracks[static_cast<std::size_t>(currentTrack)].name = text;
+    } else if (code == 0x06) { // Marker: the first one names the song
+        if (!titleFromMarker) {
+            title = TextOf(buf, eventLength);
+            titleFromMarker = true;
+        }
+    } else if (code == 0x60 && eventTime > lastTime) { // Set Tempo
+        lastTime = eventTime;
+    }
+    StoreCurrentEvent();
+}
+
+void SongReader::LoadSysEx() {
+    const std::uint8_t* buf = eventBuffer.get();
+    bool keep = false;
+    if (eventLength > 7 && buf[1] == 0x7F) {
+        // Universal Real Time: only the MIP message is kept, and only the first.
+        if (buf[3] == 0x0B && buf[4] == 0x01) {
+            keep = !mipFound_;
+            if (!mipFound_ && ParseMipMessage())
+                mipFound_ = true;
+        }
+    } else {
+        keep = !stripSysEx_;
+    }
+    if (keep)
+        StoreCurrentEvent();
+}
+
+void SongReader::FinishLoad(const ByteSource& in) {
     if (lastLoad.status == LoadReport::Status::Loaded) {
-        if (unstored > 0)
+        if (unstored_ > 0)
             lastLoad.leftOut.push_back(
-                Plural(unstored, "event too large to store", "events too large to store"));
+                Plural(unstored_, "event too large to store", "events too large to store"));
         // Stripping drops SysEx messages anyway; otherwise a lost one is missed.
-        if (lostSysEx_ > 0 && !stripSysEx)
+        if (lostSysEx_ > 0 && !stripSysEx_)
             lastLoad.leftOut.push_back(
                 Plural(lostSysEx_, "unterminated SysEx message", "unterminated SysEx messages"));
         // A read error (not the end of the data) ends the song early: the rest is missing.
@@ -284,7 +299,7 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
             lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) + "th");
     }
 
-    if (mipFound && mipAnomalyCount == 0) {
+    if (mipFound_ && mipAnomalyCount == 0) {
         // A sound MIP message is trusted. Channels it does not list need the polyphony
         // they play with.
         for (int ch = 0; ch < kChannels; ++ch)
@@ -300,13 +315,12 @@ int SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
             track.events.shrink_to_fit();
 
     if (CountUsedChannels() == 0) {
-        lastLoad.result = 7;
-        return 7;
+        lastLoad.result = LoadResult::NoChannelData;
+        return;
     }
     ComputeSequencePolyphony();
     ComputeMipTable();
-    lastLoad.result = result;
-    return result;
+    lastLoad.result = loadResult_;
 }
 
 FilePtr SongReader::OpenSongFile(const std::string& filePath, LoadReport& report) {
@@ -329,10 +343,10 @@ FilePtr SongReader::OpenSongFile(const std::string& filePath, LoadReport& report
     return file;
 }
 
-int SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
+LoadResult SongReader::LoadSongFile(const std::string& filePath, const std::string& fileTitle) {
     auto file = OpenSongFile(filePath, lastLoad);
     if (!file)
-        return 0;
+        return LoadResult::NotLoaded;
     FileSource source(file.get());
     return LoadSong(source, fileTitle);
 }
@@ -344,7 +358,7 @@ LoadReport SongReader::ProbeFile(const std::string& filePath) {
         return report;
     FileSource source(file.get(), 4096);
     SongReader probe;
-    if (probe.ReadHeader(source) != 1)
+    if (!probe.ReadHeader(source))
         report.status = LoadReport::Status::NotSmf;
     return report;
 }

@@ -81,7 +81,7 @@ inline Bytes Meta(std::uint8_t type, const std::string& text) {
 
 inline int Load(SongFile& song, const Bytes& file, const std::string& title = "") {
     MemorySource in(file);
-    return song.LoadSong(in, title);
+    return static_cast<int>(song.LoadSong(in, title));
 }
 
 inline Bytes Write(SongFile& song, int channel = -1) {
@@ -117,15 +117,16 @@ struct Reading {
 inline Reading ReadAll(const Bytes& file) {
     struct Reader : SongReader {
         Reading All(ByteSource& in) {
-            Reading r{ReadHeader(in), format, division, {}};
-            while (r.header == 1 && ReadEvent(in)) {
+            Reading r;
+            r.header = ForEachEvent(in, [&] {
                 const std::uint8_t* buf = eventBuffer.get();
                 if (!eventOversize)
                     r.events.push_back({currentTrack, eventTime, eventIsMeta, eventIsEscape,
                                         eventMetaType, Bytes(buf, buf + eventLength)});
-                if (IsEndOfTrackEvent() && !AdvanceTrack(in))
-                    break;
-            }
+                return true;
+            });
+            r.format = format;
+            r.division = division;
             return r;
         }
     } reader;

@@ -81,7 +81,7 @@ TEST(ChunkHeaders, PaddedTrackReadFromAFile) {
     WriteFile(dir / "padded.mid",
               Cat({Head("00 00 00 06 00 01 00 02 00 60"), kPadded, testfiles::TrackChunk(kNote)}));
     SongFile song;
-    EXPECT_EQ(song.LoadSongFile((dir / "padded.mid").string()), 1);
+    EXPECT_EQ(song.LoadSongFile((dir / "padded.mid").string()), LoadResult::Loaded);
     EXPECT_EQ(song.GetTrackCount(), 2u);
     EXPECT_EQ(song.noteCount[0], 2u);
 }
