@@ -65,12 +65,25 @@ protected:
     static std::shared_ptr<SegmentState> Play(const Bytes& song) {
         return PlaySegment(LoadSegmentFromMemory(song.data(), song.size()));
     }
-    // Waits up to `limit` for the playing flag to drop; the time it took.
-    static Clock::duration WaitForEnd(std::chrono::milliseconds limit) {
+    // Waits for `condition`, at most `limit` (generous: only a broken engine reaches it);
+    // whether it came true.
+    template <class Condition>
+    static bool WaitUntil(Condition condition, std::chrono::milliseconds limit = 10s) {
         const auto start = Clock::now();
-        while (IsEnginePlaying() && Clock::now() - start < limit)
-            std::this_thread::sleep_for(2ms);
-        return Clock::now() - start;
+        while (!condition()) {
+            if (Clock::now() - start > limit)
+                return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+    // Waits for the playing flag to drop; whether it did.
+    static bool WaitForEnd(std::chrono::milliseconds limit = 10s) {
+        return WaitUntil([] { return !IsEnginePlaying(); }, limit);
+    }
+    // Waits until the default device has received `count` messages.
+    bool WaitForMessages(std::size_t count) const {
+        return WaitUntil([&] { return device_->Messages().size() >= count; });
     }
     // Whether the messages end with the 32 that silence every channel.
     static bool EndsWithSilence(const std::vector<RecordingOutput::Message>& messages) {
