@@ -72,8 +72,7 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 
     // The song that is playing is about to be replaced.
     StopPlayback();
-    enabled.fill(true);
-    vibraChannel = -1;
+    // Loading starts from a reset song: every channel audible, no vibra channel.
     SetPath(file);
     LoadSongFile(file, FileTitle(file));
     if (!lastLoad.IsSmf()) {

@@ -1,6 +1,7 @@
 #include "song/BatchProcessor.h"
 
 #include "song/AtomicFile.h"
+#include "song/ChannelCommands.h"
 #include "song/SongFile.h"
 
 #include <algorithm>
@@ -92,7 +93,7 @@ bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::
         return false;
     }
     if (addVibra)
-        song.AddVibraFromBass(true);
+        ChannelCommands::AddVibraFromBass(song, true);
     return SaveProcessed(song, outputPath, keepMeta, keepSysEx, reason);
 }
 

@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <utility>
 
 using namespace core;
 
@@ -333,12 +335,15 @@ TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
     EXPECT_EQ(std::find(body.begin(), body.end(), 0x79), body.end()) << "no Bank Select 121";
 }
 
+// A chord of 3 on channel 0, a monophonic bass on 1, single notes on 2.
+const Bytes kChordBassAndLead =
+    Cat({Pc(1, 0x21), On(0, 60), On(0, 64), On(0, 67), On(1, 40), On(2, 50, 0x40, 48),
+         Off(0, 60, 48), Off(0, 64), Off(0, 67), Off(1, 40), Off(2, 50)});
+
 TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
     SongSwitches::SetPrioOblix(false);
-    SongFile song; // a chord of 3 on channel 0, single notes on 1 and 2
-    Load(song, Song(0, 96,
-                    {Cat({On(0, 60), On(0, 64), On(0, 67), On(1, 40), On(2, 50, 0x40, 48),
-                          Off(0, 60, 48), Off(0, 64), Off(0, 67), Off(1, 40), Off(2, 50)})}));
+    SongFile song;
+    Load(song, Song(0, 96, {kChordBassAndLead}));
     ASSERT_EQ(song.sequencePolyphony, 5);
     ChannelCommands::Duplicate(song, 0, 4);
     EXPECT_EQ(song.sequencePolyphony, 8) << "the copy's notes count at once";
@@ -355,6 +360,72 @@ TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
     ASSERT_NE(mip, nullptr);
     EXPECT_EQ(Bytes(mip->GetData(), mip->GetData() + mip->GetLength()),
               Hex("F0 7F 7F 0B 01 00 03 02 04 04 07 F7"));
+}
+
+TEST_F(ChannelOperations, RulesFollowTheSong) {
+    namespace cc = ChannelCommands;
+    SongSwitches::SetPrioOblix(false);
+    SongFile one, three;
+    Load(one, Song(0, 96, {Cat({On(4, 60), Off(4, 60, 96)})}));
+    Load(three, Song(0, 96, {kChordBassAndLead}));
+    // Mute, Solo and Remove need a second channel; the Solo mark too.
+    EXPECT_FALSE(cc::CanMute(one) || cc::CanSolo(one) || cc::CanRemove(one));
+    EXPECT_TRUE(cc::CanMute(three) && cc::CanSolo(three) && cc::CanRemove(three));
+    EXPECT_FALSE(cc::SoloChecked(one, 4));
+    cc::ToggleSolo(three, 1);
+    EXPECT_TRUE(cc::SoloChecked(three, 1) && cc::MuteChecked(three, 0));
+    EXPECT_FALSE(cc::SoloChecked(three, 0) || cc::MuteChecked(three, 1));
+
+    // A duplicate goes to a free channel, never to the percussion channel.
+    EXPECT_EQ(cc::DuplicateCandidates(three),
+              (std::vector<int>{3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15}));
+    EXPECT_TRUE(cc::CanDuplicate(three));
+    for (int ch = 3; ch < 16; ++ch)
+        if (ch != 9)
+            cc::Duplicate(three, 1, ch);
+    EXPECT_FALSE(cc::CanDuplicate(three)) << "channel 10 is free but takes no copy";
+
+    // The vibra: monophonic channels only; it then declares no polyphony of its own.
+    EXPECT_FALSE(cc::CanBeVibra(three, 0));
+    EXPECT_FALSE(cc::CanBeVibra(three, 9)) << "a silent channel";
+    EXPECT_TRUE(cc::CanBeVibra(three, 1));
+    EXPECT_TRUE(cc::CanSetPolyphony(three, 1));
+    cc::SetVibraTrigger(three, 1, true);
+    EXPECT_FALSE(cc::CanSetPolyphony(three, 1));
+
+    const cc::Range priorities = cc::PriorityRange(three);
+    EXPECT_EQ(std::pair(priorities.lo, priorities.hi), std::pair(1, 15));
+    const cc::Range voices = cc::PolyphonyRange(three, 0);
+    EXPECT_EQ(std::pair(voices.lo, voices.hi), std::pair(0, 3));
+}
+
+// Every edit leaves the MIP column and the sequence polyphony as a fresh computation gives
+// them: the view, the Polyphony window and the CLI show and report them without asking.
+TEST_F(ChannelOperations, EveryEditRecomputesTheSums) {
+    namespace cc = ChannelCommands;
+    SongSwitches::SetPrioOblix(false);
+    const std::pair<const char*, std::function<void(SongFile&)>> edits[] = {
+        {"mute", [](SongFile& s) { cc::ToggleMute(s, 0); }},
+        {"solo", [](SongFile& s) { cc::ToggleSolo(s, 1); }},
+        {"box", [](SongFile& s) { cc::SetEnabled(s, 2, false); }},
+        {"none", [](SongFile& s) { cc::SetAllEnabled(s, false); }},
+        {"priority", [](SongFile& s) { cc::SetPriority(s, 2, 1); }},
+        {"polyphony", [](SongFile& s) { cc::SetPolyphony(s, 0, 1); }},
+        {"vibra", [](SongFile& s) { cc::SetVibraTrigger(s, 1, true); }},
+        {"remove", [](SongFile& s) { cc::Remove(s, 1); }},
+        {"duplicate", [](SongFile& s) { cc::Duplicate(s, 0, 4); }},
+        {"add vibra", [](SongFile& s) { EXPECT_EQ(cc::AddVibraFromBass(s), 3); }}};
+    for (const auto& [name, edit] : edits) {
+        SongFile song;
+        Load(song, Song(0, 96, {kChordBassAndLead}));
+        const auto before = std::pair(song.mip, song.sequencePolyphony);
+        edit(song);
+        const auto after = std::pair(song.mip, song.sequencePolyphony);
+        EXPECT_NE(after, before) << name << " changes the sums";
+        song.ComputeMipTable();
+        song.ComputeSequencePolyphony();
+        EXPECT_EQ(after, std::pair(song.mip, song.sequencePolyphony)) << name;
+    }
 }
 
 // The CLI tests add the vibra to a real bass; these are the refusals and the new order.
