@@ -48,17 +48,21 @@ void ApplyEdit(SongFile& song, const Edit& edit) {
             throw UsageError{"--polyphony: the vibra channel needs no voices"};
         const cc::Range choices = cc::PolyphonyRange(song, ch);
         cc::SetPolyphony(song, ch, ParseInt(n, choices.lo, choices.hi, "--polyphony"));
-    } else if (edit.name == "--mute") {
+    } else if (edit.name == "--mute" || edit.name == "--solo" || edit.name == "--remove") {
         const int ch = ParseChannel(edit.value);
         RequireUsed(song, ch, edit.name);
-        cc::ToggleMute(song, ch);
-    } else if (edit.name == "--solo" || edit.name == "--remove") {
-        const int ch = ParseChannel(edit.value);
-        RequireUsed(song, ch, edit.name);
-        const bool solo = edit.name == "--solo";
-        if (!(solo ? cc::CanSolo(song) : cc::CanRemove(song)))
+        // The program offers these commands only while more than one channel is used.
+        const bool allowed = edit.name == "--mute"   ? cc::CanMute(song)
+                             : edit.name == "--solo" ? cc::CanSolo(song)
+                                                     : cc::CanRemove(song);
+        if (!allowed)
             throw UsageError{edit.name + ": the song's only channel"};
-        solo ? cc::ToggleSolo(song, ch) : cc::Remove(song, ch);
+        if (edit.name == "--mute")
+            cc::ToggleMute(song, ch);
+        else if (edit.name == "--solo")
+            cc::ToggleSolo(song, ch);
+        else
+            cc::Remove(song, ch);
     } else if (edit.name == "--vibra") {
         const int ch = ParseChannel(edit.value);
         RequireUsed(song, ch, edit.name);
