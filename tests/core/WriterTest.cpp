@@ -60,18 +60,22 @@ struct MipChannel {
     bool enabled = true, used = true;
 };
 
+// The message, the MIP column, and the channels a phone with some voices keeps by it.
 TEST(MipBytes, ListChannelsInPriorityOrder) {
     const struct {
         std::vector<MipChannel> channels;
         int vibra;
         const char* pairs;
-    } cases[] = {
-        {{{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07"}, // the vibra adds no voices
-        {{{7, 1, 2}, {1, 1, 3}}, -1, "01 03 07 05"},                 // same priority
-        {{{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04"},                // muted: left out
-        {{{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04"}, // unlisted
-        {{{9, 0, 3}}, -1, ""},
-        {{{0, 1, 60}, {1, 2, 60}, {2, 3, 60}}, -1, "00 3C 01 78 02 7F"}}; // above 127: 127
+        int voices;
+        const char* kept; // the channels that phone plays
+    } cases[] = {// the vibra adds no voices, but after a channel that did not fit it goes too
+                 {{{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07", 6, "00"},
+                 {{{7, 1, 2}, {1, 1, 3}}, -1, "01 03 07 05", 3, "01"},  // same priority
+                 {{{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04", 9, "00"}, // muted: left out
+                 {{{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04", 9, "00"},
+                 {{{9, 0, 3}}, -1, "", 9, ""},
+                 // above 127 the message says 127, and that is what the phone goes by
+                 {{{0, 1, 60}, {1, 2, 60}, {2, 3, 60}}, -1, "00 3C 01 78 02 7F", 127, "00 01 02"}};
     for (const auto& c : cases) {
         SongFile song;
         for (const MipChannel& m : c.channels) {
@@ -89,6 +93,10 @@ TEST(MipBytes, ListChannelsInPriorityOrder) {
             EXPECT_EQ(std::min(song.mip[pairs[i]], 127), pairs[i + 1]);
         for (const MipChannel& m : c.channels)
             EXPECT_TRUE(m.enabled || song.mip[m.channel] == 0);
+        SongWriter::ChannelFlags kept{};
+        for (std::uint8_t ch : Hex(c.kept))
+            kept[ch] = true;
+        EXPECT_EQ(song.ChannelsForVoices(c.voices), kept) << c.pairs << " with " << c.voices;
     }
 }
 
@@ -264,7 +272,6 @@ TEST_F(WriterEvents, PlaybackRender) {
               Cat({Hex("00 B9 00 78 00 20 00 00 C0 00 00 99 24 40 00 90 3C 40"), kEnd}));
     EXPECT_EQ(Parse(song.RenderForPlayback(10)).tracks[0],
               Cat({Hex("00 B9 00 78 00 20 00 00 99 24 40"), kEnd}));
-    EXPECT_FALSE(song.forPlayback);
     SongSwitches::SetInstrumentMapIndex(1);
     EXPECT_EQ(Parse(Write(song)).tracks[0],
               Cat({Hex("00 BA 00 78 00 20 00 00 C0 00 00 9A 24 40 00 90 3C 40"), kEnd}));
