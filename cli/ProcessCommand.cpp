@@ -122,10 +122,8 @@ int RunProcess(const std::vector<std::string>& args) {
     for (const Edit& edit : edits)
         ApplyEdit(song, edit);
 
-    std::string reason;
-    if (!BatchProcessor::SaveProcessed(song, files[1], !write.removeText,
-                                       write.midiAction != BatchProcessor::RemoveSpMidi, reason)) {
-        std::cerr << "quellor-cli: '" << files[1] << "': " << reason << "\n";
+    if (!song.SaveProcessed(files[1], BatchProcessor::SaveOptionsFor(write))) {
+        std::cerr << "quellor-cli: '" << files[1] << "': cannot write: " << song.lastError << "\n";
         return kExitFailure;
     }
     PrintSongReport(std::cout, song, files[1], json);

@@ -1,8 +1,6 @@
 #include "song/BatchProcessor.h"
 
-#include "song/AtomicFile.h"
 #include "song/ChannelCommands.h"
-#include "song/SongFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -72,8 +70,6 @@ bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::
                                       bool keepMeta, bool keepSysEx, bool addVibra,
                                       std::string& reason) {
     SongFile song;
-    song.SetKeepSysEx(keepSysEx);
-    song.SetKeepMeta(keepMeta);
     song.SetPath(sourcePath);
     song.LoadSongFile(sourcePath);
     const LoadReport& load = song.lastLoad;
@@ -94,20 +90,19 @@ bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::
     }
     if (addVibra)
         ChannelCommands::AddVibraFromBass(song, true);
-    return SaveProcessed(song, outputPath, keepMeta, keepSysEx, reason);
-}
-
-bool BatchProcessor::SaveProcessed(SongFile& song, const std::string& outputPath, bool keepMeta,
-                                   bool keepSysEx, std::string& reason) {
-    song.SetKeepSysEx(keepSysEx);
-    song.SetKeepMeta(keepMeta);
-    if (keepSysEx)
-        song.UpdateMipMessage();
-    if (!song.SaveFile(outputPath)) {
+    if (!song.SaveProcessed(outputPath, {keepSysEx, keepMeta, keepSysEx})) {
         reason = "cannot write: " + song.lastError;
         return false;
     }
     return true;
+}
+
+SongFile::SaveOptions BatchProcessor::SaveOptionsFor(const Options& options) {
+    SongFile::SaveOptions save;
+    save.keepSysEx = options.midiAction != RemoveSpMidi;
+    save.keepMeta = !options.removeText;
+    save.updateMip = save.keepSysEx;
+    return save;
 }
 
 void BatchProcessor::Start(std::vector<BatchFileEntry> entries, const std::string& destination,
@@ -129,8 +124,9 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
                          FinishedFn finished) {
     // The destination is always the folder it names, "songs.new" included.
     const fs::path folder(destination);
-    const bool keepMeta = !options.removeText;
-    const bool keepSysEx = options.midiAction != RemoveSpMidi;
+    const SongFile::SaveOptions save = SaveOptionsFor(options);
+    const bool keepMeta = save.keepMeta;
+    const bool keepSysEx = save.keepSysEx;
     const bool addVibra = options.addVibra && options.midiAction == UpdateSpMidi;
 
     // Each source path once, spelled so that two spellings of one file compare equal.

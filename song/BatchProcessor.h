@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/BatchFileEntry.h"
+#include "song/SongFile.h"
 
 #include <atomic>
 #include <cstddef>
@@ -8,8 +9,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-class SongFile;
 
 // Applies one fixed treatment to every Standard MIDI File of a folder on a worker thread:
 // load, optionally add a vibra channel made from the bass line, bring the MIP message up to
@@ -45,11 +44,9 @@ public:
     static bool ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
                                  bool keepMeta, bool keepSysEx, bool addVibra, std::string& reason);
 
-    // Writes a loaded (and edited) song as the batch does: system events kept or not, the
-    // MIP message brought up to date when they are, meta events other than Set Tempo kept or
-    // not; the file is replaced atomically. On failure `reason` says why.
-    static bool SaveProcessed(SongFile& song, const std::string& outputPath, bool keepMeta,
-                              bool keepSysEx, std::string& reason);
+    // How the batch saves a song: "Remove SP-MIDI info" leaves out every system event, the
+    // other actions keep them with an up-to-date MIP message; text events as the options say.
+    static SongFile::SaveOptions SaveOptionsFor(const Options& options);
 
     // Starts a run over `entries` on a new thread; the options are taken once, now. A stop
     // request left over from an earlier run is forgotten.
