@@ -123,7 +123,10 @@ int RunProcess(const std::vector<std::string>& args) {
         ApplyEdit(song, edit);
 
     if (!song.SaveProcessed(files[1], BatchProcessor::SaveOptionsFor(write))) {
-        std::cerr << "quellor-cli: '" << files[1] << "': cannot write: " << song.lastError << "\n";
+        BatchFailure failure;
+        failure.reason = BatchFailure::Reason::CannotWrite;
+        failure.error = song.lastError;
+        std::cerr << "quellor-cli: '" << files[1] << "': " << FailureText(failure) << "\n";
         return kExitFailure;
     }
     PrintSongReport(std::cout, song, files[1], json);

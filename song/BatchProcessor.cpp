@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -30,6 +31,13 @@ std::string Normal(const fs::path& path) {
     if (ec)
         normal = fs::absolute(path, ec).lexically_normal();
     return normal.string();
+}
+
+BatchProcessor::FileOutcome Failed(BatchFailure::Reason reason, std::string error = {}) {
+    BatchProcessor::FileOutcome outcome;
+    outcome.failure.reason = reason;
+    outcome.failure.error = std::move(error);
+    return outcome;
 }
 
 } // namespace
@@ -66,40 +74,39 @@ bool BatchProcessor::FindFiles(const std::string& folder, std::vector<BatchFileE
     return true;
 }
 
-bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
-                                      bool keepMeta, bool keepSysEx, bool addVibra,
-                                      std::string& reason) {
+BatchProcessor::FileOutcome BatchProcessor::ProcessBatchFile(const std::string& outputPath,
+                                                             const std::string& sourcePath,
+                                                             const Options& options) {
+    using Reason = BatchFailure::Reason;
     SongFile song;
     song.SetPath(sourcePath);
     song.LoadSongFile(sourcePath);
     const LoadReport& load = song.lastLoad;
-    if (load.status == LoadReport::Status::CannotOpen) {
-        reason = "cannot open: " + load.error;
-        return false;
-    }
-    if (load.status == LoadReport::Status::NotSmf) {
-        reason = "not a Standard MIDI File";
-        return false;
-    }
+    if (load.status == LoadReport::Status::CannotOpen)
+        return Failed(Reason::CannotOpen, load.error);
+    if (load.status == LoadReport::Status::NotSmf)
+        return Failed(Reason::NotSmf);
     if (load.LeftSomethingOut()) {
         // Writing would shorten the song.
-        reason = "data left out on loading:";
-        for (std::size_t i = 0; i < load.leftOut.size(); ++i)
-            reason += (i ? ", " : " ") + load.leftOut[i];
-        return false;
+        FileOutcome outcome = Failed(Reason::LeftOut);
+        outcome.failure.leftOut = load.leftOut;
+        return outcome;
     }
-    if (addVibra)
+    if (options.addVibra && CanAddVibra(options.midiAction))
         ChannelCommands::AddVibraFromBass(song, true);
-    if (!song.SaveProcessed(outputPath, {keepSysEx, keepMeta, keepSysEx})) {
-        reason = "cannot write: " + song.lastError;
-        return false;
+    if (!song.SaveProcessed(outputPath, SaveOptionsFor(options))) {
+        FileOutcome outcome = Failed(Reason::CannotWrite, song.lastError);
+        outcome.failure.path = outputPath;
+        return outcome;
     }
-    return true;
+    FileOutcome outcome;
+    outcome.ok = true;
+    return outcome;
 }
 
 SongFile::SaveOptions BatchProcessor::SaveOptionsFor(const Options& options) {
     SongFile::SaveOptions save;
-    save.keepSysEx = options.midiAction != RemoveSpMidi;
+    save.keepSysEx = options.midiAction != MidiAction::RemoveSpMidi;
     save.keepMeta = !options.removeText;
     save.updateMip = save.keepSysEx;
     return save;
@@ -124,10 +131,6 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
                          FinishedFn finished) {
     // The destination is always the folder it names, "songs.new" included.
     const fs::path folder(destination);
-    const SongFile::SaveOptions save = SaveOptionsFor(options);
-    const bool keepMeta = save.keepMeta;
-    const bool keepSysEx = save.keepSysEx;
-    const bool addVibra = options.addVibra && options.midiAction == UpdateSpMidi;
 
     // Each source path once, spelled so that two spellings of one file compare equal.
     std::vector<std::string> sourceKeys;
@@ -144,26 +147,26 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
         BatchFileEntry& entry = entries_[i];
         const fs::path output = folder / (entry.title + ".mid");
         const std::string outputKey = Normal(output);
-        std::string reason;
-        bool ok = false;
-        if (written.count(outputKey)) {
-            reason = "another file of this run was already written to " + output.string();
-        } else if (outputKey != sourceKeys[i] && sources.count(outputKey)) {
-            reason = "the output " + output.string() + " would replace another source file";
+        using Reason = BatchFailure::Reason;
+        FileOutcome outcome;
+        const bool taken = written.count(outputKey) > 0;
+        if (taken || (outputKey != sourceKeys[i] && sources.count(outputKey))) {
+            // It would replace a file this run wrote, or another of its sources.
+            outcome = Failed(taken ? Reason::OutputTaken : Reason::OutputIsSource);
+            outcome.failure.path = output.string();
         } else {
             try {
-                ok = ProcessBatchFile(output.string(), entry.path, keepMeta, keepSysEx, addVibra,
-                                      reason);
+                outcome = ProcessBatchFile(output.string(), entry.path, options);
             } catch (const std::exception& e) {
                 // Out of memory on a huge file, say: this file fails, the run goes on.
-                ok = false;
-                reason = e.what();
+                outcome = Failed(Reason::Error, e.what());
             }
-            if (ok)
+            if (outcome.ok)
                 written.insert(outputKey);
         }
-        entry.result = ok ? BatchFileEntry::Processed : BatchFileEntry::Failed;
-        entry.reason = ok ? std::string() : reason;
+        entry.result =
+            outcome.ok ? BatchFileEntry::Result::Processed : BatchFileEntry::Result::Failed;
+        entry.failure = std::move(outcome.failure);
         if (progress)
             progress(i, count);
     }

@@ -15,14 +15,22 @@
 // date (or leave system events out), and write the result into the destination folder.
 class BatchProcessor {
 public:
-    // What to do with the SP-MIDI information.
-    enum MidiAction { RemoveSpMidi = 0, LeaveSpMidi = 1, UpdateSpMidi = 2 };
+    // What to do with the SP-MIDI information: leave out every system event, the MIP
+    // message among them; or keep them and bring the MIP message up to date ("Leave" does
+    // the same as "Update", but adds no vibra channel).
+    enum class MidiAction { RemoveSpMidi, LeaveSpMidi, UpdateSpMidi };
 
     struct Options {
-        int midiAction = UpdateSpMidi;
+        MidiAction midiAction = MidiAction::UpdateSpMidi;
         bool removeText = true;
-        // Only with UpdateSpMidi; ignored with the other actions.
+        // Only where CanAddVibra(midiAction); ignored with the other actions.
         bool addVibra = true;
+    };
+
+    // What became of one file: written, or the reason it was not.
+    struct FileOutcome {
+        bool ok = false;
+        BatchFailure failure;
     };
 
     // Called on the worker thread: after each file (index, count) and once at the end.
@@ -39,14 +47,15 @@ public:
     // False with `error` set when the folder cannot be listed.
     static bool FindFiles(const std::string& folder, std::vector<BatchFileEntry>& entries,
                           std::string& error);
-    // Processes one file; true when it was written. On failure `reason` says why and
-    // nothing is written.
-    static bool ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
-                                 bool keepMeta, bool keepSysEx, bool addVibra, std::string& reason);
+    // Processes one file. Nothing is written when it fails.
+    static FileOutcome ProcessBatchFile(const std::string& outputPath,
+                                        const std::string& sourcePath, const Options& options);
 
-    // How the batch saves a song: "Remove SP-MIDI info" leaves out every system event, the
-    // other actions keep them with an up-to-date MIP message; text events as the options say.
+    // How the batch saves a song: system events and the MIP message by the MIDI action, text
+    // events as the options say.
     static SongFile::SaveOptions SaveOptionsFor(const Options& options);
+    // A vibra channel is added only while the SP-MIDI information is brought up to date.
+    static bool CanAddVibra(MidiAction action) { return action == MidiAction::UpdateSpMidi; }
 
     // Starts a run over `entries` on a new thread; the options are taken once, now. A stop
     // request left over from an earlier run is forgotten.
