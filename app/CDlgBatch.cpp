@@ -4,6 +4,7 @@
 
 #include "ui_CDlgBatch.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -38,15 +39,47 @@ QString ShownName(const std::string& name) {
     return QFile::decodeName(name.c_str());
 }
 
-QString ResultText(int result) {
+QString ResultText(BatchFileEntry::Result result) {
     switch (result) {
-    case BatchFileEntry::Processed:
+    case BatchFileEntry::Result::Processed:
         return StringTable::Get(Res::IDS_RESULT_OK);
-    case BatchFileEntry::Failed:
+    case BatchFileEntry::Result::Failed:
         return StringTable::Get(Res::IDS_RESULT_FAILED);
-    default:
-        return StringTable::Get(Res::IDS_RESULT_PENDING);
+    case BatchFileEntry::Result::Pending:
+        break;
     }
+    return StringTable::Get(Res::IDS_RESULT_PENDING);
+}
+
+// Why the file failed, shown when the pointer rests on its status; empty when it did not.
+QString FailureText(const BatchFileEntry& entry) {
+    const BatchFailure& failure = entry.failure;
+    const QString source = QDir::toNativeSeparators(ShownName(entry.path));
+    const QString output = QDir::toNativeSeparators(ShownName(failure.path));
+    const QString error = QString::fromLocal8Bit(failure.error.c_str());
+    switch (failure.reason) {
+    case BatchFailure::Reason::None:
+        break;
+    case BatchFailure::Reason::CannotOpen:
+        return StringTable::Get(Res::IDS_CANNOT_OPEN).arg(source, error);
+    case BatchFailure::Reason::NotSmf:
+        return StringTable::Get(Res::IDS_NOT_SMF).arg(source);
+    case BatchFailure::Reason::LeftOut: {
+        QStringList lines;
+        for (const std::string& line : failure.leftOut)
+            lines.append(QString::fromStdString(line));
+        return StringTable::Get(Res::IDS_BATCH_LEFT_OUT).arg(source, lines.join(", "));
+    }
+    case BatchFailure::Reason::CannotWrite:
+        return StringTable::Get(Res::IDS_CANNOT_SAVE).arg(output, error);
+    case BatchFailure::Reason::OutputTaken:
+        return StringTable::Get(Res::IDS_BATCH_OUTPUT_TAKEN).arg(output);
+    case BatchFailure::Reason::OutputIsSource:
+        return StringTable::Get(Res::IDS_BATCH_OUTPUT_IS_SOURCE).arg(output);
+    case BatchFailure::Reason::Error:
+        return StringTable::Get(Res::IDS_BATCH_FAILED).arg(source, error);
+    }
+    return {};
 }
 
 } // namespace
@@ -128,12 +161,13 @@ void CDlgBatch::showEvent(QShowEvent* event) {
 void CDlgBatch::readControls() {
     sourcePath_ = ui_->sourceCombo->currentText();
     destinationPath_ = ui_->destinationCombo->currentText();
+    using Action = BatchProcessor::MidiAction;
     if (ui_->removeSpMidiRadio->isChecked())
-        midiAction_ = BatchProcessor::RemoveSpMidi;
+        midiAction_ = Action::RemoveSpMidi;
     else if (ui_->leaveSpMidiRadio->isChecked())
-        midiAction_ = BatchProcessor::LeaveSpMidi;
+        midiAction_ = Action::LeaveSpMidi;
     else if (ui_->updateSpMidiRadio->isChecked())
-        midiAction_ = BatchProcessor::UpdateSpMidi;
+        midiAction_ = Action::UpdateSpMidi;
     removeText_ = ui_->removeTextCheck->isChecked();
     addVibra_ = ui_->addVibraCheck->isChecked();
     processingMode_ = ui_->smafModeRadio->isChecked() ? 1 : 0;
@@ -147,9 +181,10 @@ void CDlgBatch::writeControls() {
         ui_->sourceCombo->setEditText(sourcePath_);
     if (ui_->destinationCombo->currentText() != destinationPath_)
         ui_->destinationCombo->setEditText(destinationPath_);
-    ui_->removeSpMidiRadio->setChecked(midiAction_ == BatchProcessor::RemoveSpMidi);
-    ui_->leaveSpMidiRadio->setChecked(midiAction_ == BatchProcessor::LeaveSpMidi);
-    ui_->updateSpMidiRadio->setChecked(midiAction_ == BatchProcessor::UpdateSpMidi);
+    using Action = BatchProcessor::MidiAction;
+    ui_->removeSpMidiRadio->setChecked(midiAction_ == Action::RemoveSpMidi);
+    ui_->leaveSpMidiRadio->setChecked(midiAction_ == Action::LeaveSpMidi);
+    ui_->updateSpMidiRadio->setChecked(midiAction_ == Action::UpdateSpMidi);
     ui_->removeTextCheck->setChecked(removeText_);
     ui_->addVibraCheck->setChecked(addVibra_);
     ui_->midiModeRadio->setChecked(processingMode_ == 0);
@@ -163,8 +198,7 @@ void CDlgBatch::writeControls() {
 
 void CDlgBatch::updateControls() {
     const bool midiMode = processingMode_ == 0;
-    // The vibra channel is only added while the SP-MIDI information is brought up to date.
-    const bool vibraPossible = midiMode && midiAction_ == BatchProcessor::UpdateSpMidi;
+    const bool vibraPossible = midiMode && BatchProcessor::CanAddVibra(midiAction_);
     if (midiMode && !vibraPossible && addVibra_) {
         addVibra_ = false;
         ui_->addVibraCheck->setChecked(false);
@@ -235,15 +269,10 @@ void CDlgBatch::onRun() {
     // Both reports run on the worker thread and only post: the worker never waits for this
     // dialog, so the dialog may always wait for the worker.
     auto progress = [this, run](std::size_t index, std::size_t count) {
-        const BatchFileEntry& entry = processor_.Entries()[index];
-        const int result = entry.result;
-        const QString reason = QString::fromStdString(entry.reason);
+        const BatchFileEntry entry = processor_.Entries()[index];
         workerFileDone(index, count);
         QMetaObject::invokeMethod(
-            this,
-            [this, run, index, count, result, reason] {
-                onProgress(run, index, count, result, reason);
-            },
+            this, [this, run, index, count, entry] { onProgress(run, index, count, entry); },
             Qt::QueuedConnection);
     };
     auto finished = [this, run] {
@@ -265,20 +294,20 @@ void CDlgBatch::onStop() {
         processor_.RequestStop();
 }
 
-void CDlgBatch::onProgress(unsigned run, std::size_t index, std::size_t count, int result,
-                           const QString& reason) {
+void CDlgBatch::onProgress(unsigned run, std::size_t index, std::size_t count,
+                           const BatchFileEntry& result) {
     if (run != run_)
         return;
     processedText_ = QStringLiteral("%1/%2").arg(index + 1).arg(count);
     ui_->processedEdit->setText(processedText_);
     if (index < entries_.size() && static_cast<int>(index) < ui_->fileList->topLevelItemCount()) {
-        entries_[index].result = result;
-        entries_[index].reason = reason.toStdString();
+        entries_[index].result = result.result;
+        entries_[index].failure = result.failure;
         showResult(index);
     } else {
         rebuildList();
     }
-    emit fileProcessed(static_cast<int>(index), static_cast<int>(count), result);
+    emit fileProcessed(static_cast<int>(index), static_cast<int>(count), result.result);
 }
 
 void CDlgBatch::onFinished(unsigned run) {
@@ -309,10 +338,10 @@ void CDlgBatch::stopAndWait(bool notify) {
     const std::vector<BatchFileEntry>& results = processor_.Entries();
     std::size_t processed = 0;
     for (std::size_t i = 0; i < results.size() && i < entries_.size(); ++i) {
-        if (results[i].result == BatchFileEntry::Pending)
+        if (results[i].result == BatchFileEntry::Result::Pending)
             continue;
         entries_[i].result = results[i].result;
-        entries_[i].reason = results[i].reason;
+        entries_[i].failure = results[i].failure;
         processed = i + 1;
         showResult(i);
     }
@@ -331,8 +360,7 @@ void CDlgBatch::rebuildList() {
     rows.reserve(static_cast<qsizetype>(entries_.size()));
     for (const BatchFileEntry& entry : entries_) {
         auto* row = new QTreeWidgetItem({ShownName(entry.title), ResultText(entry.result)});
-        if (!entry.reason.empty())
-            row->setToolTip(1, QString::fromStdString(entry.reason));
+        row->setToolTip(1, FailureText(entry));
         rows.append(row);
     }
     list->addTopLevelItems(rows);
@@ -347,7 +375,7 @@ void CDlgBatch::showResult(std::size_t index) {
     const BatchFileEntry& entry = entries_[index];
     row->setText(1, ResultText(entry.result));
     // A failed file tells why when the pointer rests on its status.
-    row->setToolTip(1, QString::fromStdString(entry.reason));
+    row->setToolTip(1, FailureText(entry));
     ui_->fileList->scrollToItem(row);
 }
 

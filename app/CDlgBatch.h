@@ -50,9 +50,8 @@ public:
     void done(int result) override;
 
 signals:
-    // On the interface thread, after the row of file `index` of `count` shows `result`
-    // (BatchFileEntry::Result).
-    void fileProcessed(int index, int count, int result);
+    // On the interface thread, after the row of file `index` of `count` shows `result`.
+    void fileProcessed(int index, int count, BatchFileEntry::Result result);
     // On the interface thread, after the controls went back to idle.
     void runFinished();
 
@@ -75,8 +74,8 @@ private:
     void browse(QComboBox* combo, QString& path, const QString& title);
     void onRun();
     void onStop();
-    void onProgress(unsigned run, std::size_t index, std::size_t count, int result,
-                    const QString& reason);
+    void onProgress(unsigned run, std::size_t index, std::size_t count,
+                    const BatchFileEntry& result);
     void onFinished(unsigned run);
     // Stops a running worker after its current file, waits for it and shows its results.
     void stopAndWait(bool notify);
@@ -101,7 +100,7 @@ private:
     QString processedText_;
     QString sourcePath_;
     QString destinationPath_;
-    int midiAction_ = BatchProcessor::UpdateSpMidi;
+    BatchProcessor::MidiAction midiAction_ = BatchProcessor::MidiAction::UpdateSpMidi;
     bool removeText_ = true;
     bool addVibra_ = true;
     // 0 = MIDI processing. SMAF processing has no implementation: its controls stay hidden.

@@ -1,5 +1,6 @@
 #include "app/CDlgPolyphony.h"
 
+#include "song/ChannelCommands.h"
 #include "song/SongData.h"
 #include "ui_CDlgPolyphony.h"
 
@@ -42,21 +43,18 @@ void CDlgPolyphony::refresh(SongData* song) {
 void CDlgPolyphony::onChannelClicked(int channel, bool ticked) {
     if (!song_)
         return;
-    song_->enabled[channel] = ticked;
+    ChannelCommands::SetEnabled(*song_, channel, ticked);
     channelsEdited(channel + 1);
 }
 
 void CDlgPolyphony::setAllChannels(bool enabled) {
     if (!song_)
         return;
-    // Every channel, in use or not.
-    song_->enabled.fill(enabled);
+    ChannelCommands::SetAllEnabled(*song_, enabled);
     channelsEdited(0);
 }
 
 void CDlgPolyphony::channelsEdited(int hint) {
-    song_->ComputeMipTable();
-    song_->ComputeSequencePolyphony();
     // The owner's views refresh this window too; refreshing here keeps it right on its own.
     refresh(song_);
     emit channelsChanged(hint);

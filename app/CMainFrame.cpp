@@ -307,9 +307,11 @@ bool CMainFrame::IsEnabledByRules(int id) const {
     case ID_SEND_IR:
         return loaded && !doc_.GetTransferProgram().isEmpty();
     case ID_CHANNEL_REMOVE:
+        return loaded && ChannelCommands::CanRemove(doc_);
     case ID_CHANNEL_SOLO:
+        return loaded && ChannelCommands::CanSolo(doc_);
     case ID_CHANNEL_MUTE:
-        return loaded && doc_.CountUsedChannels() > 1;
+        return loaded && ChannelCommands::CanMute(doc_);
     default:
         if (id >= ID_MIDI_OUTPUT_FIRST && id <= ID_MIDI_OUTPUT_LAST)
             return sound;
@@ -346,16 +348,14 @@ bool CMainFrame::IsCheckedByState(int id, bool& checked) const {
         return true;
     case ID_CHANNEL_MUTE:
     case ID_CHANNEL_SOLO: {
-        // The marks of the channel pop-up: the selected channel muted; the selected channel
-        // the only audible one of at least two.
+        // The marks of the channel pop-up, for the selected channel.
         const int channel = doc_.IsNoDocument() ? -1 : view_->SelectedChannel();
         if (channel < 0)
             checked = false;
         else if (id == ID_CHANNEL_MUTE)
-            checked = !doc_.enabled[channel];
+            checked = ChannelCommands::MuteChecked(doc_, channel);
         else
-            checked = doc_.CountUsedChannels() >= 2 && doc_.enabled[channel] &&
-                      ChannelCommands::IsSoloed(doc_, channel);
+            checked = ChannelCommands::SoloChecked(doc_, channel);
         return true;
     }
     default:

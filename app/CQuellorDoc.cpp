@@ -14,7 +14,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <stdexcept>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -22,6 +23,49 @@ namespace {
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
+
+// The writer's stream over the file of a save: a QSaveFile, so that the song reaches the
+// target only on commit. QSaveFile commits even after a write failed, so the sink's state
+// decides whether to commit at all; and when the disk fills up in the middle of a flush the
+// file's own error text stays "Unknown error" (a short write sets none), so the sink keeps
+// the system's reason of the failing call.
+class SaveFileSink : public ByteSink {
+public:
+    explicit SaveFileSink(QSaveFile& file) : file_(file) {}
+    void Write(const std::uint8_t* data, std::size_t count) override {
+        const auto size = static_cast<qint64>(count);
+        if (ok_ && size > 0) {
+            errno = 0;
+            Check(file_.write(reinterpret_cast<const char*>(data), size) == size);
+        }
+    }
+    void Flush() override {
+        if (ok_) {
+            errno = 0;
+            Check(file_.flush());
+        }
+    }
+    std::uint64_t GetPosition() const override { return static_cast<std::uint64_t>(file_.pos()); }
+    void Seek(std::uint64_t position) override {
+        if (ok_) {
+            errno = 0;
+            Check(file_.seek(static_cast<qint64>(position)));
+        }
+    }
+    // Why the file failed; empty while it did not.
+    QString Error() const { return error_; }
+
+private:
+    void Check(bool done) {
+        if (done)
+            return;
+        ok_ = false;
+        error_ = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file_.errorString();
+    }
+
+    QSaveFile& file_;
+    QString error_;
+};
 
 QString Joined(const std::vector<std::string>& lines) {
     QStringList parts;
@@ -72,8 +116,7 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 
     // The song that is playing is about to be replaced.
     StopPlayback();
-    enabled.fill(true);
-    vibraChannel = -1;
+    // Loading starts from a reset song: every channel audible, no vibra channel.
     SetPath(file);
     LoadSongFile(file, FileTitle(file));
     if (!lastLoad.IsSmf()) {
@@ -98,22 +141,17 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     const QString absolute = QFileInfo(filePath).absoluteFilePath();
     QString error;
-    MemorySink sink(64 * 1024);
-    bool ok = PrepareForWriting(error);
-    if (ok && (WriteSongChannel(sink, -1) != 1 || !sink.Ok())) {
-        ok = false;
-        error = QStringLiteral("The song could not be written.");
-    }
+    QSaveFile out(absolute);
+    bool ok = out.open(QIODevice::WriteOnly);
     if (ok) {
-        QSaveFile out(absolute);
-        const auto& bytes = sink.Bytes();
-        ok = out.open(QIODevice::WriteOnly) &&
-             out.write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
-             out.commit();
+        SaveFileSink sink(out);
+        ok = SaveProcessed(sink, SavingOptions());
         if (!ok)
-            error = out.errorString();
+            error = sink.Ok() ? QString::fromStdString(lastError) : sink.Error();
+        ok = ok && out.commit();
     }
+    if (!ok && error.isEmpty())
+        error = out.errorString();
     if (!ok) {
         UserPrompt::Show(
             messageParent_, UserPrompt::Icon::Critical,
@@ -167,11 +205,9 @@ bool CQuellorDoc::OnSendViaIr() {
         if (name.isEmpty())
             name = QStringLiteral("song");
         copy = tempFolder_->filePath(name + QStringLiteral(".mid"));
-        ok = PrepareForWriting(error);
-        if (ok && !SaveFile(NativePath(copy))) {
-            ok = false;
+        ok = SaveProcessed(NativePath(copy), SavingOptions());
+        if (!ok)
             error = QString::fromStdString(lastError);
-        }
     }
     if (!ok) {
         UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical,
@@ -214,18 +250,10 @@ void CQuellorDoc::SetDocTitle(const QString& title) {
     emit titleChanged(title);
 }
 
-bool CQuellorDoc::PrepareForWriting(QString& error) {
-    SetKeepSysEx(true);
-    SetKeepMeta(!TextStripping());
-    try {
-        UpdateMipMessage();
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-        return false;
-    }
-    return true;
-}
-
-bool CQuellorDoc::TextStripping() const {
-    return textStrippingSource_ ? textStrippingSource_() : true;
+SongFile::SaveOptions CQuellorDoc::SavingOptions() const {
+    SaveOptions options;
+    options.keepSysEx = true;
+    options.keepMeta = !(textStrippingSource_ ? textStrippingSource_() : true);
+    options.updateMip = true;
+    return options;
 }

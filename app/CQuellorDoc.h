@@ -75,9 +75,9 @@ signals:
 
 private:
     void SetDocTitle(const QString& title);
-    // Brings the song to what Save writes: SysEx kept, text per the switch, MIP up to date.
-    bool PrepareForWriting(QString& error);
-    bool TextStripping() const;
+    // What Save and Send via IR write: SysEx kept with an up-to-date MIP message, text
+    // events as the "Remove Text Events" switch says.
+    SaveOptions SavingOptions() const;
 
     int currentChannel_ = 0;
     bool noDocument_ = true;

@@ -146,15 +146,12 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
         }
     } else {
         Clear();
-        int used = 0;
-        for (int ch = 0; ch < SongData::kChannels; ++ch) {
-            if (!doc_.used[ch])
-                continue;
-            ++used;
-            if (ch != draggedChannel_)
+        for (int ch = 0; ch < SongData::kChannels; ++ch)
+            if (doc_.used[ch] && ch != draggedChannel_)
                 list->addTopLevelItem(MakeRow(ch));
-        }
-        for (int p = 1; p <= used; ++p)
+        // The dragged channel has no row, but its priority is still one to choose.
+        const ChannelCommands::Range priorities = ChannelCommands::PriorityRange(doc_);
+        for (int p = priorities.lo; p <= priorities.hi; ++p)
             ui_->priorityCombo_1003->addItem(QString::number(p), p);
         SortRows();
         songNameText_ = QString::fromStdString(doc_.title);
@@ -188,19 +185,20 @@ void CQuellorView::ShowChannelInfo(int channel) {
         polyphonyText_ = QString::number(maxPolyphony);
         vibraCheck_ = doc_.vibraChannel == channel;
         instrumentText_ = QString::fromStdString(ChannelCommands::InstrumentText(doc_, channel));
-        ui_->vibraCheck_1021->setEnabled(maxPolyphony == 1);
-        for (int v = 0; v <= maxPolyphony; ++v)
+        ui_->vibraCheck_1021->setEnabled(ChannelCommands::CanBeVibra(doc_, channel));
+        const ChannelCommands::Range choices = ChannelCommands::PolyphonyRange(doc_, channel);
+        for (int v = choices.lo; v <= choices.hi; ++v)
             ui_->mipCombo_1004->addItem(QString::number(v), v);
         const int priority = doc_.priority[channel];
         ui_->priorityCombo_1003->setCurrentIndex(
             priority >= 1 && priority <= ui_->priorityCombo_1003->count() ? priority - 1 : -1);
-        if (doc_.vibraChannel == channel) {
+        if (!ChannelCommands::CanSetPolyphony(doc_, channel)) {
             ui_->mipCombo_1004->setEnabled(false);
         } else {
             ui_->mipCombo_1004->setEnabled(true);
             const int polyphony = doc_.polyphony[channel];
-            ui_->mipCombo_1004->setCurrentIndex(
-                polyphony >= 0 && polyphony <= maxPolyphony ? polyphony : -1);
+            ui_->mipCombo_1004->setCurrentIndex(choices.Contains(polyphony) ? polyphony - choices.lo
+                                                                            : -1);
         }
     }
     WriteControls();
@@ -329,17 +327,19 @@ void CQuellorView::OnCurrentRowChanged(QTreeWidgetItem* current) {
 }
 
 void CQuellorView::OnPriorityChosen(int index) {
-    ApplyComboChoice(ui_->priorityCombo_1003, index,
-                     [this](int channel, int value) { doc_.SetChannelPriority(channel, value); });
+    ApplyComboChoice(ui_->priorityCombo_1003, index, [this](int channel, int value) {
+        ChannelCommands::SetPriority(doc_, channel, value);
+    });
 }
 
 void CQuellorView::OnMipChosen(int index) {
-    ApplyComboChoice(ui_->mipCombo_1004, index,
-                     [this](int channel, int value) { doc_.SetPolyphony(channel, value); });
+    ApplyComboChoice(ui_->mipCombo_1004, index, [this](int channel, int value) {
+        ChannelCommands::SetPolyphony(doc_, channel, value);
+    });
 }
 
-// A choice in the priority or the MIP combo: the value goes to the current channel, the
-// sums follow, and that channel's row and the song-wide sums are refreshed.
+// A choice in the priority or the MIP combo: the value goes to the current channel, and
+// that channel's row and the song-wide sums are refreshed.
 void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
                                     const std::function<void(int, int)>& apply) {
     if (!IsSongLoaded())
@@ -348,8 +348,6 @@ void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
     const int channel = doc_.GetCurrentChannel();
     if (index >= 0) {
         apply(channel, combo->itemData(index).toInt());
-        doc_.ComputeMipTable();
-        doc_.ComputeSequencePolyphony();
         doc_.SetModifiedFlag(true);
         doc_.UpdateAllViews(channel + 1);
     }
@@ -428,15 +426,14 @@ void CQuellorView::OnChannelDuplicate() {
                          StringTable::Get(Res::IDS_ONE_DUPLICATE));
         return;
     }
-    const std::vector<int> candidates = ChannelCommands::DuplicateCandidates(doc_);
-    if (candidates.empty()) {
+    if (!ChannelCommands::CanDuplicate(doc_)) {
         UserPrompt::Show(this, UserPrompt::Icon::Information,
                          StringTable::Get(Res::IDS_NO_CHANNEL_LEFT));
         return;
     }
 #ifdef QUELLOR_WITH_DIALOGS
     CDlgDuplicateChannel dialog(this);
-    dialog.SetData(source, candidates,
+    dialog.SetData(source, ChannelCommands::DuplicateCandidates(doc_),
                    QString::fromStdString(ChannelCommands::InstrumentText(doc_, source)));
     if (dialog.exec() != QDialog::Accepted || dialog.GetDestination() < 0)
         return;
@@ -597,14 +594,14 @@ void CQuellorView::DragTo(const QPoint& viewPos, const QPoint& globalPos) {
 
     // The band under the pointer is the new priority: the rows that fit in the list spread
     // over its height, measured from the top of this form.
-    const int used = doc_.CountUsedChannels();
-    const int rowsPerPage = rowHeight_ > 0 ? list->viewport()->height() / rowHeight_ : used;
+    // The dragged channel is used, so the range holds a priority at least.
+    const ChannelCommands::Range priorities = ChannelCommands::PriorityRange(doc_);
+    const int rowsPerPage =
+        rowHeight_ > 0 ? list->viewport()->height() / rowHeight_ : priorities.hi;
     const int height = screenArea.height();
-    int target = height > 0 ? rowsPerPage * viewPos.y() / height + 1 : 1;
-    target = std::clamp(target, 1, std::max(used, 1));
-    doc_.SetChannelPriority(draggedChannel_, target);
-    doc_.ComputeMipTable();
-    doc_.ComputeSequencePolyphony();
+    const int target = height > 0 ? rowsPerPage * viewPos.y() / height + 1 : 1;
+    ChannelCommands::SetPriority(doc_, draggedChannel_,
+                                 std::clamp(target, priorities.lo, priorities.hi));
     doc_.SetModifiedFlag(true);
     dragImage_->move(viewPos - hotSpot_);
 }

@@ -139,11 +139,8 @@ void BM_ProcessRealSong(benchmark::State& state) {
     }
     testfiles::TempDir dir;
     for (auto _ : state) {
-        std::string reason;
-        SongSwitches switches;
-        benchmark::DoNotOptimize(BatchProcessor::ProcessBatchFile((dir / "out.mid").string(),
-                                                                  songs.front().string(), false,
-                                                                  true, true, switches, reason));
+        benchmark::DoNotOptimize(BatchProcessor::ProcessBatchFile(
+            (dir / "out.mid").string(), songs.front().string(), BatchProcessor::Options{}));
     }
 }
 BENCHMARK(BM_ProcessRealSong)->Unit(benchmark::kMillisecond);

@@ -13,6 +13,18 @@ namespace {
 
 BatchProcessor* runningBatch = nullptr;
 
+const char* ResultText(BatchFileEntry::Result result) {
+    switch (result) {
+    case BatchFileEntry::Result::Processed:
+        return "OK";
+    case BatchFileEntry::Result::Failed:
+        return "Failed";
+    case BatchFileEntry::Result::Pending:
+        break;
+    }
+    return "-";
+}
+
 extern "C" void StopOnInterrupt(int) {
     // Like the dialog's "Stop": the current file completes, no further file starts.
     if (runningBatch)
@@ -52,12 +64,12 @@ int RunBatch(const std::vector<std::string>& args) {
     bool anyFailed = false;
     auto progress = [&](std::size_t index, std::size_t count) {
         const BatchFileEntry& entry = batch.Entries()[index];
-        std::string line = entry.title + "\t" + entry.ResultText();
-        if (entry.result == BatchFileEntry::Failed) {
-            line += "\t" + entry.reason;
+        std::printf("%s\t%s", entry.title.c_str(), ResultText(entry.result));
+        if (entry.result == BatchFileEntry::Result::Failed) {
+            std::printf("\t%s", FailureText(entry.failure).c_str());
             anyFailed = true;
         }
-        std::printf("%s\n", line.c_str());
+        std::printf("\n");
         std::fflush(stdout);
         processed = index + 1;
         (void)count;

@@ -42,12 +42,13 @@ bool ParseWriteOption(const std::vector<std::string>& args, std::size_t& i,
                       BatchProcessor::Options& options) {
     if (args[i] == "--action") {
         const std::string& v = OptionValue(args, i);
+        using Action = BatchProcessor::MidiAction;
         if (v == "remove")
-            options.midiAction = BatchProcessor::RemoveSpMidi;
+            options.midiAction = Action::RemoveSpMidi;
         else if (v == "leave")
-            options.midiAction = BatchProcessor::LeaveSpMidi;
+            options.midiAction = Action::LeaveSpMidi;
         else if (v == "update")
-            options.midiAction = BatchProcessor::UpdateSpMidi;
+            options.midiAction = Action::UpdateSpMidi;
         else
             throw UsageError{"--action takes remove, leave or update"};
         return true;
@@ -60,6 +61,32 @@ bool ParseWriteOption(const std::vector<std::string>& args, std::size_t& i,
         return true;
     }
     return false;
+}
+
+std::string FailureText(const BatchFailure& failure) {
+    switch (failure.reason) {
+    case BatchFailure::Reason::None:
+        break;
+    case BatchFailure::Reason::CannotOpen:
+        return "cannot open: " + failure.error;
+    case BatchFailure::Reason::NotSmf:
+        return "not a Standard MIDI File";
+    case BatchFailure::Reason::LeftOut: {
+        std::string text = "data left out on loading:";
+        for (std::size_t i = 0; i < failure.leftOut.size(); ++i)
+            text += (i ? ", " : " ") + failure.leftOut[i];
+        return text;
+    }
+    case BatchFailure::Reason::CannotWrite:
+        return "cannot write: " + failure.error;
+    case BatchFailure::Reason::OutputTaken:
+        return "another file of this run was already written to " + failure.path;
+    case BatchFailure::Reason::OutputIsSource:
+        return "the output " + failure.path + " would replace another source file";
+    case BatchFailure::Reason::Error:
+        return failure.error;
+    }
+    return {};
 }
 
 int ParseInt(const std::string& text, int lo, int hi, const char* what) {

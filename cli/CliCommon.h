@@ -31,6 +31,8 @@ bool ParseSwitchOption(const std::vector<std::string>& args, std::size_t& i, Son
 // --text strip|keep, the Batch Processor's writing options; true when it was.
 bool ParseWriteOption(const std::vector<std::string>& args, std::size_t& i,
                       BatchProcessor::Options& options);
+// Why a file was not processed, in the words process and batch print.
+std::string FailureText(const BatchFailure& failure);
 // The value after option args[i]; throws UsageError when there is none.
 const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i);
 // A channel number 1..16 given on the command line, as an index 0..15.

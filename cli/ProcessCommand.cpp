@@ -31,59 +31,58 @@ void RequireUsed(const SongFile& song, int ch, const std::string& option) {
         throw UsageError{option + ": channel " + std::to_string(ch + 1) + " is not used"};
 }
 
-// Applies one edit as the program's view does it.
+// Applies one edit as the program does it, refusing what the program would not offer.
 void ApplyEdit(SongFile& song, const Edit& edit) {
+    namespace cc = ChannelCommands;
     if (edit.name == "--priority") {
         const auto [c, p] = SplitPair(edit.value, edit.name);
         const int ch = ParseChannel(c);
         RequireUsed(song, ch, edit.name);
-        const int priority = ParseInt(p, 1, song.CountUsedChannels(), "--priority");
-        song.SetChannelPriority(ch, priority);
-        song.ComputeMipTable();
-        song.ComputeSequencePolyphony();
+        const cc::Range priorities = cc::PriorityRange(song);
+        cc::SetPriority(song, ch, ParseInt(p, priorities.lo, priorities.hi, "--priority"));
     } else if (edit.name == "--polyphony") {
         const auto [c, n] = SplitPair(edit.value, edit.name);
         const int ch = ParseChannel(c);
         RequireUsed(song, ch, edit.name);
-        if (ch == song.vibraChannel)
+        if (!cc::CanSetPolyphony(song, ch))
             throw UsageError{"--polyphony: the vibra channel needs no voices"};
-        song.SetPolyphony(ch, ParseInt(n, 0, song.maxPolyphony[ch], "--polyphony"));
-        song.ComputeMipTable();
-        song.ComputeSequencePolyphony();
-    } else if (edit.name == "--mute" || edit.name == "--solo" || edit.name == "--remove" ||
-               edit.name == "--vibra") {
+        const cc::Range choices = cc::PolyphonyRange(song, ch);
+        cc::SetPolyphony(song, ch, ParseInt(n, choices.lo, choices.hi, "--polyphony"));
+    } else if (edit.name == "--mute" || edit.name == "--solo" || edit.name == "--remove") {
         const int ch = ParseChannel(edit.value);
         RequireUsed(song, ch, edit.name);
-        // The program offers Remove and Solo only while more than one channel is used.
-        if ((edit.name == "--remove" || edit.name == "--solo") && song.CountUsedChannels() < 2)
+        // The program offers these commands only while more than one channel is used.
+        const bool allowed = edit.name == "--mute"   ? cc::CanMute(song)
+                             : edit.name == "--solo" ? cc::CanSolo(song)
+                                                     : cc::CanRemove(song);
+        if (!allowed)
             throw UsageError{edit.name + ": the song's only channel"};
-        if (edit.name == "--mute") {
-            ChannelCommands::ToggleMute(song, ch);
-        } else if (edit.name == "--solo") {
-            ChannelCommands::ToggleSolo(song, ch);
-        } else if (edit.name == "--remove") {
-            ChannelCommands::Remove(song, ch);
-        } else {
-            if (song.maxPolyphony[ch] != 1)
-                throw UsageError{"--vibra: channel " + std::to_string(ch + 1) +
-                                 " plays more than one note at a time (or none)"};
-            ChannelCommands::SetVibraTrigger(song, ch, true);
-        }
+        if (edit.name == "--mute")
+            cc::ToggleMute(song, ch);
+        else if (edit.name == "--solo")
+            cc::ToggleSolo(song, ch);
+        else
+            cc::Remove(song, ch);
+    } else if (edit.name == "--vibra") {
+        const int ch = ParseChannel(edit.value);
+        RequireUsed(song, ch, edit.name);
+        if (!cc::CanBeVibra(song, ch))
+            throw UsageError{"--vibra: channel " + std::to_string(ch + 1) +
+                             " plays more than one note at a time (or none)"};
+        cc::SetVibraTrigger(song, ch, true);
     } else if (edit.name == "--duplicate") {
         const auto [s, d] = SplitPair(edit.value, edit.name);
         const int source = ParseChannel(s);
         const int destination = ParseChannel(d);
         RequireUsed(song, source, edit.name);
-        if (destination == 9)
-            throw UsageError{"--duplicate: channel 10 is the percussion channel"};
-        if (song.IsChannelUsed(destination))
-            throw UsageError{"--duplicate: channel " + std::to_string(destination + 1) +
-                             " is used"};
-        ChannelCommands::Duplicate(song, source, destination);
+        if (!cc::CanDuplicateTo(song, destination))
+            throw UsageError{destination == cc::kPercussionChannel
+                                 ? "--duplicate: channel 10 is the percussion channel"
+                                 : "--duplicate: channel " + std::to_string(destination + 1) +
+                                       " is used"};
+        cc::Duplicate(song, source, destination);
     } else if (edit.name == "--add-vibra") {
-        song.AddVibraFromBass();
-        song.ComputeMipTable();
-        song.ComputeSequencePolyphony();
+        cc::AddVibraFromBass(song);
     }
 }
 
@@ -122,10 +121,11 @@ int RunProcess(const std::vector<std::string>& args) {
     for (const Edit& edit : edits)
         ApplyEdit(song, edit);
 
-    std::string reason;
-    if (!BatchProcessor::SaveProcessed(song, files[1], !write.removeText,
-                                       write.midiAction != BatchProcessor::RemoveSpMidi, reason)) {
-        std::cerr << "quellor-cli: '" << files[1] << "': " << reason << "\n";
+    if (!song.SaveProcessed(files[1], BatchProcessor::SaveOptionsFor(write))) {
+        BatchFailure failure;
+        failure.reason = BatchFailure::Reason::CannotWrite;
+        failure.error = song.lastError;
+        std::cerr << "quellor-cli: '" << files[1] << "': " << FailureText(failure) << "\n";
         return kExitFailure;
     }
     PrintSongReport(std::cout, song, files[1], json);

@@ -21,28 +21,6 @@ namespace cli {
 
 namespace {
 
-// The channels a phone with `voices` voices plays: those of the MIP message saving would
-// write, in priority order, while their cumulative value stays within the voices.
-SongWriter::ChannelFlags ChannelsForVoices(const SongFile& song, int voices) {
-    SongWriter::ChannelFlags flags{};
-    const std::vector<std::uint8_t> mip = song.BuildMipMessage();
-    // F0 7F 7F 0B 01, then (channel, cumulative MIP) pairs, then F7.
-    for (std::size_t i = 5; i + 2 < mip.size(); i += 2) {
-        if (mip[i + 1] > voices)
-            break;
-        flags[mip[i] & 0x0F] = true;
-    }
-    return flags;
-}
-
-std::vector<std::uint8_t> RenderWithFlags(SongFile& song, const SongWriter::ChannelFlags& flags) {
-    MemorySink sink(1024);
-    song.forPlayback = true;
-    song.WriteSong(sink, flags);
-    song.forPlayback = false;
-    return sink.TakeBytes();
-}
-
 std::string ChannelList(const SongWriter::ChannelFlags& flags) {
     std::ostringstream text;
     bool any = false;
@@ -96,28 +74,22 @@ int RunRender(const std::vector<std::string>& args) {
     if (!LoadForCli(song, files[0], switches))
         return kExitFailure;
 
-    std::vector<std::uint8_t> bytes;
+    SongWriter::ChannelFlags flags = SongWriter::ChannelFlagsFor(channel.value_or(-1));
     if (voices) {
-        SongWriter::ChannelFlags flags = ChannelsForVoices(song, *voices);
-        if (channel) {
-            for (int ch = 0; ch < SongData::kChannels; ++ch)
-                flags[ch] = flags[ch] && ch == *channel;
-        }
+        const SongWriter::ChannelFlags kept = song.ChannelsForVoices(*voices);
+        for (int ch = 0; ch < SongData::kChannels; ++ch)
+            flags[ch] = flags[ch] && kept[ch];
         std::cout << "Channels playing with " << *voices << " voices: " << ChannelList(flags)
                   << "\n";
-        bytes = RenderWithFlags(song, flags);
     } else if (channel) {
-        SongWriter::ChannelFlags flags{};
-        flags[*channel] = true;
         std::cout << "Channels playing: " << ChannelList(flags) << "\n";
-        bytes = song.RenderForPlayback(*channel);
     } else {
-        SongWriter::ChannelFlags flags{};
+        SongWriter::ChannelFlags sounding{};
         for (int ch = 0; ch < SongData::kChannels; ++ch)
-            flags[ch] = song.IsChannelUsed(ch) && song.enabled[ch];
-        std::cout << "Channels playing: " << ChannelList(flags) << "\n";
-        bytes = song.RenderForPlayback(-1);
+            sounding[ch] = song.IsChannelUsed(ch) && song.enabled[ch];
+        std::cout << "Channels playing: " << ChannelList(sounding) << "\n";
     }
+    const std::vector<std::uint8_t> bytes = song.RenderForPlayback(flags);
 
     const std::shared_ptr<const Segment> segment = Segment::FromSmf(bytes.data(), bytes.size());
     if (!segment) {

@@ -110,6 +110,10 @@ inline constexpr int IDS_ABOUT_TEXT = 410;
 inline constexpr int IDS_ASK_REMOVE = 411;
 inline constexpr int IDS_ONE_DUPLICATE = 412;
 inline constexpr int IDS_NO_CHANNEL_LEFT = 413;
+inline constexpr int IDS_BATCH_LEFT_OUT = 414;
+inline constexpr int IDS_BATCH_OUTPUT_TAKEN = 415;
+inline constexpr int IDS_BATCH_OUTPUT_IS_SOURCE = 416;
+inline constexpr int IDS_BATCH_FAILED = 417;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

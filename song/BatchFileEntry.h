@@ -1,16 +1,33 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+// Why a file of a batch run failed, as facts; the front ends put them into words.
+struct BatchFailure {
+    enum class Reason {
+        None,
+        CannotOpen,     // the source could not be opened; `error` holds the system's reason
+        NotSmf,         // the source is not a Standard MIDI File
+        LeftOut,        // loading left out `leftOut`: the processed file would lack it
+        CannotWrite,    // the output could not be written; `error` says why
+        OutputTaken,    // another file of this run was already written to `path`
+        OutputIsSource, // the output `path` would replace another source file of the run
+        Error,          // anything else (out of memory, say); `error` says what
+    };
+
+    Reason reason = Reason::None;
+    std::string path;                 // the output, for CannotWrite, OutputTaken, OutputIsSource
+    std::string error;                // the system's reason
+    std::vector<std::string> leftOut; // what loading left out, one line each
+};
 
 // One file of a batch run.
 struct BatchFileEntry {
-    enum Result { Pending = 0, Processed = 1, Failed = 2 };
+    enum class Result { Pending, Processed, Failed };
 
     std::string path;  // full path of the source file as found
     std::string title; // the file's name without its extension
-    int result = Pending;
-    std::string reason; // why it failed, in words
-
-    // "-", "OK" or "Failed".
-    const char* ResultText() const;
+    Result result = Result::Pending;
+    BatchFailure failure; // why it failed
 };

@@ -1,7 +1,6 @@
 #include "song/BatchProcessor.h"
 
-#include "song/AtomicFile.h"
-#include "song/SongFile.h"
+#include "song/ChannelCommands.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -31,6 +31,13 @@ std::string Normal(const fs::path& path) {
     if (ec)
         normal = fs::absolute(path, ec).lexically_normal();
     return normal.string();
+}
+
+BatchProcessor::FileOutcome Failed(BatchFailure::Reason reason, std::string error = {}) {
+    BatchProcessor::FileOutcome outcome;
+    outcome.failure.reason = reason;
+    outcome.failure.error = std::move(error);
+    return outcome;
 }
 
 } // namespace
@@ -67,48 +74,42 @@ bool BatchProcessor::FindFiles(const std::string& folder, std::vector<BatchFileE
     return true;
 }
 
-bool BatchProcessor::ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
-                                      bool keepMeta, bool keepSysEx, bool addVibra,
-                                      SongSwitches& switches, std::string& reason) {
+BatchProcessor::FileOutcome BatchProcessor::ProcessBatchFile(const std::string& outputPath,
+                                                             const std::string& sourcePath,
+                                                             const Options& options) {
+    using Reason = BatchFailure::Reason;
     SongFile song;
-    song.switches = switches;
-    song.SetKeepSysEx(keepSysEx);
-    song.SetKeepMeta(keepMeta);
+    song.switches = options.switches;
     song.SetPath(sourcePath);
     song.LoadSongFile(sourcePath);
-    switches = song.switches;
     const LoadReport& load = song.lastLoad;
-    if (load.status == LoadReport::Status::CannotOpen) {
-        reason = "cannot open: " + load.error;
-        return false;
-    }
-    if (load.status == LoadReport::Status::NotSmf) {
-        reason = "not a Standard MIDI File";
-        return false;
-    }
+    if (load.status == LoadReport::Status::CannotOpen)
+        return Failed(Reason::CannotOpen, load.error);
+    if (load.status == LoadReport::Status::NotSmf)
+        return Failed(Reason::NotSmf);
+    FileOutcome outcome;
+    outcome.vibraMode = load.vibraMode; // found even when the file then fails
     if (load.LeftSomethingOut()) {
         // Writing would shorten the song.
-        reason = "data left out on loading:";
-        for (std::size_t i = 0; i < load.leftOut.size(); ++i)
-            reason += (i ? ", " : " ") + load.leftOut[i];
-        return false;
+        outcome.failure = {BatchFailure::Reason::LeftOut, {}, {}, load.leftOut};
+        return outcome;
     }
-    if (addVibra)
-        song.AddVibraFromBass(true);
-    return SaveProcessed(song, outputPath, keepMeta, keepSysEx, reason);
+    if (options.addVibra && CanAddVibra(options.midiAction))
+        ChannelCommands::AddVibraFromBass(song, true);
+    if (!song.SaveProcessed(outputPath, SaveOptionsFor(options))) {
+        outcome.failure = {Reason::CannotWrite, outputPath, song.lastError, {}};
+        return outcome;
+    }
+    outcome.ok = true;
+    return outcome;
 }
 
-bool BatchProcessor::SaveProcessed(SongFile& song, const std::string& outputPath, bool keepMeta,
-                                   bool keepSysEx, std::string& reason) {
-    song.SetKeepSysEx(keepSysEx);
-    song.SetKeepMeta(keepMeta);
-    if (keepSysEx)
-        song.UpdateMipMessage();
-    if (!song.SaveFile(outputPath)) {
-        reason = "cannot write: " + song.lastError;
-        return false;
-    }
-    return true;
+SongFile::SaveOptions BatchProcessor::SaveOptionsFor(const Options& options) {
+    SongFile::SaveOptions save;
+    save.keepSysEx = options.midiAction != MidiAction::RemoveSpMidi;
+    save.keepMeta = !options.removeText;
+    save.updateMip = save.keepSysEx;
+    return save;
 }
 
 void BatchProcessor::Start(std::vector<BatchFileEntry> entries, const std::string& destination,
@@ -130,9 +131,6 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
                          FinishedFn finished) {
     // The destination is always the folder it names, "songs.new" included.
     const fs::path folder(destination);
-    const bool keepMeta = !options.removeText;
-    const bool keepSysEx = options.midiAction != RemoveSpMidi;
-    const bool addVibra = options.addVibra && options.midiAction == UpdateSpMidi;
     switches_ = options.switches;
 
     // Each source path once, spelled so that two spellings of one file compare equal.
@@ -150,29 +148,33 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
         BatchFileEntry& entry = entries_[i];
         const fs::path output = folder / (entry.title + ".mid");
         const std::string outputKey = Normal(output);
-        std::string reason;
-        bool ok = false;
-        if (written.count(outputKey)) {
-            reason = "another file of this run was already written to " + output.string();
-        } else if (outputKey != sourceKeys[i] && sources.count(outputKey)) {
-            reason = "the output " + output.string() + " would replace another source file";
+        using Reason = BatchFailure::Reason;
+        FileOutcome outcome;
+        const bool taken = written.count(outputKey) > 0;
+        if (taken || (outputKey != sourceKeys[i] && sources.count(outputKey))) {
+            // It would replace a file this run wrote, or another of its sources.
+            outcome = Failed(taken ? Reason::OutputTaken : Reason::OutputIsSource);
+            outcome.failure.path = output.string();
         } else {
             try {
-                ok = ProcessBatchFile(output.string(), entry.path, keepMeta, keepSysEx, addVibra,
-                                      switches_, reason);
+                outcome = ProcessBatchFile(output.string(), entry.path, options);
+                // A vibra setup in this song sets the vibra mode for the songs after it.
+                if (outcome.vibraMode)
+                    options.switches.vibraMode = *outcome.vibraMode;
             } catch (const std::exception& e) {
                 // Out of memory on a huge file, say: this file fails, the run goes on.
-                ok = false;
-                reason = e.what();
+                outcome = Failed(Reason::Error, e.what());
             }
-            if (ok)
+            if (outcome.ok)
                 written.insert(outputKey);
         }
-        entry.result = ok ? BatchFileEntry::Processed : BatchFileEntry::Failed;
-        entry.reason = ok ? std::string() : reason;
+        entry.result =
+            outcome.ok ? BatchFileEntry::Result::Processed : BatchFileEntry::Result::Failed;
+        entry.failure = std::move(outcome.failure);
         if (progress)
             progress(i, count);
     }
+    switches_ = options.switches;
     running_.store(false);
     if (finished)
         finished();

@@ -1,33 +1,43 @@
 #pragma once
 
 #include "song/BatchFileEntry.h"
+#include "song/SongFile.h"
 #include "song/SongSwitches.h"
 
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
-class SongFile;
 
 // Applies one fixed treatment to every Standard MIDI File of a folder on a worker thread:
 // load, optionally add a vibra channel made from the bass line, bring the MIP message up to
 // date (or leave system events out), and write the result into the destination folder.
 class BatchProcessor {
 public:
-    // What to do with the SP-MIDI information.
-    enum MidiAction { RemoveSpMidi = 0, LeaveSpMidi = 1, UpdateSpMidi = 2 };
+    // What to do with the SP-MIDI information: leave out every system event, the MIP
+    // message among them; or keep them and bring the MIP message up to date ("Leave" does
+    // the same as "Update", but adds no vibra channel).
+    enum class MidiAction { RemoveSpMidi, LeaveSpMidi, UpdateSpMidi };
 
     struct Options {
-        int midiAction = UpdateSpMidi;
+        MidiAction midiAction = MidiAction::UpdateSpMidi;
         bool removeText = true;
-        // Only with UpdateSpMidi; ignored with the other actions.
+        // Only where CanAddVibra(midiAction); ignored with the other actions.
         bool addVibra = true;
         // The switches the songs are loaded and written with. A song that sets up a vibra
         // channel changes the vibra mode for the songs after it, as in the program.
         SongSwitches switches;
+    };
+
+    // What became of one file: written, or the reason it was not.
+    struct FileOutcome {
+        bool ok = false;
+        BatchFailure failure;
+        // The vibra mode the song's vibra setup asked for, when it had one.
+        std::optional<std::uint32_t> vibraMode;
     };
 
     // Called on the worker thread: after each file (index, count) and once at the end.
@@ -44,19 +54,15 @@ public:
     // False with `error` set when the folder cannot be listed.
     static bool FindFiles(const std::string& folder, std::vector<BatchFileEntry>& entries,
                           std::string& error);
-    // Processes one file; true when it was written. On failure `reason` says why and
-    // nothing is written.
-    // `switches` are the ones the song is loaded with; a vibra setup found in it changes
-    // their vibra mode.
-    static bool ProcessBatchFile(const std::string& outputPath, const std::string& sourcePath,
-                                 bool keepMeta, bool keepSysEx, bool addVibra,
-                                 SongSwitches& switches, std::string& reason);
+    // Processes one file, loaded with `options.switches`. Nothing is written when it fails.
+    static FileOutcome ProcessBatchFile(const std::string& outputPath,
+                                        const std::string& sourcePath, const Options& options);
 
-    // Writes a loaded (and edited) song as the batch does: system events kept or not, the
-    // MIP message brought up to date when they are, meta events other than Set Tempo kept or
-    // not; the file is replaced atomically. On failure `reason` says why.
-    static bool SaveProcessed(SongFile& song, const std::string& outputPath, bool keepMeta,
-                              bool keepSysEx, std::string& reason);
+    // How the batch saves a song: system events and the MIP message by the MIDI action, text
+    // events as the options say.
+    static SongFile::SaveOptions SaveOptionsFor(const Options& options);
+    // A vibra channel is added only while the SP-MIDI information is brought up to date.
+    static bool CanAddVibra(MidiAction action) { return action == MidiAction::UpdateSpMidi; }
 
     // Starts a run over `entries` on a new thread; the options are taken once, now. A stop
     // request left over from an earlier run is forgotten.

@@ -7,16 +7,69 @@ namespace ChannelCommands {
 
 namespace {
 
+// What every edit ends with: the MIP column first, as the sequence polyphony does not
+// depend on it.
 void Recompute(SongData& song) {
     song.ComputeMipTable();
     song.ComputeSequencePolyphony();
 }
 
+bool SeveralChannelsUsed(const SongData& song) {
+    return song.CountUsedChannels() > 1;
+}
+
 } // namespace
 
-void ToggleMute(SongData& song, int ch) {
-    song.enabled[ch] = !song.enabled[ch];
-    Recompute(song);
+bool CanMute(const SongData& song) {
+    return SeveralChannelsUsed(song);
+}
+
+bool CanSolo(const SongData& song) {
+    return SeveralChannelsUsed(song);
+}
+
+bool CanRemove(const SongData& song) {
+    return SeveralChannelsUsed(song);
+}
+
+bool CanDuplicateTo(const SongData& song, int destination) {
+    return destination != kPercussionChannel && !song.used[destination];
+}
+
+std::vector<int> DuplicateCandidates(const SongData& song) {
+    std::vector<int> candidates;
+    for (int ch = 0; ch < SongData::kChannels; ++ch)
+        if (CanDuplicateTo(song, ch))
+            candidates.push_back(ch);
+    return candidates;
+}
+
+bool CanDuplicate(const SongData& song) {
+    return !DuplicateCandidates(song).empty();
+}
+
+bool CanBeVibra(const SongData& song, int ch) {
+    return song.maxPolyphony[ch] == 1;
+}
+
+Range PriorityRange(const SongData& song) {
+    return {1, song.CountUsedChannels()};
+}
+
+bool CanSetPolyphony(const SongData& song, int ch) {
+    return ch != song.vibraChannel;
+}
+
+Range PolyphonyRange(const SongData& song, int ch) {
+    return {0, song.maxPolyphony[ch]};
+}
+
+bool MuteChecked(const SongData& song, int ch) {
+    return !song.enabled[ch];
+}
+
+bool SoloChecked(const SongData& song, int ch) {
+    return song.CountUsedChannels() >= 2 && song.enabled[ch] && IsSoloed(song, ch);
 }
 
 bool IsSoloed(const SongData& song, int ch) {
@@ -24,6 +77,10 @@ bool IsSoloed(const SongData& song, int ch) {
         if (i != ch && song.used[i] && song.enabled[i])
             return false;
     return true;
+}
+
+void ToggleMute(SongData& song, int ch) {
+    SetEnabled(song, ch, !song.enabled[ch]);
 }
 
 void ToggleSolo(SongData& song, int ch) {
@@ -34,9 +91,29 @@ void ToggleSolo(SongData& song, int ch) {
     Recompute(song);
 }
 
+void SetEnabled(SongData& song, int ch, bool on) {
+    song.enabled[ch] = on;
+    Recompute(song);
+}
+
+void SetAllEnabled(SongData& song, bool on) {
+    song.enabled.fill(on);
+    Recompute(song);
+}
+
+void SetPriority(SongData& song, int ch, int p) {
+    song.SetChannelPriority(ch, p);
+    Recompute(song);
+}
+
+void SetPolyphony(SongData& song, int ch, int value) {
+    song.SetPolyphony(ch, value);
+    Recompute(song);
+}
+
 void SetVibraTrigger(SongData& song, int ch, bool on) {
     song.vibraChannel = on ? ch : -1;
-    if (song.CountUsedChannels() > 1) {
+    if (SeveralChannelsUsed(song)) {
         song.SetChannelPriority(ch, 2);
         Recompute(song);
     }
@@ -53,12 +130,10 @@ void Duplicate(SongWriter& song, int source, int destination) {
     Recompute(song);
 }
 
-std::vector<int> DuplicateCandidates(const SongData& song) {
-    std::vector<int> candidates;
-    for (int ch = 0; ch < SongData::kChannels; ++ch)
-        if (ch != 9 && !song.used[ch])
-            candidates.push_back(ch);
-    return candidates;
+int AddVibraFromBass(SongWriter& song, bool updateMipFirst) {
+    const int vibra = song.AddVibraFromBass(updateMipFirst);
+    Recompute(song);
+    return vibra;
 }
 
 std::string InstrumentText(const SongData& song, int ch) {

@@ -89,18 +89,11 @@ void SongData::SetChannelPriority(int ch, int p) {
 }
 
 void SongData::ComputeMipTable() {
-    int sum = 0;
-    for (int p = 1; p <= kChannels; ++p) {
-        for (int i = 0; i < kChannels; ++i) {
-            if (!enabled[i]) {
-                mip[i] = 0;
-            } else if (used[i] && priority[i] == p) {
-                if (i != vibraChannel)
-                    sum += polyphony[i];
-                mip[i] = sum;
-            }
-        }
-    }
+    // Channels that are enabled but unused, or without a priority, keep their value.
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (!enabled[ch])
+            mip[ch] = 0;
+    VisitMipOrder([this](int ch, int sum) { mip[ch] = sum; });
 }
 
 void SongData::ComputeSequencePolyphony() {

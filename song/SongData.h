@@ -45,8 +45,14 @@ public:
     // Moves channel `ch` to priority `p`, shifting the channels in between like moving an
     // item in an ordered list. Channels without a priority (0 or below) never shift.
     void SetChannelPriority(int ch, int p);
-    // Cumulative MIP value per channel in priority order (the vibra channel adds nothing).
+    // Cumulative MIP value per channel in priority order (the vibra channel adds nothing);
+    // 0 for a muted channel.
     void ComputeMipTable();
+    // Calls visit(channel, sum) for the channels the MIP message lists, in its order: every
+    // used, enabled channel with a priority 1-16, by ascending priority, equal priorities by
+    // ascending channel. sum is the running total of their polyphony, to which the vibra
+    // channel adds nothing.
+    template <class Visit> void VisitMipOrder(Visit&& visit) const;
     // Most notes sounding at once over the enabled channels: the greatest sum of their counts
     // at the times before lastTime at which one of them has a timeline entry.
     void ComputeSequencePolyphony();
@@ -120,6 +126,19 @@ public:
     int vibraChannel = -1;
     int sequencePolyphony = 0;
 };
+
+template <class Visit> void SongData::VisitMipOrder(Visit&& visit) const {
+    int sum = 0;
+    for (int p = 1; p <= kChannels; ++p) {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            if (!used[ch] || !enabled[ch] || priority[ch] != p)
+                continue;
+            if (ch != vibraChannel)
+                sum += polyphony[ch];
+            visit(ch, sum);
+        }
+    }
+}
 
 template <class Visit> void SongData::VisitPolyphonySums(Visit&& visit) const {
     // A merge of the enabled channels' sorted entry lists with a running sum; disabled

@@ -1,12 +1,38 @@
 #include "song/SongFile.h"
 #include "song/AtomicFile.h"
 
+#include <stdexcept>
+
 bool SongFile::LoadFile(const std::string& path) {
     return LoadSongFile(path) == LoadResult::Loaded;
+}
+
+bool SongFile::SaveProcessed(ByteSink& out, const SaveOptions& options) {
+    return PrepareForSaving(options) && WriteSongChannel(out, -1) == 1;
+}
+
+bool SongFile::SaveProcessed(const std::string& path, const SaveOptions& options) {
+    return PrepareForSaving(options) && SaveFile(path);
 }
 
 bool SongFile::SaveFile(const std::string& path) {
     lastError.clear();
     return WriteFileAtomically(
         path, [this](ByteSink& sink) { return WriteSongChannel(sink, -1) == 1; }, lastError);
+}
+
+bool SongFile::PrepareForSaving(const SaveOptions& options) {
+    lastError.clear();
+    SetKeepSysEx(options.keepSysEx);
+    SetKeepMeta(options.keepMeta);
+    if (!options.updateMip)
+        return true;
+    try {
+        UpdateMipMessage();
+    } catch (const std::invalid_argument& e) {
+        // A song without a track has no place for the message.
+        lastError = e.what();
+        return false;
+    }
+    return true;
 }

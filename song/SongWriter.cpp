@@ -37,7 +37,7 @@ void SongWriter::WriteVarLen(ByteSink& out, std::uint64_t value) {
     out.Write(buf, static_cast<std::size_t>(PutVarLen(buf, value)));
 }
 
-std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code) const {
+std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code, bool forPlayback) const {
     // For playback the second percussion channel plays on the percussion channel.
     if (forPlayback && channel11Percussion && code >= 0x80 && code < 0xF0 && (code & 0x0F) == 10)
         return static_cast<std::uint8_t>((code & 0xF0) | 9);
@@ -98,6 +98,10 @@ void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t 
 }
 
 int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
+    return Write(out, channelFlags, false);
+}
+
+int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forPlayback) {
     std::uint32_t trackCount = 0;
     for (const Track& track : tracks)
         if (!track.events.empty())
@@ -161,7 +165,7 @@ int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
             if (ch == vibraChannel) {
                 if (!vibraSetupWritten) {
                     for (const SongEvent& setup : BuildVibraSetupEvents(event.GetTime(), ch))
-                        WriteEvent(out, setup, OutgoingStatus(setup.GetCode()));
+                        WriteEvent(out, setup, OutgoingStatus(setup.GetCode(), forPlayback));
                     vibraSetupWritten = true;
                 }
                 // The setup stands in for the channel's own bank selects, volume changes and
@@ -172,7 +176,7 @@ int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
                     (data[1] == 0 || data[1] == 32 || data[1] == 7))
                     continue;
             }
-            WriteEvent(out, event, OutgoingStatus(data[0]));
+            WriteEvent(out, event, OutgoingStatus(data[0], forPlayback));
         }
 
         const std::uint64_t end = out.GetPosition();
@@ -186,28 +190,28 @@ int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
     return out.Ok() ? 1 : 0;
 }
 
-int SongWriter::WriteSongChannel(ByteSink& out, int channel) {
+SongWriter::ChannelFlags SongWriter::ChannelFlagsFor(int channel) {
     ChannelFlags flags{};
     if (channel < 0)
         flags.fill(true);
     else if (channel < kChannels)
         flags[static_cast<std::size_t>(channel)] = true;
-    return WriteSong(out, flags);
+    return flags;
+}
+
+int SongWriter::WriteSongChannel(ByteSink& out, int channel) {
+    return WriteSong(out, ChannelFlagsFor(channel));
+}
+
+std::vector<std::uint8_t> SongWriter::RenderForPlayback(const ChannelFlags& channelFlags) {
+    MemorySink sink(1024);
+    Write(sink, channelFlags, true);
+    return sink.TakeBytes();
 }
 
 std::vector<std::uint8_t> SongWriter::RenderForPlayback(int channel) {
-    MemorySink sink(1024);
-    forPlayback = true;
-    if (channel < 0) {
-        ChannelFlags flags{};
-        for (int ch = 0; ch < kChannels; ++ch)
-            flags[ch] = enabled[ch];
-        WriteSong(sink, flags);
-    } else {
-        WriteSongChannel(sink, channel);
-    }
-    forPlayback = false;
-    return sink.TakeBytes();
+    // Muted channels are left out by the writing itself.
+    return RenderForPlayback(ChannelFlagsFor(channel));
 }
 
 std::vector<SongEvent> SongWriter::BuildVibraSetupEvents(std::uint32_t time, int channel) const {

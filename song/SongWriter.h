@@ -24,6 +24,8 @@ public:
     virtual int WriteSong(ByteSink& out, const ChannelFlags& channelFlags);
     // All channels when `channel` is negative, else that channel alone.
     virtual int WriteSongChannel(ByteSink& out, int channel);
+    // The flags WriteSongChannel writes with: all when `channel` is negative, else that one.
+    static ChannelFlags ChannelFlagsFor(int channel);
 
     // System events (SysEx, escapes, the MIP message included) are written.
     void SetKeepSysEx(bool keep) { keepSysEx_ = keep; }
@@ -32,9 +34,10 @@ public:
     void SetKeepMeta(bool keep) { keepMeta_ = keep; }
     bool GetKeepMeta() const { return keepMeta_; }
 
-    // The song rendered into memory for the playback engine: all enabled channels when
-    // `channel` is negative, else that channel alone; channel index 10 of a song with
-    // channel11Percussion plays on index 9.
+    // The song rendered into memory for the playback engine: written as WriteSong writes it,
+    // except that channel index 10 of a song with channel11Percussion plays on index 9.
+    std::vector<std::uint8_t> RenderForPlayback(const ChannelFlags& channelFlags);
+    // All enabled channels when `channel` is negative, else that channel alone.
     std::vector<std::uint8_t> RenderForPlayback(int channel);
 
     // Channel Volume 1, Bank Select 121, Bank Select LSB 6 and Program Change 124 (vibra
@@ -46,6 +49,9 @@ public:
     // F0 7F 7F 0B 01, then (channel, cumulative MIP) for every used, enabled channel with a
     // priority 1-16 in priority order, then F7.
     std::vector<std::uint8_t> BuildMipMessage() const;
+    // The channels a phone with `voices` voices plays by that message: those it lists, in its
+    // order, while their cumulative value stays within the voices.
+    ChannelFlags ChannelsForVoices(int voices) const;
     // An event holding a MIP message (any device id, six bytes or more).
     static bool IsMipMessage(const SongEvent& event);
     // The first event holding a MIP message, or nullptr.
@@ -70,11 +76,11 @@ public:
     // found, before the copy is made.
     int AddVibraFromBass(bool updateMipFirst = false);
 
-    bool forPlayback = false;
-
 private:
+    // The one writing of the song, for a file or for the playback engine.
+    int Write(ByteSink& out, const ChannelFlags& channelFlags, bool forPlayback);
     void WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t statusOut);
-    std::uint8_t OutgoingStatus(std::uint8_t code) const;
+    std::uint8_t OutgoingStatus(std::uint8_t code, bool forPlayback) const;
 
     std::vector<std::uint32_t> readPositions_;
     bool keepSysEx_ = true;

@@ -4,23 +4,37 @@
 #include <algorithm>
 #include <stdexcept>
 
+namespace {
+
+// The cumulative MIP value as the message holds it: one data byte, so a sum beyond 127 is
+// written as 127.
+std::uint8_t MipValue(int sum) {
+    return static_cast<std::uint8_t>(std::clamp(sum, 0, 127));
+}
+
+} // namespace
+
 std::vector<std::uint8_t> SongWriter::BuildMipMessage() const {
     std::vector<std::uint8_t> message = {0xF0, 0x7F, 0x7F, 0x0B, 0x01};
     message.reserve(2 * kChannels + 6);
-    int sum = 0;
-    for (int p = 1; p <= kChannels; ++p) {
-        for (int ch = 0; ch < kChannels; ++ch) {
-            if (!used[ch] || !enabled[ch] || priority[ch] != p)
-                continue;
-            if (ch != vibraChannel)
-                sum += polyphony[ch];
-            message.push_back(static_cast<std::uint8_t>(ch));
-            // One data byte holds the value: a sum beyond 127 is written as 127.
-            message.push_back(static_cast<std::uint8_t>(std::clamp(sum, 0, 127)));
-        }
-    }
+    VisitMipOrder([&message](int ch, int sum) {
+        message.push_back(static_cast<std::uint8_t>(ch));
+        message.push_back(MipValue(sum));
+    });
     message.push_back(0xF7);
     return message;
+}
+
+SongWriter::ChannelFlags SongWriter::ChannelsForVoices(int voices) const {
+    // The phone walks the message's list and keeps channels while their cumulative value
+    // fits its voices; from the first that does not fit on, it drops them all.
+    ChannelFlags flags{};
+    bool fits = true;
+    VisitMipOrder([&](int ch, int sum) {
+        fits = fits && MipValue(sum) <= voices;
+        flags[ch] = fits;
+    });
+    return flags;
 }
 
 bool SongWriter::IsMipMessage(const SongEvent& event) {

@@ -8,6 +8,9 @@
 #include <QCheckBox>
 #include <QSignalSpy>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace apptest;
 
 namespace {
@@ -185,11 +188,16 @@ private slots:
 
     void failedSaveKeepsFileAndModifiedFlag_data() {
         QTest::addColumn<QString>("target");
-        QTest::newRow("missing folder") << "missing/demo.mid";
-        QTest::newRow("a folder in the way") << "folder.mid";
+        QTest::addColumn<int>("sizeLimit"); // of any file written; 0 for none
+        QTest::newRow("missing folder") << "missing/demo.mid" << 0;
+        QTest::newRow("a folder in the way") << "folder.mid" << 0;
+        // The song's own file, while the disk fills up in the middle of the write: the song
+        // takes about 2000 bytes.
+        QTest::newRow("disk full") << "demo.mid" << 1000;
     }
     void failedSaveKeepsFileAndModifiedFlag() {
         QFETCH(QString, target);
+        QFETCH(int, sizeLimit);
         QDir(files->path()).mkdir("folder.mid");
         QFile::copy(DemoSong(), FilePath("folder.mid/inside.mid"));
         const QString path = CopyOfDemo(*files);
@@ -197,9 +205,21 @@ private slots:
         Start({path});
         Choose(MipCombo(run->Frame()), 0);
         const QString full = FilePath(target);
-        QVERIFY(!run->Doc().OnSaveDocument(full));
+        rlimit limit{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        if (sizeLimit > 0) {
+            rlimit small = limit;
+            small.rlim_cur = rlim_t(sizeLimit);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        const bool ok = run->Doc().OnSaveDocument(full);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!ok);
         const QString text = OnlyBox(UserPrompt::Icon::Critical);
         QVERIFY2(text.contains(QDir::toNativeSeparators(full)), qPrintable(text));
+        QVERIFY2(sizeLimit == 0 || text.contains("File too large"), qPrintable(text));
         QVERIFY(run->Doc().IsModified());
         QCOMPARE(run->Doc().GetPathName(), path);
         QCOMPARE(ReadAll(path), before);

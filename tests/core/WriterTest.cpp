@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <utility>
 
 using namespace core;
 
@@ -58,18 +60,22 @@ struct MipChannel {
     bool enabled = true, used = true;
 };
 
+// The message, the MIP column, and the channels a phone with some voices keeps by it.
 TEST(MipBytes, ListChannelsInPriorityOrder) {
     const struct {
         std::vector<MipChannel> channels;
         int vibra;
         const char* pairs;
-    } cases[] = {
-        {{{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07"}, // the vibra adds no voices
-        {{{7, 1, 2}, {1, 1, 3}}, -1, "01 03 07 05"},                 // same priority
-        {{{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04"},                // muted: left out
-        {{{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04"}, // unlisted
-        {{{9, 0, 3}}, -1, ""},
-        {{{0, 1, 60}, {1, 2, 60}, {2, 3, 60}}, -1, "00 3C 01 78 02 7F"}}; // above 127: 127
+        int voices;
+        const char* kept; // the channels that phone plays
+    } cases[] = {// the vibra adds no voices, but after a channel that did not fit it goes too
+                 {{{0, 1, 4}, {9, 2, 3}, {2, 3, 2}}, 2, "00 04 09 07 02 07", 6, "00"},
+                 {{{7, 1, 2}, {1, 1, 3}}, -1, "01 03 07 05", 3, "01"},  // same priority
+                 {{{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04", 9, "00"}, // muted: left out
+                 {{{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04", 9, "00"},
+                 {{{9, 0, 3}}, -1, "", 9, ""},
+                 // above 127 the message says 127, and that is what the phone goes by
+                 {{{0, 1, 60}, {1, 2, 60}, {2, 3, 60}}, -1, "00 3C 01 78 02 7F", 127, "00 01 02"}};
     for (const auto& c : cases) {
         SongFile song;
         for (const MipChannel& m : c.channels) {
@@ -87,6 +93,10 @@ TEST(MipBytes, ListChannelsInPriorityOrder) {
             EXPECT_EQ(std::min(song.mip[pairs[i]], 127), pairs[i + 1]);
         for (const MipChannel& m : c.channels)
             EXPECT_TRUE(m.enabled || song.mip[m.channel] == 0);
+        SongWriter::ChannelFlags kept{};
+        for (std::uint8_t ch : Hex(c.kept))
+            kept[ch] = true;
+        EXPECT_EQ(song.ChannelsForVoices(c.voices), kept) << c.pairs << " with " << c.voices;
     }
 }
 
@@ -261,7 +271,6 @@ TEST_F(WriterEvents, PlaybackRender) {
               Cat({Hex("00 B9 00 78 00 20 00 00 C0 00 00 99 24 40 00 90 3C 40"), kEnd}));
     EXPECT_EQ(Parse(song.RenderForPlayback(10)).tracks[0],
               Cat({Hex("00 B9 00 78 00 20 00 00 99 24 40"), kEnd}));
-    EXPECT_FALSE(song.forPlayback);
     song.switches.instrumentMapIndex = 1;
     EXPECT_EQ(Parse(Write(song)).tracks[0],
               Cat({Hex("00 BA 00 78 00 20 00 00 C0 00 00 9A 24 40 00 90 3C 40"), kEnd}));
@@ -332,12 +341,15 @@ TEST_F(ChannelOperations, RemoveLeavesSystemEventsAndClearsTheVibraChannel) {
     EXPECT_EQ(std::find(body.begin(), body.end(), 0x79), body.end()) << "no Bank Select 121";
 }
 
+// A chord of 3 on channel 0, a monophonic bass on 1, single notes on 2.
+const Bytes kChordBassAndLead =
+    Cat({Pc(1, 0x21), On(0, 60), On(0, 64), On(0, 67), On(1, 40), On(2, 50, 0x40, 48),
+         Off(0, 60, 48), Off(0, 64), Off(0, 67), Off(1, 40), Off(2, 50)});
+
 TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
     SongFile song; // a chord of 3 on channel 0, single notes on 1 and 2
     song.switches.prioOblix = false;
-    Load(song, Song(0, 96,
-                    {Cat({On(0, 60), On(0, 64), On(0, 67), On(1, 40), On(2, 50, 0x40, 48),
-                          Off(0, 60, 48), Off(0, 64), Off(0, 67), Off(1, 40), Off(2, 50)})}));
+    Load(song, Song(0, 96, {kChordBassAndLead}));
     ASSERT_EQ(song.sequencePolyphony, 5);
     ChannelCommands::Duplicate(song, 0, 4);
     EXPECT_EQ(song.sequencePolyphony, 8) << "the copy's notes count at once";
@@ -354,6 +366,72 @@ TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
     ASSERT_NE(mip, nullptr);
     EXPECT_EQ(Bytes(mip->GetData(), mip->GetData() + mip->GetLength()),
               Hex("F0 7F 7F 0B 01 00 03 02 04 04 07 F7"));
+}
+
+TEST_F(ChannelOperations, RulesFollowTheSong) {
+    namespace cc = ChannelCommands;
+    SongFile one, three;
+    one.switches.prioOblix = three.switches.prioOblix = false;
+    Load(one, Song(0, 96, {Cat({On(4, 60), Off(4, 60, 96)})}));
+    Load(three, Song(0, 96, {kChordBassAndLead}));
+    // Mute, Solo and Remove need a second channel; the Solo mark too.
+    EXPECT_FALSE(cc::CanMute(one) || cc::CanSolo(one) || cc::CanRemove(one));
+    EXPECT_TRUE(cc::CanMute(three) && cc::CanSolo(three) && cc::CanRemove(three));
+    EXPECT_FALSE(cc::SoloChecked(one, 4));
+    cc::ToggleSolo(three, 1);
+    EXPECT_TRUE(cc::SoloChecked(three, 1) && cc::MuteChecked(three, 0));
+    EXPECT_FALSE(cc::SoloChecked(three, 0) || cc::MuteChecked(three, 1));
+
+    // A duplicate goes to a free channel, never to the percussion channel.
+    EXPECT_EQ(cc::DuplicateCandidates(three),
+              (std::vector<int>{3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15}));
+    EXPECT_TRUE(cc::CanDuplicate(three));
+    for (int ch = 3; ch < 16; ++ch)
+        if (ch != 9)
+            cc::Duplicate(three, 1, ch);
+    EXPECT_FALSE(cc::CanDuplicate(three)) << "channel 10 is free but takes no copy";
+
+    // The vibra: monophonic channels only; it then declares no polyphony of its own.
+    EXPECT_FALSE(cc::CanBeVibra(three, 0));
+    EXPECT_FALSE(cc::CanBeVibra(three, 9)) << "a silent channel";
+    EXPECT_TRUE(cc::CanBeVibra(three, 1));
+    EXPECT_TRUE(cc::CanSetPolyphony(three, 1));
+    cc::SetVibraTrigger(three, 1, true);
+    EXPECT_FALSE(cc::CanSetPolyphony(three, 1));
+
+    const cc::Range priorities = cc::PriorityRange(three);
+    EXPECT_EQ(std::pair(priorities.lo, priorities.hi), std::pair(1, 15));
+    const cc::Range voices = cc::PolyphonyRange(three, 0);
+    EXPECT_EQ(std::pair(voices.lo, voices.hi), std::pair(0, 3));
+}
+
+// Every edit leaves the MIP column and the sequence polyphony as a fresh computation gives
+// them: the view, the Polyphony window and the CLI show and report them without asking.
+TEST_F(ChannelOperations, EveryEditRecomputesTheSums) {
+    namespace cc = ChannelCommands;
+    const std::pair<const char*, std::function<void(SongFile&)>> edits[] = {
+        {"mute", [](SongFile& s) { cc::ToggleMute(s, 0); }},
+        {"solo", [](SongFile& s) { cc::ToggleSolo(s, 1); }},
+        {"box", [](SongFile& s) { cc::SetEnabled(s, 2, false); }},
+        {"none", [](SongFile& s) { cc::SetAllEnabled(s, false); }},
+        {"priority", [](SongFile& s) { cc::SetPriority(s, 2, 1); }},
+        {"polyphony", [](SongFile& s) { cc::SetPolyphony(s, 0, 1); }},
+        {"vibra", [](SongFile& s) { cc::SetVibraTrigger(s, 1, true); }},
+        {"remove", [](SongFile& s) { cc::Remove(s, 1); }},
+        {"duplicate", [](SongFile& s) { cc::Duplicate(s, 0, 4); }},
+        {"add vibra", [](SongFile& s) { EXPECT_EQ(cc::AddVibraFromBass(s), 3); }}};
+    for (const auto& [name, edit] : edits) {
+        SongFile song;
+        song.switches.prioOblix = false;
+        Load(song, Song(0, 96, {kChordBassAndLead}));
+        const auto before = std::pair(song.mip, song.sequencePolyphony);
+        edit(song);
+        const auto after = std::pair(song.mip, song.sequencePolyphony);
+        EXPECT_NE(after, before) << name << " changes the sums";
+        song.ComputeMipTable();
+        song.ComputeSequencePolyphony();
+        EXPECT_EQ(after, std::pair(song.mip, song.sequencePolyphony)) << name;
+    }
 }
 
 // The CLI tests add the vibra to a real bass; these are the refusals and the new order.

@@ -46,12 +46,14 @@ template <class T> T* Control(const CDlgBatch& dialog, const char* name) {
     return control;
 }
 
-// One column of the file list: 0 the titles, 1 the results.
-QStringList Column(const CDlgBatch& dialog, int column) {
+// One column of the file list: 0 the titles, 1 the results; or the column's tool tips.
+QStringList Column(const CDlgBatch& dialog, int column, bool toolTips = false) {
     const auto* list = Control<QTreeWidget>(dialog, "fileList");
     QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(column);
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        texts << (toolTips ? item->toolTip(column) : item->text(column));
+    }
     return texts;
 }
 
@@ -192,6 +194,11 @@ private slots:
         QVERIFY(finished.wait(60000));
         QCOMPARE(seen,
                  QStringList({"1/6 OK", "2/6 OK", "3/6 OK", "4/6 OK", "5/6 Failed", "6/6 Failed"}));
+        // A failed file says why when the pointer rests on its status.
+        const QStringList why = Column(*dialog, 1, true);
+        QCOMPARE(why.mid(0, 4), QStringList(4));
+        QVERIFY2(why[4].contains("Broken.MID\nis not a Standard MIDI File"), qPrintable(why[4]));
+        QVERIFY2(why[5].startsWith("Cannot open the file\n" + source), qPrintable(why[5]));
         QVERIFY(!dialog->IsRunning());
         QVERIFY(Control<QPushButton>(*dialog, "runButton")->isEnabled());
         QVERIFY(!Control<QPushButton>(*dialog, "stopButton")->isEnabled());

@@ -32,16 +32,11 @@ TEST_F(EngineTest, EventsArriveInOrderAtTheirTempoScaledTimesAndPlayEndsByItself
         {200ms, Hex("90 3E 64")},
         {250ms, Hex("90 3E 00")}};
     ASSERT_EQ(messages.size(), expected.size()) << "a song that ends by itself is not silenced";
-    // Never early, however loaded the machine: each message waits for its time, measured
-    // from the start and from the message before it.
+    // Never early, however loaded the machine: each message waits for its time (a late one
+    // may be followed closely by the next, which keeps to the song's own clock).
     for (std::size_t i = 0; i < messages.size(); ++i) {
         EXPECT_EQ(messages[i].bytes, expected[i].second) << "message " << i;
         EXPECT_GE(messages[i].at - state->GetStart(), expected[i].first - 1ms) << i << " early";
-        if (i > 0) {
-            EXPECT_GE(messages[i].at - messages[i - 1].at,
-                      expected[i].first - expected[i - 1].first - 1ms)
-                << "message " << i << " too soon after the one before";
-        }
     }
 }
 
