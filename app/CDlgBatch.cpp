@@ -1,4 +1,5 @@
 #include "app/CDlgBatch.h"
+#include "app/LoadWords.h"
 #include "resources/StringTable.h"
 #include "resources/resource.h"
 
@@ -64,12 +65,8 @@ QString FailureText(const BatchFileEntry& entry) {
         return StringTable::Get(Res::IDS_CANNOT_OPEN).arg(source, error);
     case BatchFailure::Reason::NotSmf:
         return StringTable::Get(Res::IDS_NOT_SMF).arg(source);
-    case BatchFailure::Reason::LeftOut: {
-        QStringList lines;
-        for (const std::string& line : failure.leftOut)
-            lines.append(QString::fromStdString(line));
-        return StringTable::Get(Res::IDS_BATCH_LEFT_OUT).arg(source, lines.join(", "));
-    }
+    case BatchFailure::Reason::LeftOut:
+        return StringTable::Get(Res::IDS_BATCH_LEFT_OUT).arg(source, LeftOutText(failure.leftOut));
     case BatchFailure::Reason::CannotWrite:
         return StringTable::Get(Res::IDS_CANNOT_SAVE).arg(output, error);
     case BatchFailure::Reason::OutputTaken:

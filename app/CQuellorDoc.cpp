@@ -1,4 +1,5 @@
 #include "app/CQuellorDoc.h"
+#include "app/LoadWords.h"
 #include "app/UserPrompt.h"
 #include "resources/StringTable.h"
 #include "resources/resource.h"
@@ -67,13 +68,6 @@ private:
     QString error_;
 };
 
-QString Joined(const std::vector<std::string>& lines) {
-    QStringList parts;
-    for (const std::string& line : lines)
-        parts.append(QString::fromStdString(line));
-    return parts.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 CQuellorDoc::CQuellorDoc(QObject* parent) : QObject(parent) {
@@ -132,9 +126,10 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
     emit initialUpdate();
 
     if (lastLoad.LeftSomethingOut())
-        UserPrompt::Show(messageParent_, UserPrompt::Icon::Warning,
-                         StringTable::Get(Res::IDS_LEFT_OUT)
-                             .arg(QDir::toNativeSeparators(absolute), Joined(lastLoad.leftOut)));
+        UserPrompt::Show(
+            messageParent_, UserPrompt::Icon::Warning,
+            StringTable::Get(Res::IDS_LEFT_OUT)
+                .arg(QDir::toNativeSeparators(absolute), LeftOutText(lastLoad.leftOut)));
     return true;
 }
 

@@ -16,6 +16,8 @@ add_library(quellor_dialogs STATIC
     ${QUELLOR_DIALOGS_DIR}/CDlgPolyphony.h
     ${QUELLOR_DIALOGS_DIR}/CPolyphonyGraph.cpp
     ${QUELLOR_DIALOGS_DIR}/CPolyphonyGraph.h
+    ${QUELLOR_DIALOGS_DIR}/LoadWords.cpp
+    ${QUELLOR_DIALOGS_DIR}/LoadWords.h
     ${QUELLOR_RESOURCES_DIR}/StringTable.cpp
     ${QUELLOR_RESOURCES_DIR}/CDlgBatch.ui
     ${QUELLOR_RESOURCES_DIR}/CDlgDuplicateChannel.ui

@@ -1,4 +1,5 @@
 #include "cli/CliCommon.h"
+#include "cli/LoadWords.h"
 
 #include <charconv>
 #include <cstdio>
@@ -71,12 +72,8 @@ std::string FailureText(const BatchFailure& failure) {
         return "cannot open: " + failure.error;
     case BatchFailure::Reason::NotSmf:
         return "not a Standard MIDI File";
-    case BatchFailure::Reason::LeftOut: {
-        std::string text = "data left out on loading:";
-        for (std::size_t i = 0; i < failure.leftOut.size(); ++i)
-            text += (i ? ", " : " ") + failure.leftOut[i];
-        return text;
-    }
+    case BatchFailure::Reason::LeftOut:
+        return "data left out on loading: " + LeftOutList(failure.leftOut);
     case BatchFailure::Reason::CannotWrite:
         return "cannot write: " + failure.error;
     case BatchFailure::Reason::OutputTaken:

@@ -1,6 +1,7 @@
 #include "cli/SongReport.h"
 
 #include "cli/CliCommon.h"
+#include "cli/LoadWords.h"
 #include "song/ChannelCommands.h"
 
 #include <iomanip>
@@ -23,7 +24,7 @@ void PrintJson(std::ostream& out, const SongFile& song, const std::string& path)
     out << ", \"channel11Percussion\": " << (song.channel11Percussion ? "true" : "false")
         << ", \"leftOut\": [";
     for (std::size_t i = 0; i < song.lastLoad.leftOut.size(); ++i)
-        out << (i ? ", " : "") << JsonString(song.lastLoad.leftOut[i]);
+        out << (i ? ", " : "") << JsonString(LeftOutText(song.lastLoad.leftOut[i]));
     out << "], \"channels\": [";
     bool first = true;
     for (int ch : ChannelCommands::ChannelsInPriorityOrder(song)) {
@@ -53,8 +54,8 @@ void PrintTable(std::ostream& out, const SongFile& song, const std::string& path
         << "Sequence Polyphony:           " << song.sequencePolyphony << "\n";
     if (song.channel11Percussion)
         out << "Channel 11 plays percussion.\n";
-    for (const std::string& what : song.lastLoad.leftOut)
-        out << "Left out:                     " << what << "\n";
+    for (const LoadReport::LeftOut& what : song.lastLoad.leftOut)
+        out << "Left out:                     " << LeftOutText(what) << "\n";
     out << "\n"
         << std::left << std::setw(5) << "Chn." << std::setw(30) << "Instrument" << std::right
         << std::setw(5) << "Prio" << std::setw(6) << "Poly" << std::setw(6) << "Max"

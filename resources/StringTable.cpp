@@ -32,6 +32,13 @@ const QHash<int, QString>& Table() {
         {IDS_LEFT_OUT,
          QStringLiteral("Not everything in\n%1\ncould be read. Left out: %2.\n\nSaving the song "
                         "will not bring the missing data back.")},
+        {IDS_LEFT_OUT_TOO_LARGE_ONE, QStringLiteral("1 event too large to store")},
+        {IDS_LEFT_OUT_TOO_LARGE, QStringLiteral("%1 events too large to store")},
+        {IDS_LEFT_OUT_SYSEX_ONE, QStringLiteral("1 unterminated SysEx message")},
+        {IDS_LEFT_OUT_SYSEX, QStringLiteral("%1 unterminated SysEx messages")},
+        {IDS_LEFT_OUT_READ_ERROR, QStringLiteral("the rest of the file, which could not be read")},
+        {IDS_LEFT_OUT_CUT, QStringLiteral("the end of the file, which is cut off inside an event")},
+        {IDS_LEFT_OUT_TRACKS, QStringLiteral("tracks after the %1th")},
         {IDS_CANNOT_SAVE, QStringLiteral("Cannot save the file\n%1\n\n%2")},
         {IDS_IR_COPY_FAILED,
          QStringLiteral("Cannot write the copy to send\n%1\n\n%2\n\nNothing was sent.")},

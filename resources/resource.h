@@ -114,6 +114,14 @@ inline constexpr int IDS_BATCH_LEFT_OUT = 414;
 inline constexpr int IDS_BATCH_OUTPUT_TAKEN = 415;
 inline constexpr int IDS_BATCH_OUTPUT_IS_SOURCE = 416;
 inline constexpr int IDS_BATCH_FAILED = 417;
+// What loading left out, one text per kind (%1: how many).
+inline constexpr int IDS_LEFT_OUT_TOO_LARGE_ONE = 430;
+inline constexpr int IDS_LEFT_OUT_TOO_LARGE = 431;
+inline constexpr int IDS_LEFT_OUT_SYSEX_ONE = 432;
+inline constexpr int IDS_LEFT_OUT_SYSEX = 433;
+inline constexpr int IDS_LEFT_OUT_READ_ERROR = 434;
+inline constexpr int IDS_LEFT_OUT_CUT = 435;
+inline constexpr int IDS_LEFT_OUT_TRACKS = 436;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "song/LoadReport.h"
+
 #include <string>
 #include <vector>
 
@@ -17,9 +19,9 @@ struct BatchFailure {
     };
 
     Reason reason = Reason::None;
-    std::string path;                 // the output, for CannotWrite, OutputTaken, OutputIsSource
-    std::string error;                // the system's reason
-    std::vector<std::string> leftOut; // what loading left out, one line each
+    std::string path;  // the output, for CannotWrite, OutputTaken, OutputIsSource
+    std::string error; // the system's reason
+    std::vector<LoadReport::LeftOut> leftOut; // what loading left out
 };
 
 // One file of a batch run.

@@ -24,8 +24,24 @@ struct LoadReport {
     LoadResult result = LoadResult::NotLoaded;
     Status status = Status::Loaded;
     std::string error;
-    // What the loader had to leave out, one line each, in words; empty when nothing was.
-    std::vector<std::string> leftOut;
+    // One kind of data loading had to leave out: facts, which the front ends put into words.
+    struct LeftOut {
+        enum class Kind {
+            TooLargeEvents,    // `count` events of 65,535 bytes or more, the largest `bytes`
+            UnterminatedSysEx, // `count` SysEx messages that never reached their closing F7
+            ReadError,         // the file could not be read on after byte `position`
+            CutInsideEvent,    // the file ends inside an event, after byte `position`
+            TracksAfterLimit,  // tracks after the first `count` (the track limit)
+        };
+        Kind kind;
+        std::uint64_t count = 0;
+        std::uint64_t bytes = 0;
+        std::uint64_t position = 0;
+        int track = -1; // the track being read (0-based), where one applies
+        bool operator==(const LeftOut&) const = default;
+    };
+    // What the loader had to leave out, in this order; empty when nothing was.
+    std::vector<LeftOut> leftOut;
 
     // The vibra mode a vibra setup in the song asked for (1 for program 124, 0 for 125), when
     // the song had one; the song's own switches follow it, and so should its owner's.

@@ -171,6 +171,8 @@ private:
     bool mipFound_ = false;
     bool stripSysEx_ = true;
     int unstored_ = 0;
+    int firstUnstoredTrack_ = -1;
+    std::uint64_t largestUnstored_ = 0;
     LoadResult loadResult_ = LoadResult::NotLoaded;
 };
 

@@ -1,6 +1,7 @@
 // Loading and channel analysis: SongReader::LoadSong and its steps.
 #include "song/SongReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,10 +17,6 @@ namespace {
 std::string TextOf(const std::uint8_t* buf, std::uint32_t length) {
     const char* text = reinterpret_cast<const char*>(buf + 1);
     return std::string(text, ::strnlen(text, length - 1));
-}
-
-std::string Plural(int n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 } // namespace
@@ -158,7 +155,9 @@ void SongReader::StoreCurrentEvent() {
     }
     if (!stored) {
         loadResult_ = LoadResult::NotStored;
-        ++unstored_;
+        if (unstored_++ == 0)
+            firstUnstoredTrack_ = currentTrack;
+        largestUnstored_ = std::max<std::uint64_t>(largestUnstored_, eventLength);
     }
 }
 
@@ -178,6 +177,8 @@ void SongReader::BeginLoad(const std::string& fileTitle) {
     lastLoad = LoadReport{};
     mipFound_ = false;
     unstored_ = 0;
+    firstUnstoredTrack_ = -1;
+    largestUnstored_ = 0;
     stripSysEx_ = switches.sysexStripping;
     loadResult_ = LoadResult::Loaded;
 
@@ -283,20 +284,22 @@ void SongReader::LoadSysEx() {
 
 void SongReader::FinishLoad(const ByteSource& in) {
     if (lastLoad.status == LoadReport::Status::Loaded) {
+        using Kind = LoadReport::LeftOut::Kind;
+        auto& leftOut = lastLoad.leftOut;
         if (unstored_ > 0)
-            lastLoad.leftOut.push_back(
-                Plural(unstored_, "event too large to store", "events too large to store"));
+            leftOut.push_back({Kind::TooLargeEvents, static_cast<std::uint64_t>(unstored_),
+                               largestUnstored_, 0, firstUnstoredTrack_});
         // Stripping drops SysEx messages anyway; otherwise a lost one is missed.
         if (lostSysEx_ > 0 && !stripSysEx_)
-            lastLoad.leftOut.push_back(
-                Plural(lostSysEx_, "unterminated SysEx message", "unterminated SysEx messages"));
+            leftOut.push_back(
+                {Kind::UnterminatedSysEx, static_cast<std::uint64_t>(lostSysEx_), 0, 0, -1});
         // A read error (not the end of the data) ends the song early: the rest is missing.
         if (in.HasError())
-            lastLoad.leftOut.push_back("the rest of the file, which could not be read");
+            leftOut.push_back({Kind::ReadError, 0, 0, in.Position(), currentTrack});
         else if (cutInsideEvent_)
-            lastLoad.leftOut.push_back("the end of the file, which is cut off inside an event");
+            leftOut.push_back({Kind::CutInsideEvent, 0, 0, in.Position(), currentTrack});
         if (moreTracksAfterLimit_)
-            lastLoad.leftOut.push_back("tracks after the " + std::to_string(kMaxTracks) + "th");
+            leftOut.push_back({Kind::TracksAfterLimit, kMaxTracks, 0, 0, -1});
     }
 
     if (mipFound_ && mipAnomalyCount == 0) {

@@ -182,6 +182,10 @@ TEST_F(CliTest, BatchFolder) {
             << lines[i];
     }
     EXPECT_EQ(lines[8], "Processed: 8/8");
+    EXPECT_NE(r.out.find("cut\tFailed\tdata left out on loading: the end of the file, which is "
+                         "cut off inside an event\n"),
+              std::string::npos)
+        << r.out;
     std::set<std::string> outputs;
     for (const auto& e : fs::directory_iterator(dst))
         outputs.insert(e.path().filename().string());

@@ -248,6 +248,12 @@ TEST_F(Loading, AFileCutInsideAnEventSaysSo) {
         song.switches.sysexStripping = false;
         Load(song, Cat({head, Hex(c.tail)}));
         EXPECT_EQ(song.lastLoad.LeftSomethingOut(), c.cut) << c.tail;
+        if (c.cut) {
+            const LoadReport::LeftOut& cut = song.lastLoad.leftOut.back();
+            EXPECT_EQ(cut.kind, LoadReport::LeftOut::Kind::CutInsideEvent) << c.tail;
+            EXPECT_EQ(cut.position, head.size() + Hex(c.tail).size()) << "where the file ends";
+            EXPECT_EQ(cut.track, 0);
+        }
         EXPECT_EQ(song.noteCount[0], 1u) << "the whole note before the cut stays: " << c.tail;
     }
 }
