@@ -70,7 +70,7 @@ fuzz: deps
 	mkdir -p fuzz-corpus/reader
 	cp -n examples/demo.mid fuzz-corpus/reader/ 2>/dev/null || true
 	$(FUZZ_BUILD)/fuzz/fuzz_reader fuzz-corpus/reader fuzz/seeds -max_total_time=$(FUZZ_SECONDS) \
-	    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+	    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=fuzz-corpus/
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
