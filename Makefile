@@ -1,12 +1,13 @@
 # Quellor: `make run` and `make test` do the whole set-up on a fresh Debian machine.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build build-asan test run bench fuzz screenshot clean
+.PHONY: all deps build build-asan build-tsan tsan test run bench fuzz screenshot clean
 
 all: build
 
@@ -24,10 +25,23 @@ build-asan: deps
 	    -DQUELLOR_SANITIZE=ON -DQUELLOR_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-test: build build-asan
+# The core and playback libraries, the command-line tool and their tests under
+# ThreadSanitizer: the batch worker, the player thread and the synthesizer's audio thread.
+build-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLOR_TSAN=ON \
+	    -DQUELLOR_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+tsan: build-tsan
+	cd $(TSAN_BUILD) && \
+	    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	    ctest --output-on-failure -j $(JOBS)
+
+test: build build-asan build-tsan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j $(JOBS)
+	$(MAKE) tsan
 
 run: build
 	@if [ -x $(BUILD)/app/quellor ]; then \
@@ -56,7 +70,7 @@ fuzz: deps
 	mkdir -p fuzz-corpus/reader
 	cp -n examples/demo.mid fuzz-corpus/reader/ 2>/dev/null || true
 	$(FUZZ_BUILD)/fuzz/fuzz_reader fuzz-corpus/reader fuzz/seeds -max_total_time=$(FUZZ_SECONDS) \
-	    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+	    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=fuzz-corpus/
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -1,6 +1,7 @@
 #include "app/CQuellorApp.h"
 #include "app/AppResources.h"
 #include "app/CAboutDlg.h"
+#include "app/CDlgBatch.h"
 #include "app/CMainFrame.h"
 #include "app/CQuellorDoc.h"
 #include "app/CQuellorView.h"
@@ -10,10 +11,6 @@
 #include "resources/resource.h"
 
 #include "playback/SoundEngine.h"
-
-#ifdef QUELLOR_WITH_DIALOGS
-#include "app/CDlgBatch.h"
-#endif
 
 #include <QCoreApplication>
 #include <QDir>
@@ -179,14 +176,12 @@ void CQuellorApp::OnAppAbout() {
 }
 
 void CQuellorApp::OnFileBatch() {
-#ifdef QUELLOR_WITH_DIALOGS
     // Modal: the commands that change the switches the worker reads cannot run meanwhile.
     CDlgBatch batch(frame_.get());
     batch.SetSwitches(doc_->switches);
     batch.exec();
     // A song of the run that set up a vibra channel changed the vibra mode, as opening it would.
     doc_->switches.vibraMode = batch.Switches().vibraMode;
-#endif
 }
 
 void CQuellorApp::AddToRecentFiles(const QString& path) {
@@ -212,9 +207,7 @@ void CQuellorApp::RegisterCommands() {
     for (int id : {ID_PRIO_CHANNEL, ID_PRIO_OBLIX})
         frame_->SetHandler(id, [this, id] { OnPriorityChoice(id); });
     frame_->SetHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
-#ifdef QUELLOR_WITH_DIALOGS
     frame_->SetHandler(ID_FILE_BATCH, [this] { OnFileBatch(); });
-#endif
     CQuellorView& view = frame_->View();
     for (int id : {ID_MAP_SPMIDI, ID_MAP_GM})
         frame_->SetHandler(id, [&view, id] { view.OnInstrumentMapping(id); });
@@ -224,9 +217,7 @@ void CQuellorApp::RegisterCommands() {
     frame_->SetHandler(ID_CHANNEL_SOLO, [&view] { view.OnChannelSolo(); });
     frame_->SetHandler(ID_CHANNEL_REMOVE, [&view] { view.OnChannelRemove(); });
     frame_->SetHandler(ID_CHANNEL_DUPLICATE, [&view] { view.OnChannelDuplicate(); });
-#ifdef QUELLOR_WITH_DIALOGS
     frame_->SetHandler(ID_VIEW_POLYPHONY, [&view] { view.OnViewPolyphony(); });
-#endif
     frame_->SetHandler(ID_PLAY, [&view] { view.OnPlay(); });
     frame_->SetHandler(ID_PLAY_SOLO, [&view] { view.OnPlaySolo(); });
     frame_->SetHandler(ID_STOP, [&view] { view.OnStop(); });

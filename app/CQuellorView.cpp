@@ -1,5 +1,7 @@
 #include "app/CQuellorView.h"
 #include "app/AppResources.h"
+#include "app/CDlgDuplicateChannel.h"
+#include "app/CDlgPolyphony.h"
 #include "app/CQuellorDoc.h"
 #include "app/UserPrompt.h"
 #include "resources/StringTable.h"
@@ -9,11 +11,6 @@
 #include "playback/SoundEngine.h"
 #include "song/ChannelCommands.h"
 #include "song/InstrumentMap.h"
-
-#ifdef QUELLOR_WITH_DIALOGS
-#include "app/CDlgDuplicateChannel.h"
-#include "app/CDlgPolyphony.h"
-#endif
 
 #include <QApplication>
 #include <QHeaderView>
@@ -115,10 +112,8 @@ void CQuellorView::OnInitialUpdate() {
 }
 
 void CQuellorView::OnUpdate(int hint) {
-#ifdef QUELLOR_WITH_DIALOGS
     if (polyphony_)
         polyphony_->refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
-#endif
     RefreshView(false, hint - 1);
     ui_->progress_1070->setRange(0, 255);
 }
@@ -431,7 +426,6 @@ void CQuellorView::OnChannelDuplicate() {
                          StringTable::Get(Res::IDS_NO_CHANNEL_LEFT));
         return;
     }
-#ifdef QUELLOR_WITH_DIALOGS
     CDlgDuplicateChannel dialog(this);
     dialog.SetData(source, ChannelCommands::DuplicateCandidates(doc_),
                    QString::fromStdString(ChannelCommands::InstrumentText(doc_, source)));
@@ -440,11 +434,9 @@ void CQuellorView::OnChannelDuplicate() {
     ChannelCommands::Duplicate(doc_, source, dialog.GetDestination());
     doc_.SetModifiedFlag(true);
     doc_.UpdateAllViews(0);
-#endif
 }
 
 void CQuellorView::OnViewPolyphony() {
-#ifdef QUELLOR_WITH_DIALOGS
     if (polyphony_ == nullptr) {
         polyphony_ = new CDlgPolyphony(this);
         connect(polyphony_, &CDlgPolyphony::channelsChanged, &doc_, &CQuellorDoc::UpdateAllViews);
@@ -453,7 +445,6 @@ void CQuellorView::OnViewPolyphony() {
     polyphony_->show();
     polyphony_->raise();
     polyphony_->activateWindow();
-#endif
 }
 
 void CQuellorView::OnPlay() {

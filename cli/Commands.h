@@ -11,8 +11,9 @@ int RunDump(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunProcess(const std::vector<std::string>& args);
 int RunBatch(const std::vector<std::string>& args);
-// Built only with the playback library (QUELLOR_WITH_RENDER) and the desktop program's
-// drawing code (QUELLOR_WITH_GRAPH).
+// These two need the playback library and Qt Gui. A core-only build (QUELLOR_CORE_ONLY)
+// links CoreOnlyCommands.cpp instead of RenderCommand.cpp and GraphCommand.cpp: there they
+// say that the command is not part of the build and return kExitUsage.
 int RunRender(const std::vector<std::string>& args);
 int RunGraph(const std::vector<std::string>& args);
 

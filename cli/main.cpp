@@ -75,14 +75,10 @@ int main(int argc, char** argv) {
             return cli::RunProcess(args);
         if (command == "batch")
             return cli::RunBatch(args);
-#ifdef QUELLOR_WITH_RENDER
         if (command == "render")
             return cli::RunRender(args);
-#endif
-#ifdef QUELLOR_WITH_GRAPH
         if (command == "graph")
             return cli::RunGraph(args);
-#endif
         throw cli::UsageError{"unknown command '" + command + "'"};
     } catch (const cli::UsageError& e) {
         std::cerr << "quellor-cli: " << e.message << "\nTry 'quellor-cli --help'.\n";

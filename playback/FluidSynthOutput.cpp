@@ -7,30 +7,40 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <vector>
 
 namespace {
 
-void DiscardLog(int, const char*, void*) {}
+// FluidSynth's log functions are process-wide and unguarded: every thread that logs reads
+// them. Ours is installed once, before the first synthesizer exists, and stays; it passes
+// errors and warnings on to FluidSynth's own unless the thread logging has them held back.
+fluid_log_function_t g_fluidError = nullptr;
+fluid_log_function_t g_fluidWarning = nullptr;
+thread_local bool t_holdBackLog = false;
 
-// FluidSynth logs every audio driver that fails to open; while the drivers are tried in turn
-// those messages say nothing useful, so they are held back.
+void FilterLog(int level, const char* message, void* data) {
+    fluid_log_function_t next = level == FLUID_ERR ? g_fluidError : g_fluidWarning;
+    if (!t_holdBackLog && next)
+        next(level, message, data);
+}
+
+void InstallLogFilter() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_fluidError = fluid_set_log_function(FLUID_ERR, FilterLog, nullptr);
+        g_fluidWarning = fluid_set_log_function(FLUID_WARN, FilterLog, nullptr);
+    });
+}
+
+// FluidSynth logs every audio driver that fails to open; while this thread tries the drivers
+// in turn those messages say nothing useful, so they are held back.
 class QuietFluidLog {
 public:
-    QuietFluidLog() {
-        for (int level : {FLUID_ERR, FLUID_WARN})
-            previous_[level == FLUID_ERR ? 0 : 1] =
-                fluid_set_log_function(level, DiscardLog, nullptr);
-    }
-    ~QuietFluidLog() {
-        fluid_set_log_function(FLUID_ERR, previous_[0], nullptr);
-        fluid_set_log_function(FLUID_WARN, previous_[1], nullptr);
-    }
+    QuietFluidLog() { t_holdBackLog = true; }
+    ~QuietFluidLog() { t_holdBackLog = false; }
     QuietFluidLog(const QuietFluidLog&) = delete;
     QuietFluidLog& operator=(const QuietFluidLog&) = delete;
-
-private:
-    fluid_log_function_t previous_[2] = {nullptr, nullptr};
 };
 
 void CollectOption(void* data, const char*, const char* option) {
@@ -69,6 +79,7 @@ bool FluidSynthOutput::Init(const std::string& soundFont, std::string& error) {
         error = "SoundFont '" + soundFont + "' not found";
         return false;
     }
+    InstallLogFilter();
     settings_.reset(new_fluid_settings());
     if (!settings_) {
         error = "cannot create the synthesizer settings";

@@ -12,6 +12,8 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang
+  # source layout check (.ci/run)
+  clang-format git
   # real test songs and an independent MIDI reader for the tests
   openttd-openmsx midicsv
 )

@@ -76,8 +76,6 @@ TEST_F(RealSoundTest, WithoutAUsableDriverOrSoundFontTheEngineDoesNotStart) {
     }
 }
 
-#ifdef QUELLOR_CLI
-
 struct CliResult {
     int exitCode = -1;
     std::string output; // stdout and stderr
@@ -196,7 +194,5 @@ TEST_F(RenderCommandTest, RefusalsLeaveNoFile) {
         EXPECT_FALSE(fs::exists(dir_ / "out.wav")) << c.message;
     }
 }
-
-#endif
 
 } // namespace
