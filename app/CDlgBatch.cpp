@@ -101,14 +101,14 @@ CDlgBatch::CDlgBatch(QWidget* parent)
     ui_->destinationCombo->clearEditText();
     ui_->sourceCombo->clearEditText();
 
-    connect(ui_->sourceCombo, &QComboBox::editTextChanged, this, &CDlgBatch::onSourceEdited);
+    connect(ui_->sourceCombo, &QComboBox::editTextChanged, this, &CDlgBatch::OnSourceEdited);
     connect(ui_->destinationCombo, &QComboBox::editTextChanged, this,
-            &CDlgBatch::onDestinationEdited);
+            &CDlgBatch::OnDestinationEdited);
     connect(ui_->sourceBrowseButton, &QPushButton::clicked, this, [this] {
-        browse(ui_->sourceCombo, sourcePath_, StringTable::Get(Res::IDS_SELECT_SOURCE_FOLDER));
+        Browse(ui_->sourceCombo, sourcePath_, StringTable::Get(Res::IDS_SELECT_SOURCE_FOLDER));
     });
     connect(ui_->destinationBrowseButton, &QPushButton::clicked, this, [this] {
-        browse(ui_->destinationCombo, destinationPath_,
+        Browse(ui_->destinationCombo, destinationPath_,
                StringTable::Get(Res::IDS_SELECT_DESTINATION_FOLDER));
     });
     const std::initializer_list<QAbstractButton*> options = {
@@ -117,18 +117,18 @@ CDlgBatch::CDlgBatch(QWidget* parent)
         ui_->addVibraCheck,      ui_->saveProtectedCheck, ui_->editProtectedCheck,
         ui_->copyProtectedCheck, ui_->extractSamplesCheck};
     for (QAbstractButton* button : options)
-        connect(button, &QAbstractButton::clicked, this, &CDlgBatch::onOptionClicked);
-    connect(ui_->runButton, &QPushButton::clicked, this, &CDlgBatch::onRun);
-    connect(ui_->stopButton, &QPushButton::clicked, this, &CDlgBatch::onStop);
+        connect(button, &QAbstractButton::clicked, this, &CDlgBatch::OnOptionClicked);
+    connect(ui_->runButton, &QPushButton::clicked, this, &CDlgBatch::OnRun);
+    connect(ui_->stopButton, &QPushButton::clicked, this, &CDlgBatch::OnStop);
     connect(ui_->closeButton, &QPushButton::clicked, this, &CDlgBatch::accept);
 
-    updateControls();
-    writeControls();
+    UpdateControls();
+    WriteControls();
 }
 
 CDlgBatch::~CDlgBatch() {
-    stopAndWait(false);
-    saveHistories();
+    StopAndWait(false);
+    SaveHistories();
 }
 
 void CDlgBatch::SetFolderPicker(FolderPicker picker) {
@@ -136,12 +136,12 @@ void CDlgBatch::SetFolderPicker(FolderPicker picker) {
 }
 
 void CDlgBatch::done(int result) {
-    stopAndWait(true);
-    saveHistories();
+    StopAndWait(true);
+    SaveHistories();
     QDialog::done(result);
 }
 
-void CDlgBatch::workerFileDone(std::size_t, std::size_t) {}
+void CDlgBatch::WorkerFileDone(std::size_t, std::size_t) {}
 
 void CDlgBatch::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -155,7 +155,7 @@ void CDlgBatch::showEvent(QShowEvent* event) {
     ui_->fileList->header()->resizeSection(1, width * 20 / 100);
 }
 
-void CDlgBatch::readControls() {
+void CDlgBatch::ReadControls() {
     sourcePath_ = ui_->sourceCombo->currentText();
     destinationPath_ = ui_->destinationCombo->currentText();
     using Action = BatchProcessor::MidiAction;
@@ -172,7 +172,7 @@ void CDlgBatch::readControls() {
                     ui_->copyProtectedCheck->isChecked(), ui_->extractSamplesCheck->isChecked()};
 }
 
-void CDlgBatch::writeControls() {
+void CDlgBatch::WriteControls() {
     // Only a real change is written, so that the edit fields keep their cursor.
     if (ui_->sourceCombo->currentText() != sourcePath_)
         ui_->sourceCombo->setEditText(sourcePath_);
@@ -193,7 +193,7 @@ void CDlgBatch::writeControls() {
     ui_->processedEdit->setText(processedText_);
 }
 
-void CDlgBatch::updateControls() {
+void CDlgBatch::UpdateControls() {
     const bool midiMode = processingMode_ == 0;
     const bool vibraPossible = midiMode && BatchProcessor::CanAddVibra(midiAction_);
     if (midiMode && !vibraPossible && addVibra_) {
@@ -221,33 +221,33 @@ void CDlgBatch::updateControls() {
     ui_->stopButton->setEnabled(running_);
 }
 
-void CDlgBatch::onSourceEdited(const QString& text) {
+void CDlgBatch::OnSourceEdited(const QString& text) {
     sourcePath_ = text;
-    updateControls();
+    UpdateControls();
 }
 
-void CDlgBatch::onDestinationEdited(const QString& text) {
+void CDlgBatch::OnDestinationEdited(const QString& text) {
     destinationPath_ = text;
-    updateControls();
+    UpdateControls();
 }
 
-void CDlgBatch::onOptionClicked() {
-    readControls();
-    updateControls();
+void CDlgBatch::OnOptionClicked() {
+    ReadControls();
+    UpdateControls();
 }
 
-void CDlgBatch::browse(QComboBox* combo, QString& path, const QString& title) {
+void CDlgBatch::Browse(QComboBox* combo, QString& path, const QString& title) {
     const QString folder = folderPicker_ ? folderPicker_(this, title, path) : QString();
     if (folder.isEmpty())
         return;
     combo->insertItem(0, folder);
     combo->setCurrentIndex(0);
     path = folder;
-    updateControls();
+    UpdateControls();
 }
 
-void CDlgBatch::onRun() {
-    readControls();
+void CDlgBatch::OnRun() {
+    ReadControls();
     if (running_ || sourcePath_.isEmpty() || destinationPath_.isEmpty())
         return;
 
@@ -255,7 +255,7 @@ void CDlgBatch::onRun() {
     std::string error;
     entries_.clear();
     BatchProcessor::FindFiles(LocalPath(sourcePath_), entries_, error);
-    rebuildList();
+    RebuildList();
 
     BatchProcessor::Options options;
     options.midiAction = midiAction_;
@@ -267,14 +267,14 @@ void CDlgBatch::onRun() {
     // dialog, so the dialog may always wait for the worker.
     auto progress = [this, run](std::size_t index, std::size_t count) {
         const BatchFileEntry entry = processor_.Entries()[index];
-        workerFileDone(index, count);
+        WorkerFileDone(index, count);
         QMetaObject::invokeMethod(
-            this, [this, run, index, count, entry] { onProgress(run, index, count, entry); },
+            this, [this, run, index, count, entry] { OnProgress(run, index, count, entry); },
             Qt::QueuedConnection);
     };
     auto finished = [this, run] {
         QMetaObject::invokeMethod(
-            this, [this, run] { onFinished(run); }, Qt::QueuedConnection);
+            this, [this, run] { OnFinished(run); }, Qt::QueuedConnection);
     };
     running_ = true;
     processor_.Start(entries_, LocalPath(destinationPath_), options, progress, finished);
@@ -282,16 +282,16 @@ void CDlgBatch::onRun() {
     destinationHistory_.Add(destinationPath_);
     sourceHistory_.Add(sourcePath_);
 
-    updateControls();
-    writeControls();
+    UpdateControls();
+    WriteControls();
 }
 
-void CDlgBatch::onStop() {
+void CDlgBatch::OnStop() {
     if (running_)
         processor_.RequestStop();
 }
 
-void CDlgBatch::onProgress(unsigned run, std::size_t index, std::size_t count,
+void CDlgBatch::OnProgress(unsigned run, std::size_t index, std::size_t count,
                            const BatchFileEntry& result) {
     if (run != run_)
         return;
@@ -300,26 +300,26 @@ void CDlgBatch::onProgress(unsigned run, std::size_t index, std::size_t count,
     if (index < entries_.size() && static_cast<int>(index) < ui_->fileList->topLevelItemCount()) {
         entries_[index].result = result.result;
         entries_[index].failure = result.failure;
-        showResult(index);
+        ShowResult(index);
     } else {
-        rebuildList();
+        RebuildList();
     }
     emit fileProcessed(static_cast<int>(index), static_cast<int>(count), result.result);
 }
 
-void CDlgBatch::onFinished(unsigned run) {
+void CDlgBatch::OnFinished(unsigned run) {
     if (run != run_)
         return;
     processor_.Join();
     switches_ = processor_.Switches();
     running_ = false;
-    readControls();
-    updateControls();
-    writeControls();
+    ReadControls();
+    UpdateControls();
+    WriteControls();
     emit runFinished();
 }
 
-void CDlgBatch::stopAndWait(bool notify) {
+void CDlgBatch::StopAndWait(bool notify) {
     if (!running_) {
         processor_.Join();
         return;
@@ -340,17 +340,17 @@ void CDlgBatch::stopAndWait(bool notify) {
         entries_[i].result = results[i].result;
         entries_[i].failure = results[i].failure;
         processed = i + 1;
-        showResult(i);
+        ShowResult(i);
     }
     if (processed > 0)
         processedText_ = QStringLiteral("%1/%2").arg(processed).arg(results.size());
-    updateControls();
-    writeControls();
+    UpdateControls();
+    WriteControls();
     if (notify)
         emit runFinished();
 }
 
-void CDlgBatch::rebuildList() {
+void CDlgBatch::RebuildList() {
     QTreeWidget* list = ui_->fileList;
     list->clear();
     QList<QTreeWidgetItem*> rows;
@@ -365,7 +365,7 @@ void CDlgBatch::rebuildList() {
         list->scrollToItem(rows.last());
 }
 
-void CDlgBatch::showResult(std::size_t index) {
+void CDlgBatch::ShowResult(std::size_t index) {
     QTreeWidgetItem* row = ui_->fileList->topLevelItem(static_cast<int>(index));
     if (!row)
         return;
@@ -376,7 +376,7 @@ void CDlgBatch::showResult(std::size_t index) {
     ui_->fileList->scrollToItem(row);
 }
 
-void CDlgBatch::saveHistories() const {
+void CDlgBatch::SaveHistories() const {
     QSettings store = OpenStore();
     destinationHistory_.Save(store, kDestinationHistory);
     sourceHistory_.Save(store, kSourceHistory);

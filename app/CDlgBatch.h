@@ -59,29 +59,29 @@ protected:
     // Runs on the worker thread after each file, before its report is posted. Does nothing
     // here; a subclass may watch or pace the run. It must not wait for the interface thread,
     // and a subclass that overrides it must end a run (close()) in its own destructor.
-    virtual void workerFileDone(std::size_t index, std::size_t count);
+    virtual void WorkerFileDone(std::size_t index, std::size_t count);
 
     void showEvent(QShowEvent* event) override;
 
 private:
-    void readControls();
-    void writeControls();
-    void updateControls();
+    void ReadControls();
+    void WriteControls();
+    void UpdateControls();
 
-    void onSourceEdited(const QString& text);
-    void onDestinationEdited(const QString& text);
-    void onOptionClicked();
-    void browse(QComboBox* combo, QString& path, const QString& title);
-    void onRun();
-    void onStop();
-    void onProgress(unsigned run, std::size_t index, std::size_t count,
+    void OnSourceEdited(const QString& text);
+    void OnDestinationEdited(const QString& text);
+    void OnOptionClicked();
+    void Browse(QComboBox* combo, QString& path, const QString& title);
+    void OnRun();
+    void OnStop();
+    void OnProgress(unsigned run, std::size_t index, std::size_t count,
                     const BatchFileEntry& result);
-    void onFinished(unsigned run);
+    void OnFinished(unsigned run);
     // Stops a running worker after its current file, waits for it and shows its results.
-    void stopAndWait(bool notify);
-    void rebuildList();
-    void showResult(std::size_t index);
-    void saveHistories() const;
+    void StopAndWait(bool notify);
+    void RebuildList();
+    void ShowResult(std::size_t index);
+    void SaveHistories() const;
 
     std::unique_ptr<Ui::CDlgBatch> ui_;
     FolderPicker folderPicker_;

@@ -12,7 +12,7 @@ CDlgDuplicateChannel::CDlgDuplicateChannel(QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     connect(ui_->destinationCombo, &QComboBox::currentIndexChanged, this,
-            &CDlgDuplicateChannel::onDestinationChanged);
+            &CDlgDuplicateChannel::OnDestinationChanged);
     connect(ui_->okButton, &QPushButton::clicked, this, &CDlgDuplicateChannel::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &CDlgDuplicateChannel::reject);
 }
@@ -38,21 +38,21 @@ void CDlgDuplicateChannel::SetData(int source, const std::vector<int>& destinati
     }
     destination_ = destinations_.empty() ? -1 : destinations_.front();
     sourceLabel_ = StringTable::Get(Res::IDS_SOURCE_CHANNEL).arg(source_ + 1);
-    writeControls();
+    WriteControls();
 }
 
-void CDlgDuplicateChannel::readControls() {
+void CDlgDuplicateChannel::ReadControls() {
     const int item = ui_->destinationCombo->currentIndex();
     if (item >= 0)
         destination_ = ui_->destinationCombo->itemData(item).toInt();
 }
 
-void CDlgDuplicateChannel::writeControls() {
+void CDlgDuplicateChannel::WriteControls() {
     ui_->sourceLabel->setText(sourceLabel_);
     ui_->instrumentEdit->setText(instrument_);
     ui_->instrumentEdit->setCursorPosition(0);
 }
 
-void CDlgDuplicateChannel::onDestinationChanged(int) {
-    readControls();
+void CDlgDuplicateChannel::OnDestinationChanged(int) {
+    ReadControls();
 }

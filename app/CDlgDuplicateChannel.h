@@ -33,9 +33,9 @@ public:
     int GetDestination() const { return destination_; }
 
 private:
-    void readControls();
-    void writeControls();
-    void onDestinationChanged(int item);
+    void ReadControls();
+    void WriteControls();
+    void OnDestinationChanged(int item);
 
     std::unique_ptr<Ui::CDlgDuplicateChannel> ui_;
     std::vector<int> destinations_;

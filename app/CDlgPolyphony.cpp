@@ -16,23 +16,23 @@ CDlgPolyphony::CDlgPolyphony(QWidget* parent)
               ui_->channelBox13, ui_->channelBox14, ui_->channelBox15, ui_->channelBox16};
     for (int i = 0; i < SongData::kChannels; ++i) {
         boxes_[i]->setText(tr("Chn.: %1").arg(i + 1));
-        // clicked, not toggled: refresh() sets the boxes without changing the song.
+        // clicked, not toggled: Refresh() sets the boxes without changing the song.
         connect(boxes_[i], &QCheckBox::clicked, this,
-                [this, i](bool ticked) { onChannelClicked(i, ticked); });
+                [this, i](bool ticked) { OnChannelClicked(i, ticked); });
     }
-    connect(ui_->allButton, &QPushButton::clicked, this, [this] { setAllChannels(true); });
-    connect(ui_->noneButton, &QPushButton::clicked, this, [this] { setAllChannels(false); });
+    connect(ui_->allButton, &QPushButton::clicked, this, [this] { SetAllChannels(true); });
+    connect(ui_->noneButton, &QPushButton::clicked, this, [this] { SetAllChannels(false); });
 
-    refresh(nullptr);
+    Refresh(nullptr);
     // Not resizable.
     setFixedSize(sizeHint());
 }
 
 CDlgPolyphony::~CDlgPolyphony() = default;
 
-void CDlgPolyphony::refresh(SongData* song) {
+void CDlgPolyphony::Refresh(SongData* song) {
     song_ = song;
-    ui_->graph->refresh(song);
+    ui_->graph->Refresh(song);
     for (int i = 0; i < SongData::kChannels; ++i) {
         const bool used = song && song->IsChannelUsed(i);
         boxes_[i]->setEnabled(used);
@@ -40,22 +40,22 @@ void CDlgPolyphony::refresh(SongData* song) {
     }
 }
 
-void CDlgPolyphony::onChannelClicked(int channel, bool ticked) {
+void CDlgPolyphony::OnChannelClicked(int channel, bool ticked) {
     if (!song_)
         return;
     ChannelCommands::SetEnabled(*song_, channel, ticked);
-    channelsEdited(channel + 1);
+    ChannelsEdited(channel + 1);
 }
 
-void CDlgPolyphony::setAllChannels(bool enabled) {
+void CDlgPolyphony::SetAllChannels(bool enabled) {
     if (!song_)
         return;
     ChannelCommands::SetAllEnabled(*song_, enabled);
-    channelsEdited(0);
+    ChannelsEdited(0);
 }
 
-void CDlgPolyphony::channelsEdited(int hint) {
+void CDlgPolyphony::ChannelsEdited(int hint) {
     // The owner's views refresh this window too; refreshing here keeps it right on its own.
-    refresh(song_);
+    Refresh(song_);
     emit channelsChanged(hint);
 }

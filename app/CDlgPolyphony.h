@@ -16,7 +16,7 @@ class CDlgPolyphony;
 // box per channel that enables or mutes it, as muting in the channel list does. Modeless;
 // closing only hides it.
 //
-// The owner hands it the song with refresh() whenever the song changed, and listens to
+// The owner hands it the song with Refresh() whenever the song changed, and listens to
 // channelsChanged() to update its own views after a box, "All" or "None" changed the
 // channels' enabled flags here.
 class CDlgPolyphony : public QDialog {
@@ -28,7 +28,7 @@ public:
 
     // Shows `song` (none: every box disabled, an empty graph): redraws the graph and sets
     // each box from its channel. The song must outlive its use here or be replaced first.
-    void refresh(SongData* song);
+    void Refresh(SongData* song);
 
 signals:
     // The enabled flags changed here and the MIP table and sequence polyphony were
@@ -37,9 +37,9 @@ signals:
     void channelsChanged(int hint);
 
 private:
-    void onChannelClicked(int channel, bool ticked);
-    void setAllChannels(bool enabled);
-    void channelsEdited(int hint);
+    void OnChannelClicked(int channel, bool ticked);
+    void SetAllChannels(bool enabled);
+    void ChannelsEdited(int hint);
 
     std::unique_ptr<Ui::CDlgPolyphony> ui_;
     std::array<QCheckBox*, 16> boxes_{};

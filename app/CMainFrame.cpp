@@ -69,6 +69,7 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     connect(&doc_, &CQuellorDoc::modifiedChanged, this, &CMainFrame::UpdateTitle);
     connect(&doc_, &CQuellorDoc::updated, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CQuellorDoc::initialUpdate, this, &CMainFrame::UpdateActions);
+    connect(view_, &CQuellorView::selectedChannelChanged, this, &CMainFrame::UpdateActions);
     idleTimer_ = new QTimer(this);
     connect(idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateActions);
     idleTimer_->start(kIdlePeriodMs);

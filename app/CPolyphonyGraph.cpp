@@ -10,7 +10,7 @@ CPolyphonyGraph::CPolyphonyGraph(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CPolyphonyGraph::refresh(const SongData* song) {
+void CPolyphonyGraph::Refresh(const SongData* song) {
     song_ = song;
     dirty_ = true;
     update();

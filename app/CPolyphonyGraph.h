@@ -17,7 +17,7 @@ public:
 
     // Shows `song` (none: an empty white area) and marks the picture out of date. The song
     // must outlive its use here or be replaced first.
-    void refresh(const SongData* song);
+    void Refresh(const SongData* song);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

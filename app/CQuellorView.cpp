@@ -61,6 +61,8 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
 
     connect(ui_->channelList_1000, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnCurrentRowChanged(current); });
+    connect(ui_->channelList_1000, &QTreeWidget::itemSelectionChanged, this,
+            &CQuellorView::selectedChannelChanged);
     connect(ui_->priorityCombo_1003, &QComboBox::activated, this, &CQuellorView::OnPriorityChosen);
     connect(ui_->mipCombo_1004, &QComboBox::activated, this, &CQuellorView::OnMipChosen);
     connect(ui_->vibraCheck_1021, &QCheckBox::clicked, this, &CQuellorView::OnVibraClicked);
@@ -113,7 +115,7 @@ void CQuellorView::OnInitialUpdate() {
 
 void CQuellorView::OnUpdate(int hint) {
     if (polyphony_)
-        polyphony_->refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
+        polyphony_->Refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
     RefreshView(false, hint - 1);
     ui_->progress_1070->setRange(0, 255);
 }
@@ -441,7 +443,7 @@ void CQuellorView::OnViewPolyphony() {
         polyphony_ = new CDlgPolyphony(this);
         connect(polyphony_, &CDlgPolyphony::channelsChanged, &doc_, &CQuellorDoc::UpdateAllViews);
     }
-    polyphony_->refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
+    polyphony_->Refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
     polyphony_->show();
     polyphony_->raise();
     polyphony_->activateWindow();

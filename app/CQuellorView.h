@@ -82,6 +82,8 @@ public:
 signals:
     // A right-click on the list with a selected row: the frame shows the channel pop-up.
     void channelMenuRequested(const QPoint& globalPos);
+    // Another row is the selected one: the commands on the selected channel change state.
+    void selectedChannelChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

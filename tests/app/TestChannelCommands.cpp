@@ -309,7 +309,14 @@ private slots:
         ClickRow(f, "2");
         run->Action(Res::ID_PLAY_SOLO)->trigger();
         QCOMPARE(view.ProgressTimerInterval(), 50);
-        QTest::qWait(400);
+        // The piano strikes its first chord at 0 ms: once the player is past 500 ms (or has
+        // ended), any note of that channel would have been sent.
+        const auto pastHalfASecond = [this] {
+            std::uint64_t length = 0, position = 0;
+            return !run->Doc().IsPlaying() ||
+                   (run->Doc().GetProgress(length, position) && position >= 500);
+        };
+        QTRY_VERIFY(pastHalfASecond());
         run->Action(Res::ID_STOP)->trigger();
         QVERIFY(NoteOnChannels(output).empty());
         ClickRow(f, "10");

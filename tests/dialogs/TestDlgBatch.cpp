@@ -28,10 +28,16 @@ namespace {
 class PacedBatch : public CDlgBatch {
 public:
     std::atomic<bool> reached{false};
+    std::atomic<bool> closing{false};
     QSemaphore release;
 
+    void done(int result) override {
+        closing = true;
+        CDlgBatch::done(result);
+    }
+
 protected:
-    void workerFileDone(std::size_t index, std::size_t) override {
+    void WorkerFileDone(std::size_t index, std::size_t) override {
         if (index != 2)
             return;
         reached = true;
@@ -233,25 +239,31 @@ private slots:
         auto dialog = std::make_unique<PacedBatch>();
         dialog->show();
         startHeldRun(*dialog, "close");
-        // The worker goes on only after the close began; closing must wait for it.
-        std::thread releaser([&dialog] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The worker goes on only after the close began; closing must wait for it, so when
+        // the close returns the worker has been let go.
+        std::atomic<bool> released{false};
+        std::thread releaser([&dialog, &released] {
+            while (!dialog->closing)
+                std::this_thread::yield();
+            released = true;
             dialog->release.release();
         });
-        QElapsedTimer clock;
-        clock.start();
         dialog->close();
-        const qint64 waited = clock.elapsed();
+        const bool waited = released;
         releaser.join();
 
-        QVERIFY(waited >= 250);
+        QVERIFY(waited);
         QVERIFY(!dialog->isVisible());
         QVERIFY(!dialog->IsRunning());
         QCOMPARE(Column(*dialog, 1), kStoppedAfterThree);
         QCOMPARE(QDir(destination_).entryList({"*.mid"}, QDir::Files).size(), 3);
         QCOMPARE(Store().value("DestinationPathHistory/1").toString(), destination_);
-        // Reports still queued from the stopped run change nothing.
-        QTest::qWait(50);
+        // Reports still queued from the stopped run change nothing: a marker posted now is
+        // handled after all of them.
+        bool drained = false;
+        QMetaObject::invokeMethod(
+            dialog.get(), [&drained] { drained = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(drained);
         QCOMPARE(Processed(*dialog), QString("3/10"));
     }
 

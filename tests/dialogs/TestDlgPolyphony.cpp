@@ -60,7 +60,7 @@ private slots:
         song.lastTime = 16000;
         CPolyphonyGraph graph;
         graph.resize(600, 200);
-        graph.refresh(&song);
+        graph.Refresh(&song);
         const QImage image = Picture(graph);
         for (int x = 0; x < 600; ++x) {
             const int dots = Count(image, kGrid, QRect(x, 40, 1, 160));
@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(song.sequencePolyphony, 4);
         CPolyphonyGraph graph;
         graph.resize(600, 200);
-        graph.refresh(&song);
+        graph.Refresh(&song);
         const QImage image = Picture(graph);
 
         // x(t) = 20 + t * 580 / 16000, y(v) = 208 - v * 190 / 4.
@@ -123,7 +123,7 @@ private slots:
         song.enabled.fill(false);
         song.ComputeSequencePolyphony();
         QCOMPARE(Picture(graph), image);
-        graph.refresh(&song);
+        graph.Refresh(&song);
         QCOMPARE(Count(Picture(graph), kFill), 0);
     }
 
@@ -146,7 +146,7 @@ private slots:
             ++muted;
         real_.enabled[muted] = false; // as the channel list's Mute does
         real_.ComputeSequencePolyphony();
-        dialog.refresh(&real_);
+        dialog.Refresh(&real_);
         for (int ch = 0; ch < 16; ++ch) {
             QCOMPARE(box(ch)->isEnabled(), real_.IsChannelUsed(ch));
             QCOMPARE(box(ch)->isChecked(), real_.IsChannelUsed(ch) && ch != muted);
