@@ -20,6 +20,25 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+// A variable-length quantity as a file holds it (delta times, lengths).
+inline Bytes Vlq(std::uint64_t value) {
+    Bytes groups{static_cast<std::uint8_t>(value & 0x7F)};
+    while ((value >>= 7) != 0)
+        groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
+    return groups;
+}
+
+// Bytes written as hex pairs separated by spaces: Hex("90 3C 40").
+inline Bytes Hex(const char* text) {
+    Bytes out;
+    for (char* end = nullptr;; text = end) {
+        const long value = std::strtol(text, &end, 16);
+        if (end == text)
+            return out;
+        out.push_back(static_cast<std::uint8_t>(value));
+    }
+}
+
 inline Bytes Be32(std::uint32_t v) {
     return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};

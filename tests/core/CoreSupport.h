@@ -25,22 +25,8 @@ namespace core {
 using testfiles::Bytes;
 using testfiles::Cat;
 
-// A variable-length quantity as a file holds it.
-inline Bytes Vlq(std::uint64_t value) {
-    Bytes groups{static_cast<std::uint8_t>(value & 0x7F)};
-    while ((value >>= 7) != 0)
-        groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
-    return groups;
-}
-
-// Bytes written as hex pairs separated by spaces: Hex("90 3C 40").
-inline Bytes Hex(const char* text) {
-    Bytes out;
-    std::istringstream in(text);
-    for (std::string pair; in >> pair;)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(pair, nullptr, 16)));
-    return out;
-}
+using testfiles::Hex;
+using testfiles::Vlq;
 
 // One event with its delta time.
 inline Bytes Ev(std::uint32_t delta, std::initializer_list<int> bytes) {

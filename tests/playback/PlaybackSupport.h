@@ -20,31 +20,15 @@ using testfiles::Bytes;
 using testfiles::Cat;
 using Clock = std::chrono::steady_clock;
 
-// Bytes written as hex pairs separated by spaces: Hex("90 3C 40").
-inline Bytes Hex(const char* text) {
-    Bytes out;
-    for (char* end = nullptr;; text = end) {
-        const long value = std::strtol(text, &end, 16);
-        if (end == text)
-            return out;
-        out.push_back(static_cast<std::uint8_t>(value));
-    }
-}
-
-// Delta time as a variable-length quantity.
-inline Bytes Delta(std::uint32_t ticks) {
-    Bytes out{static_cast<std::uint8_t>(ticks & 0x7F)};
-    while (ticks >>= 7)
-        out.insert(out.begin(), static_cast<std::uint8_t>(0x80 | (ticks & 0x7F)));
-    return out;
-}
+using testfiles::Hex;
+using testfiles::Vlq;
 
 // Format 0, division 500 (a tick lasts 1 ms at the default tempo): Note On C4 at 0 ms, its
 // Note Off at `lengthMs`.
 inline Bytes OneNote(std::uint32_t lengthMs) {
     return Cat({testfiles::Header(0, 1, 500),
                 testfiles::TrackChunk(
-                    Cat({{0x00, 0x90, 0x3C, 0x64}, Delta(lengthMs), {0x80, 0x3C, 0x40}}))});
+                    Cat({{0x00, 0x90, 0x3C, 0x64}, Vlq(lengthMs), {0x80, 0x3C, 0x40}}))});
 }
 
 // Starts the engine over recording outputs and shuts it down after the test; the engine's
