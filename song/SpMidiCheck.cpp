@@ -1,0 +1,719 @@
+// The SP-MIDI checker: a walk over a file's raw events merged by time, and the rules of
+// SpMidiRules applied to what it saw.
+#include "song/SpMidiCheck.h"
+#include "song/SongReader.h"
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdio>
+#include <set>
+#include <stdexcept>
+#include <tuple>
+
+namespace {
+
+constexpr int kChannels = SongData::kChannels;
+constexpr int kPercussion = 9;    // MIDI channel 10
+constexpr int kSecondRhythm = 10; // MIDI channel 11
+
+// What fills a rule's templates.
+struct Args {
+    std::optional<int> channel = std::nullopt;
+    std::optional<int> track = std::nullopt;
+    std::optional<std::uint32_t> time = std::nullopt;
+    long value = 0;
+    long limit = 0;
+    long count = 0;
+    std::string detail = std::string();
+};
+
+std::string Seconds(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%03u s", ms / 1000, ms % 1000);
+    return text;
+}
+
+std::string Times(long n) {
+    return n == 1 ? "once" : n == 2 ? "twice" : std::to_string(n) + " times";
+}
+
+std::string Fill(std::string_view text, const Args& args) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string_view::npos;
+        if (close == std::string_view::npos) {
+            out += text[i++];
+            continue;
+        }
+        const std::string_view key = text.substr(i + 1, close - i - 1);
+        if (key == "channel")
+            out += std::to_string(args.channel.value_or(-1) + 1);
+        else if (key == "track")
+            out += std::to_string(args.track.value_or(-1) + 1);
+        else if (key == "time")
+            out += Seconds(args.time.value_or(0));
+        else if (key == "value")
+            out += std::to_string(args.value);
+        else if (key == "limit")
+            out += std::to_string(args.limit);
+        else if (key == "count")
+            out += std::to_string(args.count);
+        else if (key.starts_with("count:"))
+            out += std::to_string(args.count) + " " + std::string(key.substr(6)) +
+                   (args.count == 1 ? "" : "s");
+        else if (key == "times")
+            out += Times(args.count);
+        else if (key == "detail")
+            out += args.detail;
+        else
+            out.append(text.substr(i, close - i + 1));
+        i = close + 1;
+    }
+    return out;
+}
+
+void Raise(std::vector<SpMidiFinding>& out, std::string_view id, const Args& args) {
+    const SpMidiRule* rule = SpMidiRules::Find(id);
+    if (!rule)
+        throw std::logic_error("no SP-MIDI rule " + std::string(id));
+    out.push_back({rule->id, rule->severity, args.channel, args.track, args.time,
+                   Fill(rule->message, args), Fill(rule->fix, args)});
+}
+
+void Sort(std::vector<SpMidiFinding>& findings) {
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const SpMidiFinding& a, const SpMidiFinding& b) {
+                         return std::tuple(a.severity, a.timeMs, a.channel) <
+                                std::tuple(b.severity, b.timeMs, b.channel);
+                     });
+}
+
+std::string HexBytes(const std::vector<std::uint8_t>& bytes, std::size_t most) {
+    std::string out;
+    char pair[4];
+    for (std::size_t i = 0; i < bytes.size() && i < most; ++i) {
+        std::snprintf(pair, sizeof pair, "%s%02X", i ? " " : "", bytes[i]);
+        out += pair;
+    }
+    if (bytes.size() > most)
+        out += " ...";
+    return out;
+}
+
+// One channel message or SysEx as the file holds it.
+struct RawEvent {
+    std::uint32_t time;
+    std::uint16_t track;
+    std::uint8_t length;   // bytes of a channel message; 0 for a SysEx
+    std::uint8_t bytes[3]; // the channel message
+    std::int32_t sysex;    // index of a SysEx's bytes, -1 for a channel message
+};
+
+struct SysExBytes {
+    std::vector<std::uint8_t> bytes; // F0 to F7; empty when it was too large to read
+    bool oversize = false;
+};
+
+// When something first happened and how often.
+struct Seen {
+    std::optional<std::uint32_t> first;
+    int track = -1;
+    long count = 0;
+    void Add(std::uint32_t time, int onTrack = -1) {
+        if (!first) {
+            first = time;
+            track = onTrack;
+        }
+        ++count;
+    }
+};
+
+// A channel as the walk in time order leaves it.
+struct ChannelWalk {
+    std::array<std::uint32_t, 128> keys{};    // notes sounding per key
+    std::array<std::uint32_t, 128> keyFrom{}; // when the oldest of them began
+    std::uint32_t sounding = 0;
+    std::optional<std::uint32_t> firstNote;
+    Seen overlaps, twoAtOnce, drumsOutside, rhythmBeforeProgram, rhythmNotes;
+    Seen controllers, rpns, polyPressure, pressure, bends;
+    std::bitset<128> controllerNumbers;
+    std::set<int> rpnNumbers;
+    int firstDrumOutside = -1;
+    int bankMsb = -1, bankLsb = -1;
+    int rpnMsb = 127, rpnLsb = 127;
+    bool nrpn = false;
+    bool rhythm = false;        // channel 11 only: switched to the rhythm bank
+    bool rhythmPending = false; // channel 11 only: Bank Select 120 waits for its Program Change
+    std::optional<std::uint32_t> vibraSetup;
+    int vibraProgram = -1;
+    bool noteBeforeVibraSetup = false;
+};
+
+bool ControllerInProfile(int number) {
+    switch (number) {
+    case 0:   // Bank Select
+    case 1:   // Modulation
+    case 6:   // Data Entry
+    case 7:   // Channel Volume
+    case 10:  // Pan
+    case 11:  // Expression
+    case 32:  // Bank Select LSB
+    case 38:  // Data Entry LSB
+    case 64:  // Sustain
+    case 100: // RPN LSB
+    case 101: // RPN MSB
+    case 120: // All Sound Off
+    case 121: // Reset All Controllers
+    case 123: // All Notes Off
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Pitch Bend Sensitivity, Fine Tuning and Coarse Tuning.
+bool RpnInProfile(int msb, int lsb) {
+    return msb == 0 && lsb <= 2;
+}
+
+enum class SysExKind { Mip, GmOn, MasterVolume, Other };
+
+SysExKind Classify(const SysExBytes& s) {
+    const auto& b = s.bytes;
+    if (b.size() >= 5 && b[1] == 0x7F && b[3] == 0x0B && b[4] == 0x01)
+        return SysExKind::Mip;
+    // F0 7E <device> 09 01 F7 (GM1 System On) and 09 03 (GM2 System On).
+    if (b.size() == 6 && b[1] == 0x7E && b[3] == 0x09 && (b[4] == 0x01 || b[4] == 0x03))
+        return SysExKind::GmOn;
+    // F0 7F <device> 04 01 lsb msb F7.
+    if (b.size() >= 5 && b[1] == 0x7F && b[3] == 0x04 && b[4] == 0x01)
+        return SysExKind::MasterVolume;
+    return SysExKind::Other;
+}
+
+struct MipPair {
+    int channel;
+    int value;
+};
+
+// The pairs of a MIP message, or why it is no MIP message a phone reads.
+struct MipParse {
+    std::vector<MipPair> pairs;
+    std::string malformed; // empty when the bytes are well formed
+};
+
+MipParse ParseMip(const std::vector<std::uint8_t>& b) {
+    MipParse parse;
+    if (b.size() < 6 || b.back() != 0xF7) {
+        parse.malformed = "it does not end with F7";
+        return parse;
+    }
+    const std::size_t end = b.size() - 1;
+    for (std::size_t i = 5; i < end; ++i)
+        if (b[i] & 0x80) {
+            char text[64];
+            std::snprintf(text, sizeof text, "byte %zu is %02X, not a data byte", i, b[i]);
+            parse.malformed = text;
+            return parse;
+        }
+    if ((end - 5) % 2 != 0) {
+        parse.malformed = "its last channel has no value";
+        return parse;
+    }
+    for (std::size_t i = 5; i < end; i += 2)
+        parse.pairs.push_back({b[i], b[i + 1]});
+    return parse;
+}
+
+// One MIP message as it stands in the walk.
+struct MipSeen {
+    std::uint32_t time;
+    int track;
+    std::size_t sysex;
+};
+
+// A file's channel messages and SysEx, merged by time.
+struct FileEvents {
+    bool smf = false;
+    int format = 0;
+    std::vector<RawEvent> events;
+    std::vector<SysExBytes> sysex;
+};
+
+FileEvents ReadEvents(ByteSource& in) {
+    FileEvents file;
+    SongReader reader;
+    file.smf = reader.ForEachEvent(in, [&] {
+        if (reader.eventIsMeta || reader.eventIsEscape || reader.eventLength == 0)
+            return true;
+        const std::uint8_t* buf = reader.eventBuffer.get();
+        RawEvent e{reader.eventTime, static_cast<std::uint16_t>(reader.currentTrack), 0, {}, -1};
+        if (buf[0] >= 0x80 && buf[0] < 0xF0) {
+            e.length = static_cast<std::uint8_t>(std::min<std::uint32_t>(reader.eventLength, 3));
+            std::copy(buf, buf + e.length, e.bytes);
+        } else if (buf[0] == 0xF0) {
+            e.sysex = static_cast<std::int32_t>(file.sysex.size());
+            SysExBytes s;
+            s.oversize = reader.eventOversize;
+            if (!s.oversize)
+                s.bytes.assign(buf, buf + reader.eventLength);
+            file.sysex.push_back(std::move(s));
+        } else {
+            return true; // a system message read as a track event: nothing for a phone
+        }
+        file.events.push_back(e);
+        return true;
+    });
+    file.format = reader.format;
+    // A phone plays the tracks merged by time; at one time the earlier track goes first.
+    std::stable_sort(file.events.begin(), file.events.end(),
+                     [](const RawEvent& a, const RawEvent& b) {
+                         return std::tie(a.time, a.track) < std::tie(b.time, b.track);
+                     });
+    return file;
+}
+
+// The song as the walk in time order leaves it.
+struct SongWalk {
+    std::array<ChannelWalk, kChannels> channels;
+    std::vector<MipSeen> mips;
+    bool anyNote = false;
+    bool noteBeforeMip = false;
+    bool messageBeforeMip = false;
+    Seen masterVolume, otherSysEx;
+    std::string firstOtherSysEx;
+};
+
+void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
+    const std::uint32_t t = e.time;
+    const int kind = e.bytes[0] & 0xF0;
+    const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
+    const int d2 = e.length > 2 ? e.bytes[2] & 0x7F : 0;
+    if (kind == 0x90 && d2 > 0) {
+        if (!c.firstNote)
+            c.firstNote = t;
+        if (c.keys[d1] > 0)
+            c.overlaps.Add(t);
+        else
+            c.keyFrom[d1] = t;
+        ++c.keys[d1];
+        if (++c.sounding == 2)
+            c.twoAtOnce.Add(t);
+        const bool drums = ch == kPercussion || (ch == kSecondRhythm && c.rhythm);
+        if (drums && (d1 < 35 || d1 > 81)) {
+            if (c.firstDrumOutside < 0)
+                c.firstDrumOutside = d1;
+            c.drumsOutside.Add(t);
+        }
+        if (ch == kSecondRhythm && c.rhythmPending)
+            c.rhythmBeforeProgram.Add(t);
+        if (ch == kSecondRhythm && c.rhythm)
+            c.rhythmNotes.Add(t);
+    } else if (kind == 0x80 || kind == 0x90) {
+        // A note-off ends every note of its key, as a synthesizer does.
+        c.sounding -= c.keys[d1];
+        c.keys[d1] = 0;
+    } else if (kind == 0xB0) {
+        if (!ControllerInProfile(d1)) {
+            c.controllerNumbers.set(static_cast<std::size_t>(d1));
+            c.controllers.Add(t);
+        }
+        switch (d1) {
+        case 0:
+            c.bankMsb = d2;
+            // The bank changes at the next Program Change.
+            if (ch == kSecondRhythm)
+                c.rhythmPending = d2 == 120 && !c.rhythm;
+            break;
+        case 32:
+            c.bankLsb = d2;
+            break;
+        case 101:
+            c.rpnMsb = d2;
+            c.nrpn = false;
+            break;
+        case 100:
+            c.rpnLsb = d2;
+            c.nrpn = false;
+            break;
+        case 98:
+        case 99:
+            c.nrpn = true;
+            break;
+        case 6:
+        case 38:
+        case 96:
+        case 97:
+            // Data Entry and Increment/Decrement change the selected parameter; with the
+            // null RPN (7F 7F) selected they change nothing.
+            if (!c.nrpn && !(c.rpnMsb == 127 && c.rpnLsb == 127) &&
+                !RpnInProfile(c.rpnMsb, c.rpnLsb)) {
+                c.rpnNumbers.insert(c.rpnMsb * 128 + c.rpnLsb);
+                c.rpns.Add(t);
+            }
+            break;
+        default:
+            break;
+        }
+    } else if (kind == 0xC0) {
+        if (ch == kSecondRhythm) {
+            c.rhythm = c.bankMsb == 120;
+            c.rhythmPending = false;
+        }
+        // Bank 121/6 with program 124 or 125 sets up the phone's vibra.
+        if ((d1 == 124 || d1 == 125) && c.bankMsb == 121 && c.bankLsb == 6 && !c.vibraSetup) {
+            c.vibraSetup = t;
+            c.vibraProgram = d1;
+            c.noteBeforeVibraSetup = c.firstNote.has_value();
+        }
+    } else if (kind == 0xA0) {
+        c.polyPressure.Add(t);
+    } else if (kind == 0xD0) {
+        c.pressure.Add(t);
+    } else if (kind == 0xE0) {
+        c.bends.Add(t);
+    }
+}
+
+// Walks the events in time order. What depends on the order of events (a second MIP
+// message, a reset after the first) is raised on the way.
+SongWalk Walk(const FileEvents& file, std::vector<SpMidiFinding>& out) {
+    SongWalk walk;
+    bool anyMessage = false;
+    // A GM System On after the MIP message, while no note has followed it.
+    bool resetPending = false;
+    Args reset;
+    for (const RawEvent& e : file.events) {
+        if (e.sysex < 0) {
+            anyMessage = true;
+            const int ch = e.bytes[0] & 0x0F;
+            const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
+            if (note && resetPending) {
+                Raise(out, "gm-on-after-mip", reset);
+                resetPending = false;
+            }
+            walk.anyNote = walk.anyNote || note;
+            WalkChannelMessage(walk.channels[static_cast<std::size_t>(ch)], ch, e);
+            continue;
+        }
+        const SysExBytes& s = file.sysex[static_cast<std::size_t>(e.sysex)];
+        switch (Classify(s)) {
+        case SysExKind::Mip:
+            if (walk.mips.empty()) {
+                walk.noteBeforeMip = walk.anyNote;
+                walk.messageBeforeMip = anyMessage;
+            } else {
+                Raise(out, "mip-repeated", {.track = e.track, .time = e.time});
+            }
+            walk.mips.push_back({e.time, e.track, static_cast<std::size_t>(e.sysex)});
+            resetPending = false;
+            break;
+        case SysExKind::GmOn:
+            if (!walk.mips.empty() && !resetPending) {
+                resetPending = true;
+                reset = Args{.track = e.track, .time = e.time};
+            }
+            break;
+        case SysExKind::MasterVolume:
+            walk.masterVolume.Add(e.time, e.track);
+            break;
+        case SysExKind::Other:
+            if (!walk.otherSysEx.first)
+                walk.firstOtherSysEx = s.oversize ? "(too large to read)" : HexBytes(s.bytes, 6);
+            walk.otherSysEx.Add(e.time, e.track);
+            break;
+        }
+    }
+    return walk;
+}
+
+// The bytes of every MIP message; the pairs of the first one when a phone can read them.
+std::optional<MipParse> CheckMipMessages(const FileEvents& file, const SongWalk& walk,
+                                         std::vector<SpMidiFinding>& out) {
+    std::optional<MipParse> first;
+    for (std::size_t m = 0; m < walk.mips.size(); ++m) {
+        const MipSeen& seen = walk.mips[m];
+        const std::vector<std::uint8_t>& b = file.sysex[seen.sysex].bytes;
+        const Args at{.track = seen.track, .time = seen.time};
+        MipParse parse = ParseMip(b);
+        if (!parse.malformed.empty()) {
+            Args a = at;
+            a.detail = parse.malformed;
+            Raise(out, "mip-malformed", a);
+            continue;
+        }
+        if (b[2] != 0x7F) {
+            Args a = at;
+            a.value = b[2];
+            Raise(out, "mip-device-id", a);
+        }
+        if (parse.pairs.empty()) {
+            Raise(out, "mip-empty", at);
+            continue;
+        }
+        if (parse.pairs.size() > 16) {
+            Args a = at;
+            a.value = static_cast<long>(parse.pairs.size());
+            Raise(out, "mip-too-many-entries", a);
+        }
+        bool readable = true;
+        std::bitset<kChannels> listed, repeated;
+        int previous = 0;
+        for (const MipPair& p : parse.pairs) {
+            Args a = at;
+            a.value = p.value;
+            if (p.channel >= kChannels) {
+                a.value = p.channel;
+                Raise(out, "mip-channel-range", a);
+                readable = false;
+                continue;
+            }
+            const auto ch = static_cast<std::size_t>(p.channel);
+            a.channel = p.channel;
+            if (listed[ch] && !repeated[ch]) {
+                repeated.set(ch);
+                Raise(out, "mip-channel-repeated", a);
+            }
+            listed.set(ch);
+            a.limit = previous;
+            if (p.value < previous)
+                Raise(out, "mip-value-falls", a);
+            if (p.value == 0)
+                Raise(out, "mip-value-zero", a);
+            previous = p.value;
+        }
+        if (m == 0 && readable)
+            first = std::move(parse);
+    }
+    return first;
+}
+
+// Where the first MIP message stands.
+void CheckPlacement(const SongWalk& walk, std::vector<SpMidiFinding>& out) {
+    if (walk.mips.empty()) {
+        if (walk.anyNote)
+            Raise(out, "mip-missing", {});
+        return;
+    }
+    const MipSeen& m = walk.mips.front();
+    if (walk.noteBeforeMip) {
+        Raise(out, "mip-after-notes", {.track = m.track, .time = m.time});
+    } else if (m.time != 0 || m.track != 0 || walk.messageBeforeMip) {
+        Args a{.track = m.track, .time = m.time};
+        a.detail = m.time != 0    ? "it comes at " + Seconds(m.time)
+                   : m.track != 0 ? "it is in track " + std::to_string(m.track + 1)
+                                  : "channel messages come before it";
+        Raise(out, "mip-not-at-start", a);
+    }
+}
+
+// What the first MIP message does to the channels that play.
+void CheckCoverage(const MipParse& first, const SongWalk& walk, std::vector<SpMidiFinding>& out) {
+    const std::uint32_t at = walk.mips.front().time;
+    std::bitset<kChannels> listed;
+    for (const MipPair& p : first.pairs)
+        listed.set(static_cast<std::size_t>(p.channel));
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const ChannelWalk& c = walk.channels[static_cast<std::size_t>(ch)];
+        if (c.firstNote && !listed[static_cast<std::size_t>(ch)])
+            Raise(out, "channel-not-listed", {.channel = ch, .time = c.firstNote});
+    }
+
+    const MipPair& lead = first.pairs.front();
+    Args a{.channel = lead.channel, .time = at};
+    a.value = lead.value;
+    if (lead.value > 6)
+        Raise(out, "mip-first-above-6", a);
+    else if (lead.value > 5)
+        Raise(out, "mip-first-above-5", a);
+
+    std::bitset<kChannels> done;
+    int previous = 0;
+    for (const MipPair& p : first.pairs) {
+        const auto ch = static_cast<std::size_t>(p.channel);
+        if (!done[ch]) {
+            done.set(ch);
+            Args v{.channel = p.channel, .time = at};
+            v.value = p.value;
+            if (p.value > 24)
+                Raise(out, "mip-value-above-24", v);
+            if (walk.channels[ch].vibraSetup) {
+                if (p.value > 5)
+                    Raise(out, "vibra-priority", v);
+                v.value = p.value - previous;
+                if (p.value > previous)
+                    Raise(out, "vibra-adds-voices", v);
+            }
+        }
+        previous = std::max(previous, p.value);
+    }
+}
+
+// What each channel plays, and the vibra channel's setup.
+void CheckChannels(const SongWalk& walk, std::optional<std::uint32_t> vibraMode,
+                   std::vector<SpMidiFinding>& out) {
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const ChannelWalk& c = walk.channels[static_cast<std::size_t>(ch)];
+        auto seen = [&](const char* id, const Seen& s, std::string detail = std::string()) {
+            if (!s.first)
+                return;
+            Args a{.channel = ch, .time = s.first};
+            a.count = s.count;
+            a.detail = std::move(detail);
+            Raise(out, id, a);
+        };
+        seen("rhythm-bank-no-program", c.rhythmBeforeProgram);
+        seen("rhythm-channel-11", c.rhythmNotes);
+        seen("drum-note-range", c.drumsOutside, "key " + std::to_string(c.firstDrumOutside));
+        seen("note-overlap", c.overlaps);
+        seen("poly-aftertouch", c.polyPressure);
+        seen("channel-pressure", c.pressure);
+        seen("pitch-bend", c.bends);
+
+        std::string numbers;
+        for (int n = 0; n < 128; ++n)
+            if (c.controllerNumbers[static_cast<std::size_t>(n)])
+                numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
+        seen("controller-unsupported", c.controllers, numbers);
+        std::string rpns;
+        for (int n : c.rpnNumbers)
+            rpns += (rpns.empty() ? "RPN " : ", ") + std::to_string(n / 128) + "/" +
+                    std::to_string(n % 128);
+        seen("rpn-unsupported", c.rpns, rpns);
+
+        std::uint32_t unended = 0;
+        std::uint32_t from = 0xFFFFFFFFu;
+        for (std::size_t k = 0; k < 128; ++k)
+            if (c.keys[k] > 0) {
+                unended += c.keys[k];
+                from = std::min(from, c.keyFrom[k]);
+            }
+        if (unended > 0) {
+            Args a{.channel = ch, .time = from};
+            a.count = unended;
+            Raise(out, "note-never-ends", a);
+        }
+
+        if (!c.vibraSetup)
+            continue;
+        const Args at{.channel = ch, .time = c.vibraSetup};
+        if (ch == kPercussion)
+            Raise(out, "vibra-on-percussion", at);
+        if (c.noteBeforeVibraSetup) {
+            Args a{.channel = ch, .time = c.firstNote};
+            a.detail = Seconds(*c.vibraSetup);
+            Raise(out, "vibra-setup-late", a);
+        }
+        const int wanted = vibraMode ? (*vibraMode != 0 ? 124 : 125) : c.vibraProgram;
+        if (c.vibraProgram != wanted) {
+            Args a = at;
+            a.value = c.vibraProgram;
+            a.limit = wanted;
+            Raise(out, "vibra-program-mode", a);
+        }
+        seen("vibra-polyphonic", c.twoAtOnce);
+    }
+}
+
+// SysEx messages the profile does not list.
+void CheckSysEx(const SongWalk& walk, std::vector<SpMidiFinding>& out) {
+    if (walk.masterVolume.first) {
+        Args a{.track = walk.masterVolume.track, .time = walk.masterVolume.first};
+        a.count = walk.masterVolume.count;
+        Raise(out, "sysex-master-volume", a);
+    }
+    if (walk.otherSysEx.first) {
+        Args a{.track = walk.otherSysEx.track, .time = walk.otherSysEx.first};
+        a.count = walk.otherSysEx.count;
+        a.detail = walk.firstOtherSysEx;
+        Raise(out, "sysex-unsupported", a);
+    }
+}
+
+} // namespace
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckFile(ByteSource& in) const {
+    std::vector<SpMidiFinding> out;
+    const FileEvents file = ReadEvents(in);
+    if (!file.smf) {
+        Raise(out, "not-smf", {});
+        return out;
+    }
+    if (file.format == 2)
+        Raise(out, "smf-format-2", {});
+    const SongWalk walk = Walk(file, out);
+    if (const std::optional<MipParse> first = CheckMipMessages(file, walk, out))
+        CheckCoverage(*first, walk, out);
+    CheckPlacement(walk, out);
+    CheckChannels(walk, vibraMode, out);
+    CheckSysEx(walk, out);
+    Sort(out);
+    return out;
+}
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
+    MemorySource in(bytes);
+    return CheckFile(in);
+}
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
+    std::vector<SpMidiFinding> out;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        // The channels a save lists; the vibra channel sounds no note.
+        const int p = song.priority[static_cast<std::size_t>(ch)];
+        if (!song.used[static_cast<std::size_t>(ch)] ||
+            !song.enabled[static_cast<std::size_t>(ch)] || p < 1 || p > kChannels ||
+            ch == song.vibraChannel)
+            continue;
+        const auto share =
+            static_cast<std::uint32_t>(std::max(song.polyphony[static_cast<std::size_t>(ch)], 0));
+        // Each rise above the share steals notes until the count falls back to it.
+        Seen over;
+        std::uint32_t most = 0;
+        bool above = false;
+        for (const PolyphonyTimeline::Entry& e :
+             song.timelines[static_cast<std::size_t>(ch)].Entries()) {
+            if (e.value > share && !above)
+                over.Add(e.time);
+            above = e.value > share;
+            most = std::max(most, e.value);
+        }
+        if (over.first) {
+            Args a{.channel = ch, .time = over.first};
+            a.value = most;
+            a.limit = share;
+            a.count = over.count;
+            Raise(out, "polyphony-over-share", a);
+        }
+    }
+    Sort(out);
+    return out;
+}
+
+std::vector<std::uint8_t> SpMidiCheck::SavedBytes(SongWriter& song) {
+    song.UpdateMipMessage();
+    MemorySink sink;
+    if (song.WriteSongChannel(sink, -1) != 1)
+        throw std::runtime_error("the song could not be written into memory");
+    return sink.TakeBytes();
+}
+
+bool SpMidiCheck::HasError(const std::vector<SpMidiFinding>& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const SpMidiFinding& f) { return f.severity == SpMidiSeverity::Error; });
+}
+
+SpMidiTally SpMidiCheck::Tally(const std::vector<SpMidiFinding>& findings) {
+    SpMidiTally tally;
+    for (const SpMidiFinding& f : findings) {
+        if (f.severity == SpMidiSeverity::Error)
+            ++tally.errors;
+        else if (f.severity == SpMidiSeverity::Warning)
+            ++tally.warnings;
+        else
+            ++tally.notes;
+    }
+    return tally;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "song/ByteSource.h"
+#include "song/SongData.h"
+#include "song/SongWriter.h"
+#include "song/SpMidiRules.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One thing the checker found: the rule, how bad it is, where, and what to do about it.
+struct SpMidiFinding {
+    std::string_view rule; // the rule's id (SpMidiRules)
+    SpMidiSeverity severity = SpMidiSeverity::Note;
+    std::optional<int> channel; // 0-15
+    std::optional<int> track;   // 0-based, in file order
+    std::optional<std::uint32_t> timeMs;
+    std::string message;
+    std::string fix;
+};
+
+// Findings counted by severity.
+struct SpMidiTally {
+    int errors = 0;
+    int warnings = 0;
+    int notes = 0;
+};
+
+// Checks a song against the SP-MIDI rules of SpMidiRules: the bytes of a Standard MIDI
+// File, as it stands or as a save would write it, and a loaded song's analysis. The
+// findings come sorted by severity, then by time.
+class SpMidiCheck {
+public:
+    // The vibra mode the song is meant for (0: Program Change 125, else 124); when unset,
+    // either program passes.
+    std::optional<std::uint32_t> vibraMode;
+
+    // The file event by event, as a phone receives it: every MIP message and SysEx, the
+    // tracks merged by time. Reads `in` to its end.
+    std::vector<SpMidiFinding> CheckFile(ByteSource& in) const;
+    std::vector<SpMidiFinding> CheckBytes(const std::vector<std::uint8_t>& bytes) const;
+    // The analysis of a loaded song: each listed channel's counted notes against the share
+    // of the MIP values its polyphony gives it.
+    std::vector<SpMidiFinding> CheckSong(const SongData& song) const;
+
+    // The bytes a save writes: the MIP message brought up to date, all channels written
+    // into memory. It changes the song as a save does.
+    static std::vector<std::uint8_t> SavedBytes(SongWriter& song);
+
+    static bool HasError(const std::vector<SpMidiFinding>& findings);
+    static SpMidiTally Tally(const std::vector<SpMidiFinding>& findings);
+};
