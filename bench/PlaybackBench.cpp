@@ -1,8 +1,10 @@
-// Offline render speed (the WAV preview) and the time a rendered song takes to become a
-// playable event list. The render aims at 40 times real time or more: see the
-// "x_realtime" counter, seconds of audio per second of work.
+// Offline render speed (the WAV preview and the phone preview) and the time a rendered song
+// takes to become a playable event list. The "x_realtime" counter is seconds of audio per
+// second of work: the synthesizer's render aims at 40 or more, the phone's (EAS at 22 kHz)
+// at several hundred, so that a live phone preview costs next to nothing.
 #include "playback/FindSoundFont.h"
 #include "playback/OfflineRenderer.h"
+#include "playback/PhoneEngine.h"
 #include "playback/Segment.h"
 #include "song/ByteSink.h"
 #include "song/SongFile.h"
@@ -68,6 +70,52 @@ void BM_OfflineRender(benchmark::State& state) {
         audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_OfflineRender)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The largest real song as saving writes it, with its MIP message.
+const std::vector<std::uint8_t>* SavedRealSong() {
+    static const std::vector<std::uint8_t> bytes = [] {
+        const auto songs = testfiles::RealSongs();
+        if (songs.empty())
+            return std::vector<std::uint8_t>{};
+        const auto largest =
+            *std::max_element(songs.begin(), songs.end(), [](const auto& a, const auto& b) {
+                return std::filesystem::file_size(a) < std::filesystem::file_size(b);
+            });
+        SongFile song;
+        if (!song.LoadFile(largest.string()))
+            return std::vector<std::uint8_t>{};
+        song.UpdateMipMessage();
+        MemorySink sink;
+        song.WriteSongChannel(sink, -1);
+        return sink.TakeBytes();
+    }();
+    return bytes.empty() ? nullptr : &bytes;
+}
+
+// The phone preview at a phone's voices (the argument): a whole song through Sonivox EAS.
+void BM_PhoneRender(benchmark::State& state) {
+    const auto* bytes = SavedRealSong();
+    if (!bytes) {
+        state.SkipWithError("needs the openmsx songs");
+        return;
+    }
+    const int voices = static_cast<int>(state.range(0));
+    double audioSeconds = 0;
+    for (auto _ : state) {
+        std::vector<std::int16_t> samples;
+        const PhoneError error = PhoneEngine::RenderSong(*bytes, voices, samples);
+        if (error != PhoneError::None) {
+            state.SkipWithError(PhoneErrorText(error));
+            return;
+        }
+        audioSeconds =
+            static_cast<double>(samples.size() / PhoneEngine::kChannels) / PhoneEngine::kSampleRate;
+        benchmark::DoNotOptimize(samples.data());
+    }
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PhoneRender)->Arg(8)->Arg(24)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SegmentFromRenderedSong(benchmark::State& state) {
     const auto* bytes = RenderedRealSong();

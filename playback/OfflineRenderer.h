@@ -17,7 +17,6 @@ public:
     static constexpr std::uint32_t kBytesPerFrame = kChannels * 2;
     // Rendered after the segment's end, so that released notes and reverb fade out.
     static constexpr std::uint64_t kTailMs = 1000;
-    static constexpr std::uint32_t kWavHeaderSize = 44;
 
     explicit OfflineRenderer(std::string soundFont) : soundFont_(std::move(soundFont)) {}
 
