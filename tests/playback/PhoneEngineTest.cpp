@@ -30,7 +30,7 @@ Bytes Mip(std::initializer_list<std::pair<int, int>> entries) {
         body.insert(body.end(),
                     {static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(mip)});
     body.push_back(0xF7);
-    return Cat({{0x00, 0xF0}, Delta(static_cast<std::uint32_t>(body.size())), body});
+    return Cat({{0x00, 0xF0}, Vlq(static_cast<std::uint32_t>(body.size())), body});
 }
 
 // `notes` struck together on `channel` with `program` at tick 0 and released after `ms`.
@@ -42,7 +42,7 @@ Bytes Chord(int channel, int program, const std::vector<int>& notes, std::uint32
                                      static_cast<std::uint8_t>(n), 0x64});
     std::uint32_t delta = ms;
     for (int n : notes) {
-        const Bytes d = Delta(delta);
+        const Bytes d = Vlq(delta);
         events.insert(events.end(), d.begin(), d.end());
         events.insert(events.end(),
                       {static_cast<std::uint8_t>(0x80 | ch), static_cast<std::uint8_t>(n), 0x40});
