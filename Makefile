@@ -18,10 +18,10 @@ build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The core library, the command-line tool and their tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Everything and every test under AddressSanitizer and UndefinedBehaviorSanitizer: the core,
+# playback, the graph, the desktop program and the command-line tool.
 build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_CORE_ONLY=ON \
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_CORE_ONLY=OFF \
 	    -DQUELLOR_SANITIZE=ON -DQUELLOR_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
@@ -39,8 +39,8 @@ tsan: build-tsan
 
 test: build build-asan build-tsan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	    ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	    UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 	$(MAKE) tsan
 
 run: build
