@@ -1,4 +1,5 @@
 #include "app/CDlgBatch.h"
+#include "app/CheckWords.h"
 #include "app/LoadWords.h"
 #include "resources/StringTable.h"
 #include "resources/resource.h"
@@ -40,10 +41,11 @@ QString ShownName(const std::string& name) {
     return QFile::decodeName(name.c_str());
 }
 
-QString ResultText(BatchFileEntry::Result result) {
-    switch (result) {
+QString ResultText(const BatchFileEntry& entry) {
+    switch (entry.result) {
     case BatchFileEntry::Result::Processed:
-        return StringTable::Get(Res::IDS_RESULT_OK);
+        // With what the SP-MIDI checker found in the written file.
+        return StringTable::Get(Res::IDS_RESULT_OK_FINDINGS).arg(TallyText(entry.findings));
     case BatchFileEntry::Result::Failed:
         return StringTable::Get(Res::IDS_RESULT_FAILED);
     case BatchFileEntry::Result::Pending:
@@ -356,7 +358,7 @@ void CDlgBatch::RebuildList() {
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(entries_.size()));
     for (const BatchFileEntry& entry : entries_) {
-        auto* row = new QTreeWidgetItem({ShownName(entry.title), ResultText(entry.result)});
+        auto* row = new QTreeWidgetItem({ShownName(entry.title), ResultText(entry)});
         row->setToolTip(1, FailureText(entry));
         rows.append(row);
     }
@@ -370,7 +372,7 @@ void CDlgBatch::ShowResult(std::size_t index) {
     if (!row)
         return;
     const BatchFileEntry& entry = entries_[index];
-    row->setText(1, ResultText(entry.result));
+    row->setText(1, ResultText(entry));
     // A failed file tells why when the pointer rests on its status.
     row->setToolTip(1, FailureText(entry));
     ui_->fileList->scrollToItem(row);

@@ -1,10 +1,12 @@
 #include "app/CMainFrame.h"
 #include "app/AppResources.h"
 #include "app/CDlgHelp.h"
+#include "app/CFindingsPanel.h"
 #include "app/COOBmpToolBar.h"
 #include "app/CQuellorApp.h"
 #include "app/CQuellorDoc.h"
 #include "app/CQuellorView.h"
+#include "app/CheckWords.h"
 #include "app/UserPrompt.h"
 #include "resources/MenuTable.h"
 #include "resources/StringTable.h"
@@ -28,6 +30,7 @@
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QWhatsThis>
 
 namespace {
@@ -70,6 +73,9 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     connect(&doc_, &CQuellorDoc::updated, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CQuellorDoc::initialUpdate, this, &CMainFrame::UpdateActions);
     connect(view_, &CQuellorView::selectedChannelChanged, this, &CMainFrame::UpdateActions);
+    connect(&doc_, &CQuellorDoc::findingsChanged, this, &CMainFrame::ShowFindings);
+    connect(findingsPanel_, &CFindingsPanel::channelChosen, view_, &CQuellorView::SelectChannel);
+    ShowFindings();
     idleTimer_ = new QTimer(this);
     connect(idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateActions);
     idleTimer_->start(kIdlePeriodMs);
@@ -250,7 +256,17 @@ void CMainFrame::CreateStatusBar() {
     mapPane_->setFrameShadow(QFrame::Sunken);
     mapPane_->setAlignment(Qt::AlignCenter);
     mapPane_->setMinimumWidth(mapPane_->sizeHint().width() + 8);
+    findingsPane_ = new QToolButton(bar);
+    findingsPane_->setObjectName(QStringLiteral("findingsPane"));
+    findingsPane_->setAutoRaise(true);
+    findingsPane_->setFocusPolicy(Qt::NoFocus);
+    bar->addPermanentWidget(findingsPane_);
     bar->addPermanentWidget(mapPane_);
+    findingsPanel_ = new CFindingsPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, findingsPanel_);
+    findingsPanel_->hide();
+    connect(findingsPane_, &QToolButton::clicked, this,
+            [this] { findingsPanel_->setVisible(!findingsPanel_->isVisible()); });
     const QString idle = StringTable::Get(Res::AFX_IDS_IDLEMESSAGE);
     connect(bar, &QStatusBar::messageChanged, this, [bar, idle](const QString& message) {
         if (message.isEmpty())
@@ -280,6 +296,37 @@ void CMainFrame::AddOutputPort(int index, const QString& name) {
     actions_[id] = action;
     if (QMenu* menu = OptionsSubmenu(MenuTable::kMidiOutputPosition))
         menu->addAction(action);
+}
+
+void CMainFrame::ShowFindings() {
+    const std::vector<SpMidiFinding>& findings = doc_.GetFindings();
+    findingsPane_->setVisible(!doc_.IsNoDocument());
+    findingsPane_->setText(
+        StringTable::Get(Res::IDS_FINDINGS_PANE).arg(TallyText(SpMidiCheck::Tally(findings))));
+    findingsPanel_->ShowFindings(findings);
+}
+
+bool CMainFrame::ConfirmSavingWithErrors() {
+    if (!doc_.ShouldAskBeforeSaving())
+        return true;
+    QStringList errors;
+    int count = 0;
+    for (const SpMidiFinding& f : doc_.GetFindings())
+        if (f.severity == SpMidiSeverity::Error) {
+            ++count;
+            errors << QString::fromStdString(f.message);
+        }
+    const QString counted = count == 1 ? StringTable::Get(Res::IDS_COUNT_ERROR_ONE)
+                                       : StringTable::Get(Res::IDS_COUNT_ERRORS).arg(count);
+    const QMessageBox::StandardButton answer = UserPrompt::Show(
+        this, UserPrompt::Icon::Warning,
+        StringTable::Get(Res::IDS_SAVE_WITH_ERRORS).arg(counted, errors.join(QLatin1Char('\n'))),
+        QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel,
+        StringTable::Get(Res::IDS_SAVE_ANYWAY));
+    if (answer != QMessageBox::Save)
+        return false;
+    doc_.SetSavingWithErrorsAccepted();
+    return true;
 }
 
 QString CMainFrame::MapPaneText() const {
@@ -446,14 +493,14 @@ bool CMainFrame::OnFileSave() {
         return false;
     if (doc_.GetPathName().isEmpty())
         return OnFileSaveAs();
-    if (!doc_.OnSaveDocument(doc_.GetPathName()))
+    if (!ConfirmSavingWithErrors() || !doc_.OnSaveDocument(doc_.GetPathName()))
         return false;
     app_.AddToRecentFiles(doc_.GetPathName());
     return true;
 }
 
 bool CMainFrame::OnFileSaveAs() {
-    if (doc_.IsNoDocument())
+    if (doc_.IsNoDocument() || !ConfirmSavingWithErrors())
         return false;
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), doc_.GetPathName(),
                                                 FileFilter());

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+class CFindingsPanel;
 class CQuellorApp;
 class CQuellorDoc;
 class CQuellorView;
@@ -17,6 +18,7 @@ class QLabel;
 class QMenu;
 class QPoint;
 class QTimer;
+class QToolButton;
 
 // The program's one window: menus, the toolbar with its large pictures and text labels, the
 // channel view and the status bar with the instrument map pane. The user cannot resize it;
@@ -49,6 +51,10 @@ public:
     // Appends output port `index` (command 32801 + index) to "MIDI Output".
     void AddOutputPort(int index, const QString& name);
     QString MapPaneText() const;
+    // The findings pane beside the map pane: the errors and warnings of the song as Save
+    // would write it; a click shows or hides the findings panel.
+    QToolButton* FindingsPane() const { return findingsPane_; }
+    CFindingsPanel* FindingsPanel() const { return findingsPanel_; }
 
     // File commands. Each that replaces the document first offers to save a modified one.
     bool OpenDocumentFile(const QString& path);
@@ -76,12 +82,17 @@ private:
     bool IsEnabledByRules(int id) const;
     bool IsCheckedByState(int id, bool& checked) const;
     void ShowHelp();
+    void ShowFindings();
+    // Before a save: asks whether to save a song with errors; true when the caller may go on.
+    bool ConfirmSavingWithErrors();
 
     CQuellorApp& app_;
     CQuellorDoc& doc_;
     CQuellorView* view_ = nullptr;
     COOBmpToolBar* toolBar_ = nullptr;
     QLabel* mapPane_ = nullptr;
+    QToolButton* findingsPane_ = nullptr;
+    CFindingsPanel* findingsPanel_ = nullptr;
     QMenu* optionsMenu_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* channelPopup_ = nullptr;

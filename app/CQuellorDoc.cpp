@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -86,6 +87,8 @@ void CQuellorDoc::OnNewDocument() {
     currentChannel_ = 0;
     SetDocTitle(StringTable::Get(Res::IDS_NO_DOCUMENT));
     SetModifiedFlag(false);
+    savingWithErrorsAccepted_ = false;
+    CheckFindings();
     emit initialUpdate();
 }
 
@@ -123,6 +126,8 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
     pathName_ = absolute;
     SetDocTitle(QFileInfo(absolute).fileName());
     SetModifiedFlag(false);
+    savingWithErrorsAccepted_ = false;
+    CheckFindings();
     emit initialUpdate();
 
     if (lastLoad.LeftSomethingOut())
@@ -171,7 +176,26 @@ void CQuellorDoc::SetModifiedFlag(bool modified) {
 }
 
 void CQuellorDoc::UpdateAllViews(int hint) {
+    CheckFindings();
     emit updated(hint);
+}
+
+bool CQuellorDoc::ShouldAskBeforeSaving() const {
+    return !savingWithErrorsAccepted_ && SpMidiCheck::HasError(findings_);
+}
+
+void CQuellorDoc::CheckFindings() {
+    findings_.clear();
+    if (!noDocument_) {
+        SpMidiCheck check;
+        check.vibraMode = switches.vibraMode;
+        try {
+            findings_ = check.CheckSaved(*this, SavingOptions());
+        } catch (const std::exception&) {
+            // A song that cannot be written has nothing to check; Save says why.
+        }
+    }
+    emit findingsChanged();
 }
 
 void CQuellorDoc::RenderForPlayback() {

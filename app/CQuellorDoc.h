@@ -1,12 +1,14 @@
 #pragma once
 
 #include "playback/SongPlayer.h"
+#include "song/SpMidiCheck.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTemporaryDir;
 class QWidget;
@@ -37,8 +39,17 @@ public:
     bool IsModified() const { return modified_; }
     void SetModifiedFlag(bool modified = true);
     // Tells the views what changed: 0 everything, channel + 1 that channel's row and the
-    // song-wide sums.
+    // song-wide sums. The findings are brought up to date first.
     void UpdateAllViews(int hint);
+
+    // What the SP-MIDI checker finds in the song as Save would write it; brought up to date
+    // when a file is opened and with every change the views are told of. Checking brings the
+    // song's MIP message up to date, as Save does.
+    const std::vector<SpMidiFinding>& GetFindings() const { return findings_; }
+    // Save asks before writing a song with errors, once per document: until the user chose
+    // to save anyway.
+    bool ShouldAskBeforeSaving() const;
+    void SetSavingWithErrorsAccepted() { savingWithErrorsAccepted_ = true; }
 
     // The channel selected in the view (0-15).
     int GetCurrentChannel() const { return currentChannel_; }
@@ -72,12 +83,14 @@ signals:
     void updated(int hint);
     void titleChanged(const QString& title);
     void modifiedChanged(bool modified);
+    void findingsChanged();
 
 private:
     void SetDocTitle(const QString& title);
     // What Save and Send via IR write: SysEx kept with an up-to-date MIP message, text
     // events as the "Remove Text Events" switch says.
     SaveOptions SavingOptions() const;
+    void CheckFindings();
 
     int currentChannel_ = 0;
     bool noDocument_ = true;
@@ -88,4 +101,6 @@ private:
     std::function<bool()> textStrippingSource_;
     std::unique_ptr<QTemporaryDir> tempFolder_;
     QWidget* messageParent_ = nullptr;
+    std::vector<SpMidiFinding> findings_;
+    bool savingWithErrorsAccepted_ = false;
 };

@@ -214,6 +214,19 @@ void CQuellorView::SelectCurrentChannelRow() {
     list->scrollToItem(item, QAbstractItemView::EnsureVisible);
 }
 
+bool CQuellorView::SelectChannel(int channel) {
+    const int row = FindRowOfChannel(channel);
+    if (row < 0)
+        return false;
+    QTreeWidget* list = ui_->channelList_1000;
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    list->clearSelection();
+    list->setCurrentItem(item);
+    item->setSelected(true);
+    list->scrollToItem(item, QAbstractItemView::EnsureVisible);
+    return true;
+}
+
 int CQuellorView::FindRowOfChannel(int channel) const {
     const QTreeWidget* list = ui_->channelList_1000;
     for (int r = 0; r < list->topLevelItemCount(); ++r)

@@ -42,6 +42,8 @@ public:
     // Makes `channel` the document's current channel and fills the channel panel.
     void ShowChannelInfo(int channel);
     void SelectCurrentChannelRow();
+    // Selects the row of `channel` (0-15) as a click on it does; false when it has no row.
+    bool SelectChannel(int channel);
     // The row showing `channel`, or -1.
     int FindRowOfChannel(int channel) const;
     // 0 muted, 1 audible, 2 muted vibra channel, 3 audible vibra channel; 0 without a song.

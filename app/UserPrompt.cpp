@@ -2,6 +2,8 @@
 #include "resources/StringTable.h"
 #include "resources/resource.h"
 
+#include <QAbstractButton>
+
 #include <utility>
 
 UserPrompt::Handler& UserPrompt::CurrentHandler() {
@@ -15,7 +17,8 @@ void UserPrompt::SetHandler(Handler handler) {
 
 QMessageBox::StandardButton UserPrompt::Show(QWidget* parent, Icon icon, const QString& text,
                                              QMessageBox::StandardButtons buttons,
-                                             QMessageBox::StandardButton defaultButton) {
+                                             QMessageBox::StandardButton defaultButton,
+                                             const QString& saveText) {
     if (const Handler& handler = CurrentHandler())
         return handler(icon, text, buttons);
     QMessageBox::Icon boxIcon = QMessageBox::Information;
@@ -36,5 +39,7 @@ QMessageBox::StandardButton UserPrompt::Show(QWidget* parent, Icon icon, const Q
     QMessageBox box(boxIcon, StringTable::Get(Res::AFX_IDS_APP_TITLE), text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
+    if (QAbstractButton* save = box.button(QMessageBox::Save); save && !saveText.isEmpty())
+        save->setText(saveText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

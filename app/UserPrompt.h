@@ -14,11 +14,13 @@ public:
     using Handler = std::function<QMessageBox::StandardButton(
         Icon icon, const QString& text, QMessageBox::StandardButtons buttons)>;
 
-    // Shows a modal box titled "Quellor" and returns the button chosen.
+    // Shows a modal box titled "Quellor" and returns the button chosen; `saveText`, when
+    // given, is the Save button's caption.
     static QMessageBox::StandardButton
     Show(QWidget* parent, Icon icon, const QString& text,
          QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+         const QString& saveText = QString());
     // Replaces the boxes (tests, the screenshot run); an empty handler brings them back.
     static void SetHandler(Handler handler);
 

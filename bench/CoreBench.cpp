@@ -2,10 +2,12 @@
 #include "song/BatchProcessor.h"
 #include "song/ByteSource.h"
 #include "song/SongFile.h"
+#include "song/SpMidiCheck.h"
 #include "tests/TestFiles.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +146,36 @@ void BM_ProcessRealSong(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ProcessRealSong)->Unit(benchmark::kMillisecond);
+
+// The check the program runs after every edit: the song as Save writes it, into memory,
+// checked byte by byte and by its analysis. On the largest real song and on the generated
+// 10 MB one.
+void BM_CheckAsSaved(benchmark::State& state) {
+    SongFile song;
+    if (state.range(0) == 0) {
+        const auto songs = testfiles::RealSongs();
+        if (songs.empty()) {
+            state.SkipWithError("no real songs installed");
+            return;
+        }
+        const auto largest = std::max_element(songs.begin(), songs.end(), [](auto& a, auto& b) {
+            return std::filesystem::file_size(a) < std::filesystem::file_size(b);
+        });
+        song.LoadFile(largest->string());
+        state.SetLabel(largest->filename().string());
+    } else {
+        MemorySource source(TenMegabyteSong());
+        song.LoadSong(source, "bench");
+        state.SetLabel("10 MB generated");
+    }
+    const SpMidiCheck check;
+    std::size_t findings = 0;
+    for (auto _ : state) {
+        findings = check.CheckSaved(song, SongFile::SaveOptions{}).size();
+        benchmark::DoNotOptimize(findings);
+    }
+}
+BENCHMARK(BM_CheckAsSaved)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_BatchFolder(benchmark::State& state) {
     // 500 copies of the real songs in one folder, processed into another.

@@ -1,6 +1,7 @@
 // quellor-cli batch SRC DST: every .mid file of a folder, processed into another.
 #include "cli/CliCommon.h"
 #include "cli/Commands.h"
+#include "cli/FindingsReport.h"
 #include "song/BatchProcessor.h"
 
 #include <csignal>
@@ -65,6 +66,8 @@ int RunBatch(const std::vector<std::string>& args) {
     auto progress = [&](std::size_t index, std::size_t count) {
         const BatchFileEntry& entry = batch.Entries()[index];
         std::printf("%s\t%s", entry.title.c_str(), ResultText(entry.result));
+        if (entry.result == BatchFileEntry::Result::Processed)
+            std::printf("\t%s", TallyText(entry.findings).c_str());
         if (entry.result == BatchFileEntry::Result::Failed) {
             std::printf("\t%s", FailureText(entry.failure).c_str());
             anyFailed = true;

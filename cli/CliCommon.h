@@ -15,6 +15,8 @@ namespace cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// check: the SP-MIDI checker found at least one error.
+constexpr int kExitFindings = 3;
 
 // Thrown for a usage error; main prints the message and exits with kExitUsage.
 struct UsageError {

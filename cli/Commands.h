@@ -11,6 +11,7 @@ int RunDump(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunProcess(const std::vector<std::string>& args);
 int RunBatch(const std::vector<std::string>& args);
+int RunCheck(const std::vector<std::string>& args);
 // These two need the playback library and Qt Gui. A core-only build (QUELLOR_CORE_ONLY)
 // links CoreOnlyCommands.cpp instead of RenderCommand.cpp and GraphCommand.cpp: there they
 // say that the command is not part of the build and return kExitUsage.

@@ -3,9 +3,12 @@
 #include "cli/Commands.h"
 #include "cli/SongLoading.h"
 #include "cli/SongReport.h"
+#include "song/BatchProcessor.h"
 #include "song/SongFile.h"
+#include "song/SpMidiCheck.h"
 
 #include <iostream>
+#include <stdexcept>
 
 namespace cli {
 
@@ -30,7 +33,20 @@ int RunInfo(const std::vector<std::string>& args) {
     SongFile song;
     if (!LoadForCli(song, path, switches))
         return kExitFailure;
-    PrintSongReport(std::cout, song, path, json);
+    if (!json) {
+        PrintSongReport(std::cout, song, path, false);
+        return kExitOk;
+    }
+    // The findings for the song as process would save it with its defaults; a song that
+    // cannot be saved (it has no track) has none to show.
+    std::vector<SpMidiFinding> findings;
+    SpMidiCheck check;
+    check.vibraMode = song.switches.vibraMode;
+    try {
+        findings = check.CheckSaved(song, BatchProcessor::SaveOptionsFor({}));
+    } catch (const std::runtime_error&) {
+    }
+    PrintSongReport(std::cout, song, path, true, &findings);
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/SongReport.h"
 
 #include "cli/CliCommon.h"
+#include "cli/FindingsReport.h"
 #include "cli/LoadWords.h"
 #include "song/ChannelCommands.h"
 
@@ -10,7 +11,8 @@ namespace cli {
 
 namespace {
 
-void PrintJson(std::ostream& out, const SongFile& song, const std::string& path) {
+void PrintJson(std::ostream& out, const SongFile& song, const std::string& path,
+               const std::vector<SpMidiFinding>* findings) {
     out << "{\"path\": " << JsonString(path) << ", \"title\": " << JsonString(song.title)
         << ", \"format\": " << song.format << ", \"division\": " << song.division
         << ", \"durationMs\": " << song.GetDuration() << ", \"tracks\": " << song.tracks.size()
@@ -40,7 +42,12 @@ void PrintJson(std::ostream& out, const SongFile& song, const std::string& path)
             << ", \"maxVolume\": " << song.maxVolume[ch] << "}";
         first = false;
     }
-    out << "]}\n";
+    out << "]";
+    if (findings) {
+        out << ", \"findings\": ";
+        PrintFindingsJson(out, *findings);
+    }
+    out << "}\n";
 }
 
 void PrintTable(std::ostream& out, const SongFile& song, const std::string& path) {
@@ -72,9 +79,10 @@ void PrintTable(std::ostream& out, const SongFile& song, const std::string& path
 
 } // namespace
 
-void PrintSongReport(std::ostream& out, const SongFile& song, const std::string& path, bool json) {
+void PrintSongReport(std::ostream& out, const SongFile& song, const std::string& path, bool json,
+                     const std::vector<SpMidiFinding>* findings) {
     if (json)
-        PrintJson(out, song, path);
+        PrintJson(out, song, path, findings);
     else
         PrintTable(out, song, path);
 }

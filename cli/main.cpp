@@ -32,6 +32,12 @@ Commands:
   batch SRC DST [--action remove|leave|update] [--text strip|keep] [--add-vibra]
                 [--prio channel|oblix] [--sysex strip|keep] [--vibra-mode 0|1] [--map sp|gm]
       Processes every .mid file of folder SRC into folder DST, one line per file.
+  check IN [--json] [--after-save] [load, map, action, text and edit options]
+      Checks IN against the SP-MIDI rules and prints one line per finding: rule, severity,
+      where, what happens and the fix. With --after-save it checks what process writes
+      with the same options instead of the file as it stands.
+  check --rules
+      Lists the rules check applies.
   render IN OUT.wav [--voices N] [--channel CH] [--soundfont PATH] [load and map options]
       Renders the song to a WAV file as a phone with N voices would play it.
   graph IN OUT.png [--width W] [--height H]
@@ -45,7 +51,7 @@ Options:
   --version   Prints the version.
 
 Exit codes: 0 success, 1 a file could not be read or written (or is not a Standard MIDI
-File), 2 a usage error.
+File), 2 a usage error, 3 check found at least one error.
 )";
 
 } // namespace
@@ -75,6 +81,8 @@ int main(int argc, char** argv) {
             return cli::RunProcess(args);
         if (command == "batch")
             return cli::RunBatch(args);
+        if (command == "check")
+            return cli::RunCheck(args);
         if (command == "render")
             return cli::RunRender(args);
         if (command == "graph")

@@ -122,6 +122,21 @@ inline constexpr int IDS_LEFT_OUT_SYSEX = 433;
 inline constexpr int IDS_LEFT_OUT_READ_ERROR = 434;
 inline constexpr int IDS_LEFT_OUT_CUT = 435;
 inline constexpr int IDS_LEFT_OUT_TRACKS = 436;
+// The SP-MIDI check, 460-479 (%1: how many; IDS_COUNTS: the errors, then the warnings).
+inline constexpr int IDS_COUNT_ERROR_ONE = 460;
+inline constexpr int IDS_COUNT_ERRORS = 461;
+inline constexpr int IDS_COUNT_WARNING_ONE = 462;
+inline constexpr int IDS_COUNT_WARNINGS = 463;
+inline constexpr int IDS_COUNTS = 464;
+inline constexpr int IDS_RESULT_OK_FINDINGS = 465;
+inline constexpr int IDS_FINDINGS_TITLE = 466;
+inline constexpr int IDS_SAVE_WITH_ERRORS = 467;
+inline constexpr int IDS_SAVE_ANYWAY = 468;
+inline constexpr int IDS_FINDINGS_PANE = 469;
+inline constexpr int IDS_SEVERITY_ERROR = 470;
+inline constexpr int IDS_SEVERITY_WARNING = 471;
+inline constexpr int IDS_SEVERITY_NOTE = 472;
+inline constexpr int IDS_FINDING_ROW = 473;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

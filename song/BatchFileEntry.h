@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/LoadReport.h"
+#include "song/SpMidiCheck.h"
 
 #include <string>
 #include <vector>
@@ -32,4 +33,5 @@ struct BatchFileEntry {
     std::string title; // the file's name without its extension
     Result result = Result::Pending;
     BatchFailure failure; // why it failed
+    SpMidiTally findings; // what the SP-MIDI checker found in the written file
 };

@@ -1,5 +1,6 @@
 #include "song/BatchProcessor.h"
 
+#include "song/AtomicFile.h"
 #include "song/ChannelCommands.h"
 
 #include <algorithm>
@@ -96,10 +97,23 @@ BatchProcessor::FileOutcome BatchProcessor::ProcessBatchFile(const std::string& 
     }
     if (options.addVibra && CanAddVibra(options.midiAction))
         ChannelCommands::AddVibraFromBass(song, true);
-    if (!song.SaveProcessed(outputPath, SaveOptionsFor(options))) {
+    // Written into memory first, so that the checker reads what the file receives.
+    MemorySink written(256 * 1024);
+    if (!song.SaveProcessed(written, SaveOptionsFor(options)) ||
+        !WriteFileAtomically(
+            outputPath,
+            [&written](ByteSink& sink) {
+                sink.Write(written.Bytes().data(), written.Bytes().size());
+                return sink.Ok();
+            },
+            song.lastError)) {
         outcome.failure = {Reason::CannotWrite, outputPath, song.lastError, {}};
         return outcome;
     }
+    SpMidiCheck check;
+    check.vibraMode = song.switches.vibraMode;
+    outcome.findings = SpMidiCheck::Tally(
+        SpMidiCheck::Combine(check.CheckBytes(written.Bytes()), check.CheckSong(song)));
     outcome.ok = true;
     return outcome;
 }
@@ -171,6 +185,7 @@ void BatchProcessor::Run(std::string destination, Options options, ProgressFn pr
         entry.result =
             outcome.ok ? BatchFileEntry::Result::Processed : BatchFileEntry::Result::Failed;
         entry.failure = std::move(outcome.failure);
+        entry.findings = outcome.findings;
         if (progress)
             progress(i, count);
     }

@@ -3,6 +3,7 @@
 #include "song/BatchFileEntry.h"
 #include "song/SongFile.h"
 #include "song/SongSwitches.h"
+#include "song/SpMidiCheck.h"
 
 #include <atomic>
 #include <cstddef>
@@ -38,6 +39,8 @@ public:
         BatchFailure failure;
         // The vibra mode the song's vibra setup asked for, when it had one.
         std::optional<std::uint32_t> vibraMode;
+        // The SP-MIDI checker's findings on the written file, counted.
+        SpMidiTally findings;
     };
 
     // Called on the worker thread: after each file (index, count) and once at the end.
@@ -54,7 +57,8 @@ public:
     // False with `error` set when the folder cannot be listed.
     static bool FindFiles(const std::string& folder, std::vector<BatchFileEntry>& entries,
                           std::string& error);
-    // Processes one file, loaded with `options.switches`. Nothing is written when it fails.
+    // Processes one file, loaded with `options.switches`, and checks what it writes. Nothing
+    // is written when it fails.
     static FileOutcome ProcessBatchFile(const std::string& outputPath,
                                         const std::string& sourcePath, const Options& options);
 

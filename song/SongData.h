@@ -50,8 +50,9 @@ public:
     void ComputeMipTable();
     // Calls visit(channel, sum) for the channels the MIP message lists, in its order: every
     // used, enabled channel with a priority 1-16, by ascending priority, equal priorities by
-    // ascending channel. sum is the running total of their polyphony, to which the vibra
-    // channel adds nothing.
+    // ascending channel, except that channels needing no voice (the vibra channel, polyphony
+    // 0) never come before the first channel that needs voices. sum is the running total of
+    // their polyphony, to which the vibra channel adds nothing, and at least 1.
     template <class Visit> void VisitMipOrder(Visit&& visit) const;
     // Most notes sounding at once over the enabled channels: the greatest sum of their counts
     // at the times before lastTime at which one of them has a timeline entry.
@@ -128,15 +129,27 @@ public:
 };
 
 template <class Visit> void SongData::VisitMipOrder(Visit&& visit) const {
+    int order[kChannels];
+    int count = 0;
+    for (int p = 1; p <= kChannels; ++p)
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (used[ch] && enabled[ch] && priority[ch] == p)
+                order[count++] = ch;
+    // A channel that needs no voice (the vibra channel, a channel with polyphony 0) never
+    // heads the list while a channel that needs voices follows: at the head its value would
+    // be 0, which phones take as "mute". It waits behind the first channel that needs voices.
+    const auto needsVoices = [this](int ch) { return ch != vibraChannel && polyphony[ch] > 0; };
+    const auto lead = std::find_if(order, order + count, needsVoices);
+    if (lead != order + count)
+        std::rotate(order, lead, lead + 1);
     int sum = 0;
-    for (int p = 1; p <= kChannels; ++p) {
-        for (int ch = 0; ch < kChannels; ++ch) {
-            if (!used[ch] || !enabled[ch] || priority[ch] != p)
-                continue;
-            if (ch != vibraChannel)
-                sum += polyphony[ch];
-            visit(ch, sum);
-        }
+    for (int i = 0; i < count; ++i) {
+        const int ch = order[i];
+        if (ch != vibraChannel)
+            sum += polyphony[ch];
+        // With no channel that needs voices the value is still 1, never the reserved 0:
+        // a lone vibra channel plays on every phone.
+        visit(ch, std::max(sum, 1));
     }
 }
 

@@ -56,10 +56,12 @@ public:
     static bool IsMipMessage(const SongEvent& event);
     // The first event holding a MIP message, or nullptr.
     SongEvent* FindMipMessage();
-    // Makes the song hold exactly one up-to-date MIP message: the existing one is rewritten
-    // in place, or a new one goes to the front of the first track. When no channel would be
-    // listed the song holds none: every MIP message is taken out. Throws
-    // std::invalid_argument for a song without tracks that needs a message.
+    // A GM1 or GM2 System On message.
+    static bool IsGmSystemOn(const SongEvent& event);
+    // Makes the song hold exactly one up-to-date MIP message: every MIP message is taken out
+    // and a new one goes to time 0 of the first track: at its front, or right after the last
+    // GM System On at time 0 there. When no channel would be listed the song holds none.
+    // Throws std::invalid_argument for a song without tracks that needs a message.
     void UpdateMipMessage();
     SongEvent CreateMipEvent() const;
 

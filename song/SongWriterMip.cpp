@@ -60,20 +60,29 @@ SongEvent SongWriter::CreateMipEvent() const {
 
 void SongWriter::UpdateMipMessage() {
     const std::vector<std::uint8_t> bytes = BuildMipMessage();
-    if (bytes.size() <= 6) {
-        // No channel to list (every channel muted, say). An engine that honours the message
-        // mutes every channel it does not list, so an empty one would silence the song: the
-        // song holds no message at all instead.
-        for (Track& track : tracks)
-            std::erase_if(track.events, [](const SongEvent& e) { return IsMipMessage(e); });
+    // Every MIP message in the song goes, and one new message stands at the start: one left
+    // after the first notes leaves them unmasked, a second one replaces the table in mid-song.
+    for (Track& track : tracks)
+        std::erase_if(track.events, [](const SongEvent& e) { return IsMipMessage(e); });
+    // With no channel to list (every channel muted, say) the song holds no message at all: an
+    // engine that honours the message mutes every channel it does not list, so an empty one
+    // would silence the song.
+    if (bytes.size() <= 6)
         return;
-    }
-    if (SongEvent* existing = FindMipMessage()) {
-        existing->SetData(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        return;
-    }
-    Track& first = GetTrack(0);
-    SongEvent event = CreateMipEvent();
-    if (!first.InsertEventSorted(event))
-        first.events.push_back(std::move(event)); // the first track had no event at all
+    std::vector<SongEvent>& events = GetTrack(0).events;
+    // At time 0 of the first track, after any GM System On there: a GM System On resets the
+    // engine, the MIP table with it.
+    auto at = events.begin();
+    for (auto it = events.begin(); it != events.end() && it->GetTime() == 0; ++it)
+        if (IsGmSystemOn(*it))
+            at = it + 1;
+    events.insert(at, CreateMipEvent());
+}
+
+bool SongWriter::IsGmSystemOn(const SongEvent& event) {
+    if (event.IsMeta() || event.IsEscape() || event.GetLength() != 6)
+        return false;
+    // F0 7E <device> 09 01 F7 (GM1) and F0 7E <device> 09 03 F7 (GM2).
+    const std::uint8_t* d = event.GetData();
+    return d[0] == 0xF0 && d[1] == 0x7E && d[3] == 0x09 && (d[4] == 0x01 || d[4] == 0x03);
 }

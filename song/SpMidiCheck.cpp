@@ -7,6 +7,7 @@
 #include <array>
 #include <bitset>
 #include <cstdio>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <tuple>
@@ -542,8 +543,9 @@ void CheckCoverage(const MipParse& first, const SongWalk& walk, std::vector<SpMi
             if (walk.channels[ch].vibraSetup) {
                 if (p.value > 5)
                     Raise(out, "vibra-priority", v);
+                // A vibra channel listed alone has the value 1, the least a value can be.
                 v.value = p.value - previous;
-                if (p.value > previous)
+                if (p.value > std::max(previous, 1))
                     Raise(out, "vibra-adds-voices", v);
             }
         }
@@ -698,6 +700,22 @@ std::vector<std::uint8_t> SpMidiCheck::SavedBytes(SongWriter& song) {
     if (song.WriteSongChannel(sink, -1) != 1)
         throw std::runtime_error("the song could not be written into memory");
     return sink.TakeBytes();
+}
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
+                                                   const SongFile::SaveOptions& options) const {
+    MemorySink sink;
+    if (!song.SaveProcessed(sink, options))
+        throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
+                                                        : song.lastError);
+    return Combine(CheckBytes(sink.Bytes()), CheckSong(song));
+}
+
+std::vector<SpMidiFinding> SpMidiCheck::Combine(std::vector<SpMidiFinding> a,
+                                                std::vector<SpMidiFinding> b) {
+    a.insert(a.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
+    Sort(a);
+    return a;
 }
 
 bool SpMidiCheck::HasError(const std::vector<SpMidiFinding>& findings) {

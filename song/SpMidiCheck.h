@@ -2,6 +2,7 @@
 
 #include "song/ByteSource.h"
 #include "song/SongData.h"
+#include "song/SongFile.h"
 #include "song/SongWriter.h"
 #include "song/SpMidiRules.h"
 
@@ -49,6 +50,15 @@ public:
     // The bytes a save writes: the MIP message brought up to date, all channels written
     // into memory. It changes the song as a save does.
     static std::vector<std::uint8_t> SavedBytes(SongWriter& song);
+
+    // What a save of `song` with `options` writes, checked: the bytes and the analysis of
+    // the song as that save leaves it, in one sorted list. It changes the song as the save
+    // does. Throws std::runtime_error when the song cannot be written (it has no track).
+    std::vector<SpMidiFinding> CheckSaved(SongFile& song,
+                                          const SongFile::SaveOptions& options) const;
+    // Both lists in one, sorted as the checker sorts.
+    static std::vector<SpMidiFinding> Combine(std::vector<SpMidiFinding> a,
+                                              std::vector<SpMidiFinding> b);
 
     static bool HasError(const std::vector<SpMidiFinding>& findings);
     static SpMidiTally Tally(const std::vector<SpMidiFinding>& findings);

@@ -2,6 +2,7 @@
 // keeps it, the rule table itself, and the files Quellor writes from the real songs.
 #include "tests/core/CoreSupport.h"
 
+#include "song/ChannelCommands.h"
 #include "song/SpMidiCheck.h"
 
 #include <map>
@@ -386,18 +387,65 @@ TEST_F(CheckRules, ALongSongGivesOneFindingPerChannelAndRule) {
 
 // --- What Quellor writes ---
 
+// The rules a save keeps whatever the song it starts from: each song once as loaded, the
+// findings of what a save writes from it.
+TEST_F(CheckedSongs, SavesKeepTheMipRules) {
+    const Bytes lateMip = Cat({Pc(0, 0), On(0, 60), Off(0, 60, 100), Mip({0, 1}, 0x7F, 10),
+                               On(0, 62, 64, 10), Off(0, 62, 10), Mip({0, 1}, 0x7F, 10)});
+    const struct {
+        const char* what;
+        Bytes file;
+        bool byChannel = false;
+        int vibra = -1; // made the vibra channel after loading
+    } cases[] = {
+        // the by-channel proposal gives the channel without notes priority 1, polyphony 0
+        {"controllers only on channel 1", File(Cat({Cc(0, 7, 100), kBody})), true},
+        {"the vibra channel at priority 1",
+         File(Cat({Pc(2, 33), On(2, 40), Off(2, 40, 50), Body(10)})), true, 2},
+        {"the vibra channel alone", File(Cat({On(2, 40), Off(2, 40, 50)})), true, 2},
+        {"a MIP message after notes, another later", File(lateMip)},
+        {"a GM System On at the start", File(Cat({kGmOn, kBody}))},
+        {"a GM2 System On at the start", File(Cat({SysEx(0xF0, Hex("7E 7F 09 03 F7")), kBody}))},
+    };
+    for (const auto& c : cases) {
+        SongFile song;
+        song.switches.sysexStripping = false;
+        song.switches.prioOblix = !c.byChannel;
+        ASSERT_EQ(Load(song, c.file), 1) << c.what;
+        if (c.vibra >= 0) {
+            ASSERT_TRUE(ChannelCommands::CanBeVibra(song, c.vibra)) << c.what;
+            ChannelCommands::SetVibraTrigger(song, c.vibra, true);
+            ChannelCommands::SetPriority(song, c.vibra, 1);
+        }
+        const auto f = SpMidiCheck().CheckBytes(SpMidiCheck::SavedBytes(song));
+        EXPECT_FALSE(SpMidiCheck::HasError(f)) << c.what << "\n" << Describe(f);
+        for (const char* rule : {"mip-value-zero", "mip-not-at-start", "mip-repeated"})
+            EXPECT_EQ(FindRule(f, rule), nullptr) << c.what << ": " << rule;
+    }
+}
+
 class WrittenSongTest : public CoreTest,
                         public testing::WithParamInterface<std::filesystem::path> {};
 
+// Each real song as the program, process and the batch may save it: as loaded, with a
+// vibra channel made from its bass, with its SysEx kept, and both.
 TEST_P(WrittenSongTest, HasNoError) {
-    SongFile song;
-    ASSERT_TRUE(song.LoadFile(GetParam().string()));
-    const Bytes written = SpMidiCheck::SavedBytes(song);
-    EXPECT_EQ(written, Write(song)) << "what the checker sees is what a save writes";
-    const auto fromBytes = SpMidiCheck().CheckBytes(written);
-    EXPECT_FALSE(SpMidiCheck::HasError(fromBytes)) << Describe(fromBytes);
-    const auto fromAnalysis = SpMidiCheck().CheckSong(song);
-    EXPECT_FALSE(SpMidiCheck::HasError(fromAnalysis)) << Describe(fromAnalysis);
+    for (const bool keepSysEx : {false, true})
+        for (const bool addVibra : {false, true}) {
+            SCOPED_TRACE(std::string(keepSysEx ? "SysEx kept" : "SysEx stripped") +
+                         (addVibra ? ", vibra added" : ""));
+            SongFile song;
+            song.switches.sysexStripping = !keepSysEx;
+            ASSERT_TRUE(song.LoadFile(GetParam().string()));
+            if (addVibra)
+                ChannelCommands::AddVibraFromBass(song, true);
+            const Bytes written = SpMidiCheck::SavedBytes(song);
+            EXPECT_EQ(written, Write(song)) << "what the checker sees is what a save writes";
+            const auto fromBytes = SpMidiCheck().CheckBytes(written);
+            EXPECT_FALSE(SpMidiCheck::HasError(fromBytes)) << Describe(fromBytes);
+            const auto fromAnalysis = SpMidiCheck().CheckSong(song);
+            EXPECT_FALSE(SpMidiCheck::HasError(fromAnalysis)) << Describe(fromAnalysis);
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(OpenMsx, WrittenSongTest, testing::ValuesIn(testfiles::RealSongs()),

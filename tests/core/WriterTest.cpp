@@ -74,6 +74,12 @@ TEST(MipBytes, ListChannelsInPriorityOrder) {
                  {{{0, 1, 4}, {1, 2, 3, false}}, -1, "00 04", 9, "00"}, // muted: left out
                  {{{0, 1, 4}, {1, 2, 3, true, false}, {2, 0, 5}, {3, 17, 5}}, -1, "00 04", 9, "00"},
                  {{{9, 0, 3}}, -1, "", 9, ""},
+                 // a channel that needs no voice never heads the list while another follows:
+                 // at the head it would carry the value 0, which phones take as "mute"
+                 {{{3, 1, 0}, {0, 2, 4}}, 3, "00 04 03 04", 4, "00 03"}, // the vibra
+                 {{{5, 1, 0}, {0, 2, 4}, {1, 3, 2}}, -1, "00 04 05 04 01 06", 5, "00 05"},
+                 {{{3, 1, 1}}, 3, "03 01", 1, "03"}, // a lone vibra channel still plays
+                 {{{5, 1, 0}, {6, 2, 0}}, -1, "05 01 06 01", 1, "05 06"},
                  // above 127 the message says 127, and that is what the phone goes by
                  {{{0, 1, 60}, {1, 2, 60}, {2, 3, 60}}, -1, "00 3C 01 78 02 7F", 127, "00 01 02"}};
     for (const auto& c : cases) {
@@ -102,21 +108,45 @@ TEST(MipBytes, ListChannelsInPriorityOrder) {
 
 const Bytes kTwoChannels = Cat({On(0, 60), On(0, 62), On(1, 60)}); // 2 notes on 0, 1 on 1
 
-TEST_F(MipUpdate, RewritesTheMessageInPlace) {
+TEST_F(MipUpdate, MovesTheMessageToTheStart) {
     SongFile song;
-    // a message with device id 10 in the middle of the second track
+    song.switches.sysexStripping = false;
+    // a message with device id 10 after the notes of the second track, and another later
     Load(song, Song(1, 96,
-                    {kTempo,
-                     Cat({kTwoChannels, Hex("60 F0 09 7F 10 0B 01 00 05 01 06 F7"), Off(0, 60)})}));
+                    {kTempo, Cat({kTwoChannels, Hex("60 F0 09 7F 10 0B 01 00 05 01 06 F7"),
+                                  Off(0, 60), Hex("60 F0 07 7F 7F 0B 01 01 01 F7")})}));
     ASSERT_TRUE(song.hasMipMessage);
     song.SetPolyphony(1, 3);
     song.UpdateMipMessage();
-    EXPECT_EQ(song.GetTrack(0).GetEventCount(), 1u);
-    const SongEvent& mip = song.GetTrack(1).GetEvent(3);
-    EXPECT_EQ(mip.GetTime(), 500u);
+    EXPECT_EQ(CountMip(song), 1u) << "the later message goes too";
+    ASSERT_EQ(song.GetTrack(0).GetEventCount(), 2u);
+    const SongEvent& mip = song.GetTrack(0).GetEvent(0);
+    EXPECT_EQ(mip.GetTime(), 0u);
     EXPECT_EQ(Bytes(mip.GetData(), mip.GetData() + mip.GetLength()),
               Hex("F0 7F 7F 0B 01 00 05 01 08 F7"));
-    EXPECT_EQ(CountMip(song), 1u);
+    EXPECT_EQ(song.GetTrack(1).GetEventCount(), 4u) << "three notes and a note-off";
+}
+
+TEST_F(MipUpdate, ComesAfterAGmSystemOnAtTheStart) {
+    // A GM (or GM2) System On after the MIP message resets the engine's table.
+    const Bytes gm1 = Hex("00 F0 05 7E 7F 09 01 F7"), gm2 = Hex("00 F0 05 7E 7F 09 03 F7");
+    for (const Bytes& on : {gm1, gm2}) {
+        SongFile song;
+        song.switches.sysexStripping = false;
+        Load(song, Song(0, 96, {Cat({Meta(0x03, "name"), on, Pc(0, 1), kTwoChannels})}));
+        song.UpdateMipMessage();
+        song.UpdateMipMessage();
+        const Track& track = song.GetTrack(0);
+        ASSERT_EQ(track.GetEventCount(), 7u);
+        EXPECT_EQ(track.GetEvent(1).GetData()[1], 0x7E) << "the GM System On stays second";
+        EXPECT_TRUE(SongWriter::IsMipMessage(track.GetEvent(2)));
+        EXPECT_TRUE(track.GetEvent(3).IsChannelMessage());
+    }
+    // Without one the message heads the track, before a name.
+    SongFile plain;
+    Load(plain, Song(0, 96, {Cat({Meta(0x03, "name"), kTwoChannels})}));
+    plain.UpdateMipMessage();
+    EXPECT_TRUE(SongWriter::IsMipMessage(plain.GetTrack(0).GetEvent(0)));
 }
 
 TEST_F(MipUpdate, InsertsAtTheFrontOnce) {
