@@ -12,6 +12,7 @@ class CQuellorDoc;
 class CQuellorView;
 class COOBmpToolBar;
 class QAction;
+class QComboBox;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -49,6 +50,8 @@ public:
     // Appends output port `index` (command 32801 + index) to "MIDI Output".
     void AddOutputPort(int index, const QString& name);
     QString MapPaneText() const;
+    // "Voices: all" for the full synthesizer, "Voices: 8" for a phone with 8 voices.
+    QString VoicesPaneText() const;
 
     // File commands. Each that replaces the document first offers to save a modified one.
     bool OpenDocumentFile(const QString& path);
@@ -82,6 +85,8 @@ private:
     CQuellorView* view_ = nullptr;
     COOBmpToolBar* toolBar_ = nullptr;
     QLabel* mapPane_ = nullptr;
+    QLabel* voicesPane_ = nullptr;
+    QComboBox* voicesCombo_ = nullptr;
     QMenu* optionsMenu_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* channelPopup_ = nullptr;
