@@ -318,8 +318,9 @@ bool CMainFrame::IsEnabledByRules(int id) const {
     if (!handlers_.count(id))
         return false;
     const bool loaded = !doc_.IsNoDocument();
+    const bool sound = app_.IsSoundStarted() && IsSoundReady();
     // The phone preview plays through its own output, whether or not the synthesizer can.
-    const bool sound = doc_.GetPlaybackVoices() > 0 || (app_.IsSoundStarted() && IsSoundReady());
+    const bool playable = doc_.GetPlaybackVoices() > 0 || sound;
     switch (id) {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
@@ -329,9 +330,9 @@ bool CMainFrame::IsEnabledByRules(int id) const {
         return loaded;
     case ID_PLAY:
     case ID_PLAY_SOLO:
-        return sound && loaded;
+        return playable && loaded;
     case ID_STOP:
-        return sound && loaded && doc_.IsPlaying();
+        return playable && loaded && doc_.IsPlaying();
     case ID_SEND_IR:
         return loaded && !doc_.GetTransferProgram().isEmpty();
     case ID_CHANNEL_REMOVE:

@@ -156,6 +156,7 @@ private slots:
         boxes.clear();
         run->audio->works = false;
         QVERIFY2(run->Action(Res::ID_PLAY)->isEnabled(), "the phone has an output of its own");
+        QVERIFY(!run->Action(Res::ID_MIDI_OUTPUT_FIRST)->isEnabled());
         run->Action(Res::ID_PLAY)->trigger();
         QVERIFY(OnlyBox(UserPrompt::Icon::Warning).contains("no sound output"));
         QVERIFY(OnlyBox(UserPrompt::Icon::Warning).contains("no sound card"));
