@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -238,6 +239,18 @@ void CMainFrame::CreateToolBar() {
         // The button shows the command's short name; menus keep their own caption.
         action->setIconText(StringTable::ShortName(id));
         toolBar_->addAction(action);
+        if (id == Res::ID_STOP) {
+            // What Play and Play Solo sound like, the same choices as Options > Playback Voices.
+            voicesCombo_ = new QComboBox(toolBar_);
+            voicesCombo_->setObjectName(QStringLiteral("voicesCombo_1080"));
+            voicesCombo_->setToolTip(StringTable::Get(Res::IDS_VOICES_LABEL));
+            voicesCombo_->setFocusPolicy(Qt::NoFocus);
+            for (int choice = Res::ID_VOICES_FULL; choice <= Res::ID_VOICES_LAST; ++choice)
+                voicesCombo_->addItem(StringTable::ShortName(choice), choice);
+            connect(voicesCombo_, &QComboBox::activated, this,
+                    [this](int index) { Dispatch(voicesCombo_->itemData(index).toInt()); });
+            toolBar_->addWidget(voicesCombo_);
+        }
     }
     toolBar_->SetTextLabels(true);
     toolBar_->SetToolTips(false);
@@ -261,6 +274,13 @@ void CMainFrame::CreateStatusBar() {
     findingsPane_->setAutoRaise(true);
     findingsPane_->setFocusPolicy(Qt::NoFocus);
     bar->addPermanentWidget(findingsPane_);
+    voicesPane_ = new QLabel(StringTable::Get(Res::ID_INDICATOR_VOICES), bar);
+    voicesPane_->setObjectName(QStringLiteral("pane_59001"));
+    voicesPane_->setFrameShape(QFrame::Panel);
+    voicesPane_->setFrameShadow(QFrame::Sunken);
+    voicesPane_->setAlignment(Qt::AlignCenter);
+    voicesPane_->setMinimumWidth(voicesPane_->sizeHint().width() + 8);
+    bar->addPermanentWidget(voicesPane_);
     bar->addPermanentWidget(mapPane_);
     findingsPanel_ = new CFindingsPanel(this);
     addDockWidget(Qt::BottomDockWidgetArea, findingsPanel_);
@@ -334,12 +354,20 @@ QString CMainFrame::MapPaneText() const {
         .arg(doc_.switches.instrumentMapIndex == 0 ? QStringLiteral("SP") : QStringLiteral("GM"));
 }
 
+QString CMainFrame::VoicesPaneText() const {
+    const int voices = doc_.GetPlaybackVoices();
+    return StringTable::Get(Res::IDS_VOICES_PANE)
+        .arg(voices == 0 ? StringTable::Get(Res::IDS_VOICES_ALL) : QString::number(voices));
+}
+
 bool CMainFrame::IsEnabledByRules(int id) const {
     using namespace Res;
     if (!handlers_.count(id))
         return false;
     const bool loaded = !doc_.IsNoDocument();
     const bool sound = app_.IsSoundStarted() && IsSoundReady();
+    // The phone preview plays through its own output, whether or not the synthesizer can.
+    const bool playable = doc_.GetPlaybackVoices() > 0 || sound;
     switch (id) {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
@@ -349,9 +377,9 @@ bool CMainFrame::IsEnabledByRules(int id) const {
         return loaded;
     case ID_PLAY:
     case ID_PLAY_SOLO:
-        return sound && loaded;
+        return playable && loaded;
     case ID_STOP:
-        return sound && loaded && doc_.IsPlaying();
+        return playable && loaded && doc_.IsPlaying();
     case ID_SEND_IR:
         return loaded && !doc_.GetTransferProgram().isEmpty();
     case ID_CHANNEL_REMOVE:
@@ -407,6 +435,10 @@ bool CMainFrame::IsCheckedByState(int id, bool& checked) const {
         return true;
     }
     default:
+        if (id >= ID_VOICES_FULL && id <= ID_VOICES_LAST) {
+            checked = MenuTable::kPlaybackVoices[id - ID_VOICES_FULL] == doc_.GetPlaybackVoices();
+            return true;
+        }
         if (id >= ID_MIDI_OUTPUT_FIRST && id <= ID_MIDI_OUTPUT_LAST) {
             // No engine, no output in use: no mark.
             checked =
@@ -427,6 +459,11 @@ void CMainFrame::UpdateActions() {
     }
     UpdateRecentFileItems();
     mapPane_->setText(MapPaneText());
+    voicesPane_->setText(VoicesPaneText());
+    for (int i = 0; i < voicesCombo_->count(); ++i)
+        if (MenuTable::kPlaybackVoices[i] == doc_.GetPlaybackVoices() &&
+            voicesCombo_->currentIndex() != i)
+            voicesCombo_->setCurrentIndex(i);
 }
 
 void CMainFrame::UpdateRecentFileItems() {

@@ -13,6 +13,7 @@ class CQuellorDoc;
 class CQuellorView;
 class COOBmpToolBar;
 class QAction;
+class QComboBox;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -55,6 +56,8 @@ public:
     // would write it; a click shows or hides the findings panel.
     QToolButton* FindingsPane() const { return findingsPane_; }
     CFindingsPanel* FindingsPanel() const { return findingsPanel_; }
+    // "Voices: all" for the full synthesizer, "Voices: 8" for a phone with 8 voices.
+    QString VoicesPaneText() const;
 
     // File commands. Each that replaces the document first offers to save a modified one.
     bool OpenDocumentFile(const QString& path);
@@ -93,6 +96,8 @@ private:
     QLabel* mapPane_ = nullptr;
     QToolButton* findingsPane_ = nullptr;
     CFindingsPanel* findingsPanel_ = nullptr;
+    QLabel* voicesPane_ = nullptr;
+    QComboBox* voicesCombo_ = nullptr;
     QMenu* optionsMenu_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* channelPopup_ = nullptr;

@@ -10,6 +10,7 @@
 #include "resources/StringTable.h"
 #include "resources/resource.h"
 
+#include "playback/AudioSink.h"
 #include "playback/SoundEngine.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,8 @@ constexpr const char* kSwitchNames[] = {"EnableTextStripping", "EnableSysexStrip
                                         "EnableControlStripping", "EnablePrioOblix"};
 constexpr const char* kVibraModeName = "VibraMode";
 constexpr const char* kInstrumentMapName = "InstrumentMapIndex";
+// 0 the full synthesizer, else a phone's voices (one of MenuTable::kPlaybackVoices).
+constexpr const char* kPlaybackVoicesName = "PlaybackVoices";
 
 } // namespace
 
@@ -51,6 +54,10 @@ void CQuellorApp::UseSoundBackend(std::unique_ptr<SoundBackend> backend) {
     backend_ = std::move(backend);
 }
 
+void CQuellorApp::UseAudioSink(std::unique_ptr<AudioSink> sink) {
+    audioSink_ = std::move(sink);
+}
+
 bool CQuellorApp::InitInstance(const QStringList& files) {
     AppResources::Init();
     QCoreApplication::setOrganizationName(QString::fromLatin1(QtSettingsStore::kOrganisation));
@@ -60,6 +67,8 @@ bool CQuellorApp::InitInstance(const QStringList& files) {
     doc_ = std::make_unique<CQuellorDoc>();
     doc_->SetTextStrippingSource([this] { return textStripping_; });
     doc_->SetTransferProgram(CQuellorDoc::FindTransferProgram());
+    if (audioSink_)
+        doc_->SetAudioSink(std::move(audioSink_));
     frame_ = std::make_unique<CMainFrame>(*this, *doc_);
     frame_->setWindowIcon(AppResources::Icon(Res::IDR_MAINFRAME));
     doc_->SetMessageParent(frame_.get());
@@ -137,6 +146,12 @@ void CQuellorApp::LoadSettings() {
     controlStripping_ = on[2];
     doc_->switches.prioOblix = on[3];
     SetVibraMode(store_.ReadValue(kVibraModeName).value_or(0));
+    // A value this version does not offer plays on the full synthesizer.
+    const auto voices = store_.ReadValue(kPlaybackVoicesName).value_or(0);
+    doc_->SetPlaybackVoices(0);
+    for (int choice : MenuTable::kPlaybackVoices)
+        if (static_cast<std::uint32_t>(choice) == voices)
+            doc_->SetPlaybackVoices(choice);
 }
 
 void CQuellorApp::SaveSettings() {
@@ -145,6 +160,7 @@ void CQuellorApp::SaveSettings() {
     for (int i = 0; i < 4; ++i)
         store_.WriteValue(kSwitchNames[i], on[i] ? 1 : 0);
     store_.WriteValue(kVibraModeName, GetVibraMode());
+    store_.WriteValue(kPlaybackVoicesName, static_cast<std::uint32_t>(doc_->GetPlaybackVoices()));
     // A started engine writes the map choice itself; without one it would be lost.
     if (!soundStarted_)
         store_.WriteValue(kInstrumentMapName, GetInstrumentMapIndex());
@@ -168,6 +184,10 @@ void CQuellorApp::OnStripToggle(int commandId) {
 
 void CQuellorApp::OnPriorityChoice(int commandId) {
     doc_->switches.prioOblix = commandId != Res::ID_PRIO_CHANNEL;
+}
+
+void CQuellorApp::OnPlaybackVoices(int commandId) {
+    doc_->SetPlaybackVoices(MenuTable::kPlaybackVoices[commandId - Res::ID_VOICES_FULL]);
 }
 
 void CQuellorApp::OnAppAbout() {
@@ -206,6 +226,8 @@ void CQuellorApp::RegisterCommands() {
         frame_->SetHandler(id, [this, id] { OnStripToggle(id); });
     for (int id : {ID_PRIO_CHANNEL, ID_PRIO_OBLIX})
         frame_->SetHandler(id, [this, id] { OnPriorityChoice(id); });
+    for (int id = ID_VOICES_FULL; id <= ID_VOICES_LAST; ++id)
+        frame_->SetHandler(id, [this, id] { OnPlaybackVoices(id); });
     frame_->SetHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
     frame_->SetHandler(ID_FILE_BATCH, [this] { OnFileBatch(); });
     CQuellorView& view = frame_->View();

@@ -11,6 +11,7 @@
 class CMainFrame;
 class CQuellorDoc;
 class QMenu;
+class AudioSink;
 class SoundBackend;
 
 // The application object: starts and ends the program, owns the document and the window,
@@ -37,6 +38,9 @@ public:
     int ExitInstance();
     // Plays through `backend` instead of the system's outputs; before InitInstance.
     void UseSoundBackend(std::unique_ptr<SoundBackend> backend);
+    // Plays the phone preview into `sink` instead of the system's sound output; before
+    // InitInstance.
+    void UseAudioSink(std::unique_ptr<AudioSink> sink);
 
     // Stripping switch 0 text, 1 SysEx, 2 controls.
     bool GetStripSwitch(int index) const;
@@ -51,6 +55,8 @@ public:
     // Commands 271-273 and 345-346.
     void OnStripToggle(int commandId);
     void OnPriorityChoice(int commandId);
+    // Commands 33000-33007: what Play and Play Solo sound like.
+    void OnPlaybackVoices(int commandId);
     void OnAppAbout();
     // Command 177: the Batch Processor, modal.
     void OnFileBatch();
@@ -73,6 +79,7 @@ private:
     QtSettingsStore store_;
     QStringList recentFiles_;
     std::unique_ptr<SoundBackend> backend_;
+    std::unique_ptr<AudioSink> audioSink_;
     std::unique_ptr<CQuellorDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
 };

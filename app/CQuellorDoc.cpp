@@ -4,6 +4,8 @@
 #include "resources/StringTable.h"
 #include "resources/resource.h"
 
+#include "playback/PhoneEngine.h"
+#include "playback/PhoneSongBytes.h"
 #include "song/ByteSink.h"
 #include "song/SongFile.h"
 
@@ -199,11 +201,47 @@ void CQuellorDoc::CheckFindings() {
 }
 
 void CQuellorDoc::RenderForPlayback() {
-    PlayBuffer(SongWriter::RenderForPlayback(-1));
+    if (playbackVoices_ > 0)
+        PlayOnPhone(-1);
+    else
+        PlayBuffer(SongWriter::RenderForPlayback(-1));
 }
 
 void CQuellorDoc::RenderChannelForPlayback() {
-    PlayBuffer(SongWriter::RenderForPlayback(currentChannel_));
+    if (playbackVoices_ > 0)
+        PlayOnPhone(currentChannel_);
+    else
+        PlayBuffer(SongWriter::RenderForPlayback(currentChannel_));
+}
+
+void CQuellorDoc::SetPlaybackVoices(int voices) {
+    if (voices == playbackVoices_)
+        return;
+    // What plays was chosen for the other sound.
+    StopPlayback();
+    playbackVoices_ = voices;
+}
+
+void CQuellorDoc::PlayOnPhone(int channel) {
+    std::vector<std::uint8_t> bytes;
+    if (!PhoneSongBytes(*this, SavingOptions(), channel, bytes)) {
+        StopPlayback();
+        UserPrompt::Show(
+            messageParent_, UserPrompt::Icon::Warning,
+            StringTable::Get(Res::IDS_PHONE_CANNOT_PLAY).arg(QString::fromStdString(lastError)));
+        return;
+    }
+    const int result = PlayPhoneBuffer(bytes, playbackVoices_);
+    if (result == 2 && !phoneSoundReported_) {
+        phoneSoundReported_ = true;
+        UserPrompt::Show(messageParent_, UserPrompt::Icon::Warning,
+                         StringTable::Get(Res::IDS_PHONE_NO_SOUND)
+                             .arg(QString::fromStdString(GetPhoneSoundError())));
+    } else if (result == 1) {
+        UserPrompt::Show(messageParent_, UserPrompt::Icon::Warning,
+                         StringTable::Get(Res::IDS_PHONE_CANNOT_PLAY)
+                             .arg(QString::fromLatin1(PhoneErrorText(GetPhoneError()))));
+    }
 }
 
 bool CQuellorDoc::OnSendViaIr() {

@@ -55,9 +55,15 @@ public:
     int GetCurrentChannel() const { return currentChannel_; }
     void SetCurrentChannel(int channel) { currentChannel_ = channel; }
 
-    // Plays the enabled channels, or the current channel alone.
+    // Plays the enabled channels, or the current channel alone. With a phone's voices chosen
+    // (SetPlaybackVoices) they play as that phone plays the song a save would write: Play the
+    // whole song, Play Solo the song as saved with the current channel alone (its own MIP
+    // entry only, so a phone with fewer voices than the channel needs stays silent).
     void RenderForPlayback();
     void RenderChannelForPlayback();
+    // 0: Play and Play Solo use the full synthesizer; 1-64: a phone with that many voices.
+    int GetPlaybackVoices() const { return playbackVoices_; }
+    void SetPlaybackVoices(int voices);
 
     // Send via IR: writes the song as a save would into the private temporary folder and
     // hands the copy to the transfer program. Nothing is started when the copy fails.
@@ -91,8 +97,12 @@ private:
     // events as the "Remove Text Events" switch says.
     SaveOptions SavingOptions() const;
     void CheckFindings();
+    // Plays the song on the phone at the chosen voices: whole (`channel` < 0) or one channel.
+    void PlayOnPhone(int channel);
 
     int currentChannel_ = 0;
+    int playbackVoices_ = 0;
+    bool phoneSoundReported_ = false; // a missing sound output is told once a run
     bool noDocument_ = true;
     bool modified_ = false;
     QString title_;

@@ -1,11 +1,13 @@
 // Offline render speed (the WAV preview and the phone preview) and the time a rendered song
 // takes to become a playable event list. The "x_realtime" counter is seconds of audio per
 // second of work: the synthesizer's render aims at 40 or more, the phone's (EAS at 22 kHz)
-// at several hundred, so that a live phone preview costs next to nothing.
+// at several hundred, so that a live phone preview costs next to nothing, and quellor-cli
+// render --phone, start to finish, at 300 or more.
 #include "playback/FindSoundFont.h"
 #include "playback/OfflineRenderer.h"
 #include "playback/PhoneEngine.h"
 #include "playback/Segment.h"
+#include "playback/WavFile.h"
 #include "song/ByteSink.h"
 #include "song/SongFile.h"
 #include "tests/TestFiles.h"
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -116,6 +119,37 @@ void BM_PhoneRender(benchmark::State& state) {
         audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PhoneRender)->Arg(8)->Arg(24)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// quellor-cli render --phone 8 of the largest real song, end to end: the program started,
+// the song loaded, processed, played by the phone synthesizer and written as a WAV file.
+void BM_PhoneRenderCommand(benchmark::State& state) {
+    const auto songs = testfiles::RealSongs();
+    if (songs.empty()) {
+        state.SkipWithError("needs the openmsx songs");
+        return;
+    }
+    const auto largest =
+        *std::max_element(songs.begin(), songs.end(), [](const auto& a, const auto& b) {
+            return std::filesystem::file_size(a) < std::filesystem::file_size(b);
+        });
+    const testfiles::TempDir dir;
+    const std::filesystem::path wav = dir.Path() / "phone.wav";
+    const std::string command = std::string("'" QUELLOR_CLI "' render '") + largest.string() +
+                                "' '" + wav.string() + "' --phone 8 > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("quellor-cli render --phone failed");
+            return;
+        }
+    }
+    const double audioSeconds =
+        static_cast<double>((std::filesystem::file_size(wav) - WavFile::kHeaderSize) /
+                            (WavFile::kBytesPerSample * PhoneEngine::kChannels)) /
+        PhoneEngine::kSampleRate;
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PhoneRenderCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SegmentFromRenderedSong(benchmark::State& state) {
     const auto* bytes = RenderedRealSong();

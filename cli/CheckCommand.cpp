@@ -41,7 +41,7 @@ int RunCheck(const std::vector<std::string>& args) {
     bool json = false;
     bool afterSave = false;
     std::string path;
-    std::vector<Edit> edits;
+    std::vector<EditOption> edits;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--json") {
@@ -71,8 +71,7 @@ int RunCheck(const std::vector<std::string>& args) {
     check.vibraMode = song.switches.vibraMode;
     std::vector<SpMidiFinding> findings;
     if (afterSave) {
-        for (const Edit& edit : edits)
-            ApplyEdit(song, edit);
+        ApplyEdits(song, edits);
         try {
             findings = check.CheckSaved(song, BatchProcessor::SaveOptionsFor(write));
         } catch (const std::runtime_error& e) {

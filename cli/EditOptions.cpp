@@ -1,8 +1,8 @@
-// The channel edits of process and check.
 #include "cli/EditOptions.h"
 
 #include "cli/CliCommon.h"
 #include "song/ChannelCommands.h"
+#include "song/SongFile.h"
 
 #include <utility>
 
@@ -22,24 +22,8 @@ void RequireUsed(const SongFile& song, int ch, const std::string& option) {
         throw UsageError{option + ": channel " + std::to_string(ch + 1) + " is not used"};
 }
 
-} // namespace
-
-bool ParseEditOption(const std::vector<std::string>& args, std::size_t& i,
-                     std::vector<Edit>& edits) {
-    const std::string& a = args[i];
-    if (a == "--priority" || a == "--polyphony" || a == "--mute" || a == "--solo" ||
-        a == "--remove" || a == "--duplicate" || a == "--vibra") {
-        edits.push_back({a, OptionValue(args, i)});
-        return true;
-    }
-    if (a == "--add-vibra") {
-        edits.push_back({a, ""});
-        return true;
-    }
-    return false;
-}
-
-void ApplyEdit(SongFile& song, const Edit& edit) {
+// Applies one edit as the program does it, refusing what the program would not offer.
+void ApplyEdit(SongFile& song, const EditOption& edit) {
     namespace cc = ChannelCommands;
     if (edit.name == "--priority") {
         const auto [c, p] = SplitPair(edit.value, edit.name);
@@ -91,6 +75,28 @@ void ApplyEdit(SongFile& song, const Edit& edit) {
     } else if (edit.name == "--add-vibra") {
         cc::AddVibraFromBass(song);
     }
+}
+
+} // namespace
+
+bool ParseEditOption(const std::vector<std::string>& args, std::size_t& i,
+                     std::vector<EditOption>& edits) {
+    const std::string& a = args[i];
+    if (a == "--priority" || a == "--polyphony" || a == "--mute" || a == "--solo" ||
+        a == "--remove" || a == "--duplicate" || a == "--vibra") {
+        edits.push_back({a, OptionValue(args, i)});
+        return true;
+    }
+    if (a == "--add-vibra") {
+        edits.push_back({a, ""});
+        return true;
+    }
+    return false;
+}
+
+void ApplyEdits(SongFile& song, const std::vector<EditOption>& edits) {
+    for (const EditOption& edit : edits)
+        ApplyEdit(song, edit);
 }
 
 } // namespace cli

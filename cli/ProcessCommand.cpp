@@ -17,7 +17,7 @@ int RunProcess(const std::vector<std::string>& args) {
     write.addVibra = false;
     bool json = false;
     std::vector<std::string> files;
-    std::vector<Edit> edits;
+    std::vector<EditOption> edits;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--json") {
@@ -37,8 +37,7 @@ int RunProcess(const std::vector<std::string>& args) {
     SongFile song;
     if (!LoadForCli(song, files[0], switches))
         return kExitFailure;
-    for (const Edit& edit : edits)
-        ApplyEdit(song, edit);
+    ApplyEdits(song, edits);
 
     if (!song.SaveProcessed(files[1], BatchProcessor::SaveOptionsFor(write))) {
         BatchFailure failure;

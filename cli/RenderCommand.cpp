@@ -2,10 +2,14 @@
 // plays it, rendered offline through the synthesizer into a WAV file.
 #include "cli/CliCommon.h"
 #include "cli/Commands.h"
+#include "cli/EditOptions.h"
 #include "cli/SongLoading.h"
 #include "playback/FindSoundFont.h"
 #include "playback/OfflineRenderer.h"
+#include "playback/PhoneEngine.h"
+#include "playback/PhoneSongBytes.h"
 #include "playback/Segment.h"
+#include "playback/WavFile.h"
 #include "song/AtomicFile.h"
 #include "song/ByteSink.h"
 #include "song/SongFile.h"
@@ -33,17 +37,67 @@ std::string ChannelList(const SongWriter::ChannelFlags& flags) {
     return any ? text.str() : "none";
 }
 
+std::string Seconds(std::uint64_t frames, std::uint32_t rate) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(frames) / rate);
+    return seconds;
+}
+
+// render --phone N: the bytes process would write with the same options, played by the
+// phone's own synthesizer at N voices. The synthesizer reads the MIP message itself: the
+// channels printed are those the message keeps, nothing is muted here.
+int RenderPhone(SongFile& song, const std::vector<std::string>& files, int voices,
+                std::optional<int> channel, const SongFile::SaveOptions& options) {
+    std::vector<std::uint8_t> bytes;
+    SongWriter::ChannelFlags flags{};
+    if (!PhoneSongBytes(song, options, channel.value_or(-1), bytes, voices, &flags)) {
+        std::cerr << "quellor-cli: '" << files[0]
+                  << "' cannot be written for a phone: " << song.lastError << "\n";
+        return kExitFailure;
+    }
+    std::cout << "Channels playing on a phone with " << voices << " voices: " << ChannelList(flags)
+              << "\n";
+
+    std::vector<std::int16_t> samples;
+    if (const PhoneError error = PhoneEngine::RenderSong(bytes, voices, samples);
+        error != PhoneError::None) {
+        std::cerr << "quellor-cli: '" << files[0] << "': " << PhoneErrorText(error) << "\n";
+        return kExitFailure;
+    }
+    const WavFile wav(PhoneEngine::kSampleRate, PhoneEngine::kChannels);
+    std::string error;
+    if (!wav.Write(files[1], samples, error)) {
+        std::cerr << "quellor-cli: cannot write '" << files[1] << "': " << error << "\n";
+        return kExitFailure;
+    }
+    std::cout << "Wrote "
+              << Seconds(samples.size() / PhoneEngine::kChannels, PhoneEngine::kSampleRate)
+              << " s to " << files[1] << "\n";
+    return kExitOk;
+}
+
 } // namespace
 
 int RunRender(const std::vector<std::string>& args) {
     SongSwitches switches;
     std::optional<int> voices;
     std::optional<int> channel;
+    std::optional<int> phone;
     std::optional<std::string> soundFont;
+    std::vector<EditOption> edits;
+    BatchProcessor::Options write;
+    write.addVibra = false;
+    bool writeOption = false;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (ParseSwitchOption(args, i, switches, true)) {
+        } else if (ParseEditOption(args, i, edits)) {
+        } else if (ParseWriteOption(args, i, write)) {
+            writeOption = true;
+        } else if (a == "--phone") {
+            phone = ParseInt(OptionValue(args, i), PhoneEngine::kMinVoices, PhoneEngine::kMaxVoices,
+                             "--phone");
         } else if (a == "--voices") {
             voices = ParseInt(OptionValue(args, i), 0, 1000000, "--voices");
         } else if (a == "--channel") {
@@ -58,6 +112,21 @@ int RunRender(const std::vector<std::string>& args) {
     }
     if (files.size() != 2)
         throw UsageError{"render takes an input file and an output WAV file"};
+    if (phone && voices)
+        throw UsageError{"--phone and --voices cannot be used together: --phone lets the phone "
+                         "choose the channels, --voices chooses them for it"};
+    if (phone && soundFont)
+        throw UsageError{"--soundfont has no effect with --phone: a phone plays its own sounds"};
+    if (writeOption && !phone)
+        throw UsageError{"--action and --text choose what a phone receives: they need --phone"};
+
+    if (phone) {
+        SongFile song;
+        if (!LoadForCli(song, files[0], switches))
+            return kExitFailure;
+        ApplyEdits(song, edits);
+        return RenderPhone(song, files, *phone, channel, BatchProcessor::SaveOptionsFor(write));
+    }
 
     if (!soundFont)
         soundFont = FindSoundFont();
@@ -73,6 +142,7 @@ int RunRender(const std::vector<std::string>& args) {
     SongFile song;
     if (!LoadForCli(song, files[0], switches))
         return kExitFailure;
+    ApplyEdits(song, edits);
 
     SongWriter::ChannelFlags flags = SongWriter::ChannelFlagsFor(channel.value_or(-1));
     if (voices) {
@@ -114,10 +184,8 @@ int RunRender(const std::vector<std::string>& args) {
                   << "': " << (renderError.empty() ? fileError : renderError) << "\n";
         return kExitFailure;
     }
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f",
-                  static_cast<double>(frames) / OfflineRenderer::kSampleRate);
-    std::cout << "Wrote " << seconds << " s to " << files[1] << "\n";
+    std::cout << "Wrote " << Seconds(frames, OfflineRenderer::kSampleRate) << " s to " << files[1]
+              << "\n";
     return kExitOk;
 }
 

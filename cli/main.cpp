@@ -39,7 +39,12 @@ Commands:
   check --rules
       Lists the rules check applies.
   render IN OUT.wav [--voices N] [--channel CH] [--soundfont PATH] [load and map options]
+                    [edits as for process]
       Renders the song to a WAV file as a phone with N voices would play it.
+  render IN OUT.wav --phone N [--channel CH] [--action remove|leave|update] [--text strip|keep]
+                    [load and map options] [edits as for process]
+      Plays the file process would write on the phone synthesizer (Sonivox EAS) with N
+      voices, 1-64, and writes what it sounds like (22,050 Hz stereo WAV).
   graph IN OUT.png [--width W] [--height H]
       Draws the song's polyphony over time into a PNG picture.
 

@@ -1,12 +1,55 @@
 #include "playback/SongPlayer.h"
 
+#include "playback/PhonePlayer.h"
 #include "playback/SoundEngine.h"
+
+#include <utility>
+
+SongPlayer::SongPlayer() = default;
 
 SongPlayer::~SongPlayer() {
     StopPlayback();
 }
 
+PhonePlayer& SongPlayer::Phone() {
+    if (!phone_)
+        phone_ = std::make_unique<PhonePlayer>(CreateSystemAudioSink());
+    return *phone_;
+}
+
+void SongPlayer::SetAudioSink(std::unique_ptr<AudioSink> sink) {
+    phone_ = std::make_unique<PhonePlayer>(std::move(sink));
+}
+
+std::string SongPlayer::GetPhoneSoundError() const {
+    return phone_ ? phone_->GetSoundError() : std::string();
+}
+
+PhoneError SongPlayer::GetPhoneError() const {
+    return phone_ ? phone_->GetError() : PhoneError::None;
+}
+
+int SongPlayer::PlayPhoneBuffer(const std::vector<std::uint8_t>& bytes, int voices) {
+    StopPlayback();
+    hasSegment_ = false;
+    segmentState_.reset();
+    segment_.reset();
+    phoneLast_ = true;
+    switch (Phone().Play(bytes, voices)) {
+    case PhonePlayer::Result::Playing:
+        return 0;
+    case PhonePlayer::Result::NotPlayable:
+        return 1;
+    case PhonePlayer::Result::NoSound:
+        return 2;
+    }
+    return 1;
+}
+
 int SongPlayer::PlayBuffer(std::vector<std::uint8_t> bytes) {
+    if (phone_)
+        phone_->Stop();
+    phoneLast_ = false;
     if (!IsSoundReady())
         return 1;
     // Whatever plays stops first, even when these bytes turn out not to play: otherwise a
@@ -25,6 +68,8 @@ int SongPlayer::PlayBuffer(std::vector<std::uint8_t> bytes) {
 }
 
 void SongPlayer::StopPlayback() {
+    if (phone_)
+        phone_->Stop();
     // A playback that ended by itself, or was ended by the engine's shut-down or by another
     // playback, leaves nothing to stop; at exit the document outlives the engine.
     if (hasSegment_ && segmentState_->IsPlaying() && IsSoundReady())
@@ -32,10 +77,19 @@ void SongPlayer::StopPlayback() {
 }
 
 bool SongPlayer::IsPlaying() const {
+    if (phoneLast_)
+        return phone_ && phone_->IsPlaying();
     return hasSegment_ && segmentState_->IsPlaying() && IsEnginePlaying();
 }
 
 bool SongPlayer::GetProgress(std::uint64_t& length, std::uint64_t& position) {
+    if (phoneLast_) {
+        if (!phone_)
+            return false;
+        length = phone_->GetLengthMs();
+        position = phone_->IsPlaying() ? phone_->GetPositionMs() : 0;
+        return true;
+    }
     if (!hasSegment_)
         return false;
     length = segment_->GetLengthMs();

@@ -1,24 +1,40 @@
 #pragma once
 
+#include "playback/AudioSink.h"
+#include "playback/PhoneEngine.h"
 #include "song/SongFile.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
+class PhonePlayer;
 class Segment;
 class SegmentState;
 
-// A song that can also play itself through the sound engine: the document's song object.
+// A song that can also play itself through the sound engine, or as a phone plays it through
+// the phone synthesizer: the document's song object. One playback at a time, in either way.
 class SongPlayer : public SongFile {
 public:
-    SongPlayer() = default;
+    SongPlayer();
     // Stops this player's playback (nothing when the engine has shut down already).
     ~SongPlayer() override;
 
     // Plays a rendered Standard MIDI File from its start, after stopping whatever plays.
     // 0 on success; 1 when the engine is not ready or the bytes are not a song.
     int PlayBuffer(std::vector<std::uint8_t> bytes);
+    // Plays a Standard MIDI File from its start as a phone with `voices` voices plays it,
+    // after stopping whatever plays. 0 on success; 1 when the phone synthesizer refuses the
+    // bytes or the voices; 2 when the sound output cannot play.
+    int PlayPhoneBuffer(const std::vector<std::uint8_t>& bytes, int voices);
+    // Where the phone's sound goes (the system's sound output until this is called); stops
+    // the phone's playback.
+    void SetAudioSink(std::unique_ptr<AudioSink> sink);
+    // Why the sound output could not play the phone's last song; empty when it could.
+    std::string GetPhoneSoundError() const;
+    // Why the phone synthesizer refused the last song; PhoneError::None when it did not.
+    PhoneError GetPhoneError() const;
     // Stops the playback this player started, if it still sounds.
     void StopPlayback();
     bool IsPlaying() const;
@@ -30,7 +46,11 @@ public:
                                        std::uint32_t range);
 
 private:
+    PhonePlayer& Phone();
+
     bool hasSegment_ = false;
+    bool phoneLast_ = false; // the last playback was the phone's
+    std::unique_ptr<PhonePlayer> phone_;
     std::shared_ptr<const Segment> segment_;
     std::shared_ptr<SegmentState> segmentState_;
 };

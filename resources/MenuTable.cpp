@@ -59,6 +59,15 @@ const std::vector<MenuEntry>& MainMenu() {
                                           Cmd(ID_STRIP_CONTROLS, "Remove useless Controls")}),
                 Popup("Priority Proposal", {Cmd(ID_PRIO_CHANNEL, "Based on Channel Number"),
                                             Cmd(ID_PRIO_OBLIX, "Priority OBLIX")}),
+                Sep(),
+                Popup("Playback Voices", {Cmd(ID_VOICES_FULL, "Full Synthesizer"),
+                                          Cmd(ID_VOICES_FULL + 1, "Phone, 5 Voices"),
+                                          Cmd(ID_VOICES_FULL + 2, "Phone, 8 Voices"),
+                                          Cmd(ID_VOICES_FULL + 3, "Phone, 12 Voices"),
+                                          Cmd(ID_VOICES_FULL + 4, "Phone, 16 Voices"),
+                                          Cmd(ID_VOICES_FULL + 5, "Phone, 24 Voices"),
+                                          Cmd(ID_VOICES_FULL + 6, "Phone, 32 Voices"),
+                                          Cmd(ID_VOICES_LAST, "Phone, 64 Voices")}),
             }),
         Popup("&Help",
               {
@@ -131,7 +140,7 @@ std::pair<int, int> RadioGroup(int id) {
         return {ID_MIDI_OUTPUT_FIRST, ID_MIDI_OUTPUT_LAST};
     for (const auto& group :
          {std::pair{ID_MAP_SPMIDI, ID_MAP_GM}, std::pair{ID_VIBRA_DP1, ID_VIBRA_DP2},
-          std::pair{ID_PRIO_CHANNEL, ID_PRIO_OBLIX}})
+          std::pair{ID_PRIO_CHANNEL, ID_PRIO_OBLIX}, std::pair{ID_VOICES_FULL, ID_VOICES_LAST}})
         if (id >= group.first && id <= group.second)
             return group;
     return {id, id};

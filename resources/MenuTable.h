@@ -42,5 +42,9 @@ inline constexpr int kInstrumentMappingPosition = 2;
 inline constexpr int kVibraTriggerPosition = 4;
 inline constexpr int kEventStrippingPosition = 6;
 inline constexpr int kPriorityProposalPosition = 7;
+inline constexpr int kPlaybackVoicesPosition = 9;
+
+// The voices of commands ID_VOICES_FULL ... ID_VOICES_LAST; 0 is the full synthesizer.
+inline constexpr int kPlaybackVoices[] = {0, 5, 8, 12, 16, 24, 32, 64};
 
 } // namespace MenuTable

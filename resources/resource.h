@@ -32,6 +32,10 @@ inline constexpr int ID_PLAY = 32771;
 inline constexpr int ID_PLAY_SOLO = 32772;
 inline constexpr int ID_STOP = 32773;
 inline constexpr int ID_SEND_IR = 32774;
+// What Play and Play Solo sound like: the full synthesizer, then a phone with 5, 8, 12, 16,
+// 24, 32 or 64 voices (MenuTable::kPlaybackVoices, in this order).
+inline constexpr int ID_VOICES_FULL = 33000;
+inline constexpr int ID_VOICES_LAST = 33007;
 // "Default Device" and the output ports after it: 32800 + device index.
 inline constexpr int ID_MIDI_OUTPUT_FIRST = 32800;
 inline constexpr int ID_MIDI_OUTPUT_LAST = 32928;
@@ -53,6 +57,7 @@ inline constexpr int ID_VIEW_STATUS_BAR = 59393;
 
 // --- Status bar panes ---
 inline constexpr int ID_INDICATOR_MAP = 59000;
+inline constexpr int ID_INDICATOR_VOICES = 59001;
 
 // --- Controls of the main form ---
 inline constexpr int IDC_CHANNEL_LIST = 1000;
@@ -74,6 +79,8 @@ inline constexpr int IDC_LOGO = 1020;
 inline constexpr int IDC_VIBRA_CHECK = 1021;
 inline constexpr int IDC_SEQUENCE_POLYPHONY_LABEL = 1055;
 inline constexpr int IDC_PROGRESS = 1070;
+// The toolbar's "Voices" drop-down.
+inline constexpr int IDC_VOICES_COMBO = 1080;
 
 // --- Pictures and icons ---
 inline constexpr int IDI_CHANNEL_AUDIBLE = 145;
@@ -114,6 +121,12 @@ inline constexpr int IDS_BATCH_LEFT_OUT = 414;
 inline constexpr int IDS_BATCH_OUTPUT_TAKEN = 415;
 inline constexpr int IDS_BATCH_OUTPUT_IS_SOURCE = 416;
 inline constexpr int IDS_BATCH_FAILED = 417;
+// The phone preview (470-479).
+inline constexpr int IDS_VOICES_PANE = 480;
+inline constexpr int IDS_VOICES_ALL = 481;
+inline constexpr int IDS_PHONE_NO_SOUND = 482;
+inline constexpr int IDS_PHONE_CANNOT_PLAY = 483;
+inline constexpr int IDS_VOICES_LABEL = 484;
 // What loading left out, one text per kind (%1: how many).
 inline constexpr int IDS_LEFT_OUT_TOO_LARGE_ONE = 430;
 inline constexpr int IDS_LEFT_OUT_TOO_LARGE = 431;

@@ -10,8 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools fonts-dejavu-core
   # synthesizer, General MIDI sounds, MIDI output ports
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
-  # the phone preview's synthesizer (Sonivox EAS, as on Android phones)
-  libsonivox-dev
+  # the phone preview's synthesizer (Sonivox EAS, as on Android phones) and its sound output
+  libsonivox-dev libsdl2-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang
   # source layout check (.ci/run)

@@ -6,6 +6,7 @@
 #include "app/CQuellorView.h"
 #include "app/UserPrompt.h"
 #include "tests/TestFiles.h"
+#include "tests/playback/CollectingAudioSink.h"
 #include "tests/playback/FakeSoundBackend.h"
 
 #include <QAction>
@@ -32,6 +33,10 @@ struct RunningApp {
         auto backend = std::make_unique<FakeSoundBackend>(std::move(ports), soundWorks);
         output = backend->defaultDevice;
         app.UseSoundBackend(std::move(backend));
+        // The phone preview never reaches the machine's sound card.
+        auto sink = std::make_unique<CollectingAudioSink>();
+        audio = sink->state;
+        app.UseAudioSink(std::move(sink));
         app.InitInstance(files);
     }
     ~RunningApp() {
@@ -44,7 +49,8 @@ struct RunningApp {
     // user would.
     QAction* Action(int id) { return Frame().Action(id); }
 
-    std::shared_ptr<RecordingOutput> output; // what the default device received
+    std::shared_ptr<RecordingOutput> output;           // what the default device received
+    std::shared_ptr<CollectingAudioSink::State> audio; // what the phone preview played
     CQuellorApp app;
 };
 

@@ -2,6 +2,7 @@
 // song's MIP message decides), what N voices leave of a chord, sameness of renders, and the
 // refusals.
 #include "playback/PhoneEngine.h"
+#include "tests/playback/PhoneSupport.h"
 #include "tests/playback/PlaybackSupport.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@ using namespace playtest;
 
 namespace {
 
-using Samples = std::vector<std::int16_t>;
 constexpr std::size_t kRate = PhoneEngine::kSampleRate;
 
 // Format 0, division 500 (a tick lasts 1 ms at the default tempo).
@@ -66,39 +66,6 @@ Samples Render(const Bytes& song, int voices) {
     const PhoneError error = PhoneEngine::RenderSong(song, voices, samples);
     EXPECT_EQ(error, PhoneError::None) << PhoneErrorText(error);
     return samples;
-}
-
-// RMS level of each 50 ms block, left and right together.
-std::vector<double> BlockLevels(const Samples& samples) {
-    constexpr std::size_t kBlock = kRate / 20 * PhoneEngine::kChannels;
-    std::vector<double> levels;
-    for (std::size_t at = 0; at + kBlock <= samples.size(); at += kBlock) {
-        double sum = 0;
-        for (std::size_t i = at; i < at + kBlock; ++i)
-            sum += double(samples[i]) * samples[i];
-        levels.push_back(std::sqrt(sum / kBlock));
-    }
-    return levels;
-}
-
-double Level(const Samples& samples) {
-    double sum = 0;
-    for (std::int16_t s : samples)
-        sum += double(s) * s;
-    return samples.empty() ? 0 : std::sqrt(sum / double(samples.size()));
-}
-
-// Whether two renders sound the same block for block (within 2 %, plus the noise floor).
-testing::AssertionResult SoundsLike(const Samples& actual, const Samples& expected) {
-    const auto a = BlockLevels(actual);
-    const auto e = BlockLevels(expected);
-    if (a.size() + 1 < e.size() || e.size() + 1 < a.size())
-        return testing::AssertionFailure() << a.size() << " blocks, expected " << e.size();
-    for (std::size_t i = 0; i < std::min(a.size(), e.size()); ++i)
-        if (std::abs(a[i] - e[i]) > 0.02 * std::max(a[i], e[i]) + 4)
-            return testing::AssertionFailure()
-                   << "block " << i << ": level " << a[i] << ", expected " << e[i];
-    return testing::AssertionSuccess();
 }
 
 // Strength of `hz` (within a few hertz) in the mono mix of `frames` frames from `from`,

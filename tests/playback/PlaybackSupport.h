@@ -10,7 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
 #include <thread>
 
 namespace playtest {
@@ -90,5 +96,41 @@ protected:
 private:
     std::uint32_t savedMapIndex_ = 0;
 };
+
+#ifdef QUELLOR_CLI
+// quellor-cli run with `arguments` (and `environment` before it), its output and exit code.
+struct CliResult {
+    int exitCode = -1;
+    std::string output; // stdout and stderr
+};
+
+inline CliResult RunCli(const std::string& arguments, const std::string& environment = "") {
+    CliResult result;
+    FILE* pipe = popen((environment + " '" QUELLOR_CLI "' " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.output.append(buffer, n);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+inline std::string Q(const std::filesystem::path& path) {
+    return std::string("'").append(path.string()).append("'");
+}
+
+inline Bytes Read(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+#endif
+
+inline void WriteSong(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+}
 
 } // namespace playtest

@@ -76,33 +76,6 @@ TEST_F(RealSoundTest, WithoutAUsableDriverOrSoundFontTheEngineDoesNotStart) {
     }
 }
 
-struct CliResult {
-    int exitCode = -1;
-    std::string output; // stdout and stderr
-};
-
-CliResult RunCli(const std::string& arguments, const std::string& environment = "") {
-    CliResult result;
-    FILE* pipe = popen((environment + " '" QUELLOR_CLI "' " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string Q(const fs::path& path) {
-    return std::string("'").append(path.string()).append("'");
-}
-
-Bytes Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The loudest sample of a 44.1 kHz stereo 16-bit PCM WAV file; -1 for another file.
 int PeakOfWav(const fs::path& path) {
     const Bytes wav = Read(path);
@@ -160,11 +133,6 @@ TEST_F(RenderCommandTest, ARealSongSoundsTheSameEveryTimeAndFewerVoicesPlayFewer
         EXPECT_NE((" " + all + " ").find(" " + ch + " "), std::string::npos) << ch;
     EXPECT_GT(PeakOfWav(dir_ / "few.wav"), 100);
     EXPECT_TRUE(Silent(dir_ / "none.wav"));
-}
-
-void WriteSong(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
 }
 
 TEST_F(RenderCommandTest, AnUnusedChannelAloneIsSilent) {
