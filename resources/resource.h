@@ -122,6 +122,7 @@ inline constexpr int IDS_LEFT_OUT_SYSEX = 433;
 inline constexpr int IDS_LEFT_OUT_READ_ERROR = 434;
 inline constexpr int IDS_LEFT_OUT_CUT = 435;
 inline constexpr int IDS_LEFT_OUT_TRACKS = 436;
+inline constexpr int IDS_LEFT_OUT_TIMES = 437;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";
