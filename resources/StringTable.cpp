@@ -41,6 +41,8 @@ const QHash<int, QString>& Table() {
         {IDS_LEFT_OUT_TRACKS, QStringLiteral("tracks after the %1th")},
         {IDS_LEFT_OUT_TIMES,
          QStringLiteral("the times of %1 events beyond 49 days, cut to 49 days")},
+        {IDS_OUT_OF_MEMORY,
+         QStringLiteral("There is not enough memory to load\n%1\n\nThe song was not opened.")},
         {IDS_CANNOT_SAVE, QStringLiteral("Cannot save the file\n%1\n\n%2")},
         {IDS_IR_COPY_FAILED,
          QStringLiteral("Cannot write the copy to send\n%1\n\n%2\n\nNothing was sent.")},

@@ -123,6 +123,8 @@ inline constexpr int IDS_LEFT_OUT_READ_ERROR = 434;
 inline constexpr int IDS_LEFT_OUT_CUT = 435;
 inline constexpr int IDS_LEFT_OUT_TRACKS = 436;
 inline constexpr int IDS_LEFT_OUT_TIMES = 437;
+// Resources the machine ran out of (450-459).
+inline constexpr int IDS_OUT_OF_MEMORY = 450;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

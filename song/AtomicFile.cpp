@@ -241,13 +241,13 @@ void RemoveTemporaryFilesNow() {
             ::unlink(slot.path);
 }
 
-void RemoveTemporaryFilesOnSignals(std::initializer_list<int> signals) {
+void RemoveTemporaryFilesOnSignals(std::initializer_list<int> signalNumbers) {
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndEnd;
     sigemptyset(&action.sa_mask);
-    for (const int signal : signals)
+    for (const int signal : signalNumbers)
         sigaddset(&action.sa_mask, signal);
-    for (const int signal : signals)
+    for (const int signal : signalNumbers)
         ::sigaction(signal, &action, nullptr);
 }
 

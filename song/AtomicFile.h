@@ -37,6 +37,6 @@ bool WriteFileInPlace(const std::string& path, const std::string& scratchFolder,
 // handler of a signal that ends the process.
 void RemoveTemporaryFilesNow();
 
-// Installs, for each of `signals`, a handler that removes the temporary files being written
+// Installs, for each of `signalNumbers`, a handler that removes the temporary files being written
 // and then ends the process by the signal as its default action would.
-void RemoveTemporaryFilesOnSignals(std::initializer_list<int> signals);
+void RemoveTemporaryFilesOnSignals(std::initializer_list<int> signalNumbers);
