@@ -433,3 +433,35 @@ TEST_F(CliTest, BatchMakesAMissingDestinationOnce) {
 }
 
 } // namespace
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true; // the sanitizers reserve more address space than any limit
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST_F(CliTest, RunningOutOfMemoryIsAnErrorNotAnAbort) {
+    if (kSanitized)
+        GTEST_SKIP() << "an address-space limit does not work under a sanitizer";
+    // 20 MB of notes; loading them needs well over the 200 MB the commands may take here.
+    Bytes notes;
+    const Bytes pair = Cat({On(0, 60), Off(0, 60, 1)});
+    notes.reserve(20u << 20);
+    while (notes.size() < (20u << 20))
+        notes.insert(notes.end(), pair.begin(), pair.end());
+    WriteFile(in, Song(0, 96, {notes}));
+    WriteFile(out, Bytes{1, 2, 3});
+    for (const std::string& command :
+         {"info " + Q(in), "process " + Q(in) + " " + Q(out), "graph " + Q(in) + " " + Q(out)}) {
+        const Outcome r =
+            Exec("sh -c " + Quote("ulimit -v 200000; " + Quote(QUELLOR_CLI) + " " + command));
+        EXPECT_EQ(r.code, 1) << command << ": " << r.err;
+        EXPECT_NE(r.err.find("out of memory"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadFile(out), (Bytes{1, 2, 3}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 2) << "no temporary file";
+}
+
+} // namespace
