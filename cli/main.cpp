@@ -56,7 +56,7 @@ Options:
   --version   Prints the version.
 
 Exit codes: 0 success, 1 a file could not be read or written (or is not a Standard MIDI
-File), 2 a usage error.
+File, or memory ran out), 2 a usage error.
 )";
 
 } // namespace
