@@ -279,6 +279,14 @@ TEST_F(CliTest, BatchStopsAfterTheCurrentFileAndForgetsOldStops) {
 
 namespace {
 
+// A core-only build's quellor-cli knows graph but cannot draw.
+bool GraphBuilt() {
+    static const bool built =
+        Cli("graph /nonexistent/in.mid /nonexistent/out.png").err.find("not part of this build") ==
+        std::string::npos;
+    return built;
+}
+
 bool IsFifo(const fs::path& path) {
     return fs::status(path).type() == fs::file_type::fifo;
 }
@@ -335,6 +343,8 @@ TEST_F(CliTest, OutputsThatAreNotRegularFilesAreRefusedAndLinksFollowed) {
     specials.push_back(dir / "special-link");
     for (const fs::path& special : specials) {
         for (const std::string& command : {"process " + Q(in), std::string("graph ") + Q(in)}) {
+            if (command[0] == 'g' && !GraphBuilt())
+                continue;
             const Outcome r = Cli(command + " " + Q(special));
             EXPECT_EQ(r.code, 1) << command << " " << special;
             EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
@@ -369,9 +379,11 @@ TEST_F(CliTest, OutputsThatAreNotRegularFilesAreRefusedAndLinksFollowed) {
     EXPECT_EQ(song.code, 0) << song.err;
     EXPECT_EQ(song.out.substr(0, 4), "MThd");
     EXPECT_NE(song.err.find("File:"), std::string::npos);
-    const Outcome picture = Cli("graph " + Q(in) + " -");
-    EXPECT_EQ(picture.code, 0) << picture.err;
-    EXPECT_EQ(picture.out.substr(1, 3), "PNG");
+    if (GraphBuilt()) {
+        const Outcome picture = Cli("graph " + Q(in) + " -");
+        EXPECT_EQ(picture.code, 0) << picture.err;
+        EXPECT_EQ(picture.out.substr(0, 4), "\x89PNG");
+    }
 }
 
 TEST_F(CliTest, NamesArePassedAsTheSystemGivesThem) {
@@ -381,14 +393,18 @@ TEST_F(CliTest, NamesArePassedAsTheSystemGivesThem) {
         const Outcome r = Cli("process " + Q(in) + " " + Q(longest));
         EXPECT_EQ(r.code, 0) << r.err;
     }
-    EXPECT_EQ(Cli("graph " + Q(in) + " " + Q(dir / (std::string(251, 'g') + ".png"))).code, 0);
+    if (GraphBuilt()) {
+        EXPECT_EQ(Cli("graph " + Q(in) + " " + Q(dir / (std::string(251, 'g') + ".png"))).code, 0);
+    }
 
     // Names that are not UTF-8 are written and read under their own bytes.
     const fs::path latin1 = dir / "caf\xE9.mid", picture = dir / "\xFF\xFE.png";
     ASSERT_EQ(Cli("process " + Q(in) + " " + Q(latin1)).code, 0);
-    ASSERT_EQ(Cli("graph " + Q(latin1) + " " + Q(picture)).code, 0);
-    EXPECT_TRUE(fs::exists(picture));
-    EXPECT_EQ(ReadAll(picture).substr(1, 3), "PNG");
+    if (GraphBuilt()) {
+        ASSERT_EQ(Cli("graph " + Q(latin1) + " " + Q(picture)).code, 0);
+        EXPECT_TRUE(fs::exists(picture));
+        EXPECT_EQ(ReadAll(picture).substr(0, 4), "\x89PNG");
+    }
     const Outcome json = Cli("info --json " + Q(latin1));
     ASSERT_EQ(json.code, 0) << json.err;
     const std::string hex = "caf\\ufffd.mid\", \"pathBytes\": \"";
@@ -410,11 +426,13 @@ TEST_F(CliTest, NamesArePassedAsTheSystemGivesThem) {
     for (const char* args :
          {"dump -- -x.mid", "info -- -x.mid", "info --json -- -x.mid", "process -- -x.mid -y.mid",
           "process --json -- -x.mid -x.mid", "graph -- -x.mid -x.png", "batch -- . -dst"}) {
+        if (args[0] == 'g' && !GraphBuilt())
+            continue;
         const Outcome r = inDir(args);
         EXPECT_EQ(r.code, 0) << args << ": " << r.err;
     }
     EXPECT_TRUE(fs::exists(dir / "-y.mid"));
-    EXPECT_TRUE(fs::exists(dir / "-x.png"));
+    EXPECT_EQ(fs::exists(dir / "-x.png"), GraphBuilt());
     EXPECT_TRUE(fs::exists(dir / "-dst" / "-x.mid"));
     EXPECT_EQ(inDir("info -x.mid").code, 2) << "without it, an option";
 }
@@ -455,6 +473,8 @@ TEST_F(CliTest, RunningOutOfMemoryIsAnErrorNotAnAbort) {
     WriteFile(out, Bytes{1, 2, 3});
     for (const std::string& command :
          {"info " + Q(in), "process " + Q(in) + " " + Q(out), "graph " + Q(in) + " " + Q(out)}) {
+        if (command[0] == 'g' && !GraphBuilt())
+            continue;
         const Outcome r =
             Exec("sh -c " + Quote("ulimit -v 200000; " + Quote(QUELLOR_CLI) + " " + command));
         EXPECT_EQ(r.code, 1) << command << ": " << r.err;
