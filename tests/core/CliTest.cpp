@@ -4,9 +4,11 @@
 #include "song/BatchProcessor.h"
 
 #include <algorithm>
+#include <csignal>
 #include <set>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace core;
 namespace fs = std::filesystem;
@@ -482,6 +484,76 @@ TEST_F(CliTest, RunningOutOfMemoryIsAnErrorNotAnAbort) {
     }
     EXPECT_EQ(ReadFile(out), (Bytes{1, 2, 3}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 2) << "no temporary file";
+}
+
+} // namespace
+
+namespace {
+
+// Runs quellor-cli with `args` and sends `signal` as soon as a temporary file shows in
+// `folder`; true when one showed before the command ended. `status` is the wait status.
+bool SignalWhileWriting(const std::vector<std::string>& args, const fs::path& folder, int signal,
+                        int& status) {
+    std::vector<char*> argv;
+    std::string cli = QUELLOR_CLI;
+    argv.push_back(cli.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    bool seen = false;
+    while (!seen && ::waitpid(child, &status, WNOHANG) == 0) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            seen = seen || entry.path().filename().string().rfind(".out.mid.", 0) == 0;
+    }
+    if (seen) {
+        ::kill(child, signal);
+        ::waitpid(child, &status, 0);
+    }
+    return seen;
+}
+
+TEST_F(CliTest, ASignalWhileWritingLeavesNoTemporaryFile) {
+    // Large enough that writing takes a while: the temporary file is seen, then the signal
+    // arrives while it is being written.
+    Bytes notes;
+    const Bytes pair = Cat({On(0, 60), Off(0, 60, 1)});
+    while (notes.size() < (8u << 20))
+        notes.insert(notes.end(), pair.begin(), pair.end());
+    const fs::path src = dir / "src", dst = dir / "dst";
+    fs::create_directories(src);
+    fs::create_directories(dst);
+    WriteFile(src / "out.mid", Song(0, 96, {notes}));
+    const struct {
+        std::vector<std::string> args;
+        int signal;
+    } cases[] = {
+        {{"process", (src / "out.mid").string(), (dst / "out.mid").string()}, SIGTERM},
+        {{"process", (src / "out.mid").string(), (dst / "out.mid").string()}, SIGINT},
+        {{"batch", src.string(), dst.string()}, SIGTERM},
+    };
+    for (const auto& c : cases) {
+        int status = 0;
+        // A fast machine may finish before the file is seen: then the case is run again.
+        bool seen = false;
+        for (int attempt = 0; attempt < 5 && !seen; ++attempt) {
+            fs::remove(dst / "out.mid");
+            seen = SignalWhileWriting(c.args, dst, c.signal, status);
+        }
+        ASSERT_TRUE(seen) << c.args[0];
+        if (WIFSIGNALED(status)) {
+            EXPECT_EQ(WTERMSIG(status), c.signal) << c.args[0];
+        }
+        for (const auto& entry : fs::directory_iterator(dst))
+            EXPECT_EQ(entry.path().filename().string().rfind(".out.mid.", 0), std::string::npos)
+                << c.args[0] << " left " << entry.path();
+    }
 }
 
 } // namespace
