@@ -31,11 +31,15 @@ struct TemporarySlot {
 };
 TemporarySlot temporarySlots[kSlots];
 
-// Remembers `path` until the returned registration is dropped; a path too long for a slot,
-// or a moment when every slot is taken, goes unregistered.
+// Remembers a path until the registration is dropped; a path too long for a slot, or a
+// moment when every slot is taken, goes unregistered.
 class TemporaryRegistration {
 public:
-    explicit TemporaryRegistration(const std::string& path) {
+    TemporaryRegistration() = default;
+    // Registers `path`, before the file is created: a signal in between finds nothing to
+    // remove, while one right after creating it finds the file.
+    void Set(const std::string& path) {
+        Drop();
         if (path.size() >= PATH_MAX)
             return;
         for (int i = 0; i < kSlots; ++i) {
@@ -88,20 +92,28 @@ std::string UniqueSuffix() {
 }
 
 // Creates "<folder>/.<name>.XXXXXX", a file that did not exist, for reading and writing: its
-// path in `path`, the descriptor as the result (-1 with errno set on failure). The name is
+// path in `path` (registered in `registration` while it exists), the descriptor as the
+// result (-1 with errno set on failure). The name is
 // cut so that the whole fits the folder's name limit. Unlike mkstemp's 0600 it is opened with
 // `mode`, which the kernel narrows by the umask as for any new file; learning the mask any
 // other way means setting it, for every thread of the process at once.
 int CreateUniqueFile(const fs::path& folder, const std::string& name, mode_t mode,
-                     std::string& path) {
+                     std::string& path, TemporaryRegistration& registration) {
     const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     const std::size_t nameMax = limit > 16 ? static_cast<std::size_t>(limit) : NAME_MAX;
     const std::string base = name.substr(0, std::min(name.size(), nameMax - 8));
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = (folder / ("." + base + "." + UniqueSuffix())).string();
+        registration.Set(path);
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd >= 0)
             return fd;
+        const int err = errno;
+        registration.Drop(); // not ours: another file of that name, or none at all
+        if (err != EEXIST) {
+            errno = err;
+            return -1;
+        }
     }
     errno = EEXIST;
     return -1;
@@ -255,13 +267,13 @@ bool WriteFileInPlace(const std::string& path, const std::string& scratchFolder,
                       const std::function<bool(ByteSink&)>& write, std::string& error) {
     const fs::path target(path);
     std::string scratch;
+    TemporaryRegistration registration;
     const int scratchFd =
-        CreateUniqueFile(scratchFolder, target.filename().string(), 0600, scratch);
+        CreateUniqueFile(scratchFolder, target.filename().string(), 0600, scratch, registration);
     if (scratchFd < 0) {
         error = Reason(errno);
         return false;
     }
-    TemporaryRegistration registration(scratch);
     int err = 0;
     bool ok = false;
     try {
@@ -322,7 +334,9 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(ByteS
     }
     const fs::path folder = FolderOf(target);
     std::string temporary;
-    const int fd = CreateUniqueFile(folder, target.filename().string(), 0666, temporary);
+    TemporaryRegistration registration;
+    const int fd =
+        CreateUniqueFile(folder, target.filename().string(), 0666, temporary, registration);
     if (fd < 0) {
         err = errno;
         if (exists && (err == EACCES || err == EPERM))
@@ -330,7 +344,6 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(ByteS
         error = Reason(err);
         return false;
     }
-    TemporaryRegistration registration(temporary);
     if (exists) {
         // Keep the owner and group of the file being replaced (chown first: it clears the
         // set-id bits), then its permissions; a new file has the usual ones already. An owner
