@@ -1,6 +1,7 @@
 #include "app/CDlgBatch.h"
 #include "app/CheckWords.h"
 #include "app/LoadWords.h"
+#include "app/QtSettingsStore.h"
 #include "resources/StringTable.h"
 #include "resources/resource.h"
 
@@ -86,7 +87,9 @@ QString FailureText(const BatchFileEntry& entry) {
 CDlgBatch::CDlgBatch(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CDlgBatch>()),
       folderPicker_(&PlatformFolderPicker) {
-    {
+    // A settings file that is not a plain file of sensible size is left alone (the program
+    // said so at its start): the histories start empty and are not saved.
+    if (QtSettingsStore::FileIsUsable()) {
         QSettings store = OpenStore();
         destinationHistory_.Load(store, kDestinationHistory);
         sourceHistory_.Load(store, kSourceHistory);
@@ -379,6 +382,8 @@ void CDlgBatch::ShowResult(std::size_t index) {
 }
 
 void CDlgBatch::SaveHistories() const {
+    if (!QtSettingsStore::FileIsUsable())
+        return;
     QSettings store = OpenStore();
     destinationHistory_.Save(store, kDestinationHistory);
     sourceHistory_.Save(store, kSourceHistory);

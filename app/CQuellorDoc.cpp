@@ -13,13 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <utility>
 
 namespace {
@@ -27,49 +27,6 @@ namespace {
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
-
-// The writer's stream over the file of a save: a QSaveFile, so that the song reaches the
-// target only on commit. QSaveFile commits even after a write failed, so the sink's state
-// decides whether to commit at all; and when the disk fills up in the middle of a flush the
-// file's own error text stays "Unknown error" (a short write sets none), so the sink keeps
-// the system's reason of the failing call.
-class SaveFileSink : public ByteSink {
-public:
-    explicit SaveFileSink(QSaveFile& file) : file_(file) {}
-    void Write(const std::uint8_t* data, std::size_t count) override {
-        const auto size = static_cast<qint64>(count);
-        if (ok_ && size > 0) {
-            errno = 0;
-            Check(file_.write(reinterpret_cast<const char*>(data), size) == size);
-        }
-    }
-    void Flush() override {
-        if (ok_) {
-            errno = 0;
-            Check(file_.flush());
-        }
-    }
-    std::uint64_t GetPosition() const override { return static_cast<std::uint64_t>(file_.pos()); }
-    void Seek(std::uint64_t position) override {
-        if (ok_) {
-            errno = 0;
-            Check(file_.seek(static_cast<qint64>(position)));
-        }
-    }
-    // Why the file failed; empty while it did not.
-    QString Error() const { return error_; }
-
-private:
-    void Check(bool done) {
-        if (done)
-            return;
-        ok_ = false;
-        error_ = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file_.errorString();
-    }
-
-    QSaveFile& file_;
-    QString error_;
-};
 
 } // namespace
 
@@ -117,7 +74,17 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
     StopPlayback();
     // Loading starts from a reset song: every channel audible, no vibra channel.
     SetPath(file);
-    LoadSongFile(file, FileTitle(file));
+    try {
+        LoadSongFile(file, FileTitle(file));
+    } catch (const std::bad_alloc&) {
+        // Loading had already replaced the song: what it stored so far is let go, the program
+        // carries on with no document.
+        OnNewDocument();
+        UserPrompt::Show(
+            messageParent_, UserPrompt::Icon::Critical,
+            StringTable::Get(Res::IDS_OUT_OF_MEMORY).arg(QDir::toNativeSeparators(absolute)));
+        return false;
+    }
     if (!lastLoad.IsSmf()) {
         // The file changed between the check and the load.
         refuse(lastLoad);
@@ -142,25 +109,16 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 
 bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     const QString absolute = QFileInfo(filePath).absoluteFilePath();
-    QString error;
-    QSaveFile out(absolute);
-    bool ok = out.open(QIODevice::WriteOnly);
-    if (ok) {
-        SaveFileSink sink(out);
-        ok = SaveProcessed(sink, SavingOptions());
-        if (!ok)
-            error = sink.Ok() ? QString::fromStdString(lastError) : sink.Error();
-        ok = ok && out.commit();
-    }
-    if (!ok && error.isEmpty())
-        error = out.errorString();
-    if (!ok) {
-        UserPrompt::Show(
-            messageParent_, UserPrompt::Icon::Critical,
-            StringTable::Get(Res::IDS_CANNOT_SAVE).arg(QDir::toNativeSeparators(absolute), error));
+    const std::string file = NativePath(absolute);
+    // The one safe writer of process and the batch: links are followed, special files and
+    // read-only files are refused, the old file stays whole until the new one is.
+    if (!SaveProcessed(file, SavingOptions())) {
+        UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical,
+                         StringTable::Get(Res::IDS_CANNOT_SAVE)
+                             .arg(QDir::toNativeSeparators(absolute),
+                                  QString::fromLocal8Bit(lastError.c_str())));
         return false;
     }
-    const std::string file = NativePath(absolute);
     // Reload reads the file last saved, not the one first opened.
     SetPath(file);
     pathName_ = absolute;

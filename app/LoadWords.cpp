@@ -29,6 +29,9 @@ QString LeftOutText(const std::vector<LoadReport::LeftOut>& leftOut) {
         case Kind::TracksAfterLimit:
             texts << StringTable::Get(Res::IDS_LEFT_OUT_TRACKS).arg(count);
             break;
+        case Kind::TimesCut:
+            texts << StringTable::Get(Res::IDS_LEFT_OUT_TIMES).arg(count);
+            break;
         }
     }
     return texts.join(QStringLiteral(", "));

@@ -2,15 +2,19 @@
 #include "app/CMainFrame.h"
 #include "app/CQuellorApp.h"
 #include "app/UserPrompt.h"
+#include "song/AtomicFile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Ended while saving, the program leaves no half-written temporary file behind.
+    RemoveTemporaryFilesOnSignals({SIGINT, SIGTERM});
     QApplication::setApplicationVersion(QStringLiteral(QUELLOR_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("Quellor"));
 

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 namespace cli {
@@ -40,6 +41,8 @@ int RunBatch(const std::vector<std::string>& args) {
     std::vector<std::string> folders;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (EndOfOptions(args, i, folders))
+            break;
         if (ParseSwitchOption(args, i, options.switches, true)) {
         } else if (ParseWriteOption(args, i, options)) {
         } else if (a == "--add-vibra") {
@@ -57,7 +60,16 @@ int RunBatch(const std::vector<std::string>& args) {
     std::string error;
     if (!BatchProcessor::FindFiles(folders[0], entries, error)) {
         std::cerr << "quellor-cli: cannot list '" << folders[0] << "': " << error << "\n";
-        return kExitUsage;
+        return kExitFailure;
+    }
+    // A missing destination is made (its parent must exist), so that a run into a new folder
+    // works; anything else that is not a folder fails once, here, not once per file.
+    std::error_code ec;
+    std::filesystem::create_directory(folders[1], ec);
+    if (ec || !std::filesystem::is_directory(folders[1], ec)) {
+        std::cerr << "quellor-cli: cannot write into '" << folders[1]
+                  << "': " << (ec ? ec.message() : std::string("it is not a folder")) << "\n";
+        return kExitFailure;
     }
 
     BatchProcessor batch;

@@ -1,10 +1,34 @@
 #include "cli/CliCommon.h"
 #include "cli/LoadWords.h"
+#include "song/AtomicFile.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 namespace cli {
+
+bool EndOfOptions(const std::vector<std::string>& args, std::size_t i,
+                  std::vector<std::string>& operands) {
+    if (args[i] != "--")
+        return false;
+    operands.insert(operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    return true;
+}
+
+bool WriteOutput(const std::string& path, const std::function<bool(ByteSink&)>& write,
+                 std::string& error) {
+    if (!IsStandardOutput(path))
+        return WriteFileAtomically(path, write, error);
+    std::fflush(stdout);
+    FileSink sink(stdout);
+    errno = 0;
+    const bool ok = write(sink) && sink.Ok() && std::fflush(stdout) == 0;
+    if (!ok)
+        error = std::strerror(errno ? errno : EIO);
+    return ok;
+}
 
 const std::string& OptionValue(const std::vector<std::string>& args, std::size_t& i) {
     if (i + 1 >= args.size())
@@ -136,11 +160,9 @@ std::string ToUtf8(const std::string& text) {
     return out;
 }
 
-} // namespace
-
-std::string JsonString(const std::string& raw) {
-    const std::string text = ToUtf8(raw);
-    std::string out = "\"";
+// `text`, valid UTF-8, escaped for a JSON string.
+std::string JsonEscaped(const std::string& text) {
+    std::string out;
     for (unsigned char c : text) {
         switch (c) {
         case '"':
@@ -168,7 +190,45 @@ std::string JsonString(const std::string& raw) {
             }
         }
     }
-    return out + "\"";
+    return out;
+}
+
+} // namespace
+
+std::string JsonString(const std::string& raw) {
+    std::string out = "\"";
+    out += JsonEscaped(ToUtf8(raw));
+    out += '"';
+    return out;
+}
+
+std::string JsonPath(const std::string& path, bool& exact) {
+    exact = true;
+    std::string out = "\"";
+    std::size_t run = 0; // the start of the valid UTF-8 not yet copied
+    for (std::size_t i = 0; i < path.size();) {
+        if (const std::size_t n = Utf8SequenceAt(path, i)) {
+            i += n;
+            continue;
+        }
+        out += JsonEscaped(path.substr(run, i - run));
+        out += "\\ufffd";
+        exact = false;
+        run = ++i;
+    }
+    out += JsonEscaped(path.substr(run));
+    out += '"';
+    return out;
+}
+
+std::string HexBytes(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : text) {
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+    return out;
 }
 
 } // namespace cli

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "song/BatchProcessor.h"
+#include "song/ByteSink.h"
 #include "song/SongSwitches.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,20 @@ struct UsageError {
     std::string message;
 };
 
+// When args[i] is "--", which ends the options, appends every argument after it to
+// `operands` and returns true: the caller's scan is over.
+bool EndOfOptions(const std::vector<std::string>& args, std::size_t i,
+                  std::vector<std::string>& operands);
+
+// "-" as an output file: standard output.
+inline bool IsStandardOutput(const std::string& path) {
+    return path == "-";
+}
+// Writes what `write` produces to `path`, replacing the file safely (WriteFileAtomically), or
+// to standard output when `path` is "-" (the sink then cannot seek). False with `error` set.
+bool WriteOutput(const std::string& path, const std::function<bool(ByteSink&)>& write,
+                 std::string& error);
+
 // Consumes args[i] (and its value) when it is one of the loader, proposal and writer switches
 // every command that loads a song accepts (--prio channel|oblix, --sysex strip|keep,
 // --map sp|gm, and with `allowVibraMode` --vibra-mode 0|1); true when it was. The defaults
@@ -42,5 +58,10 @@ int ParseChannel(const std::string& text);
 int ParseInt(const std::string& text, int lo, int hi, const char* what);
 
 std::string JsonString(const std::string& text);
+// A file's path in JSON: the name as UTF-8 when it is valid UTF-8, else with U+FFFD for each
+// byte that is not; `exact` tells which.
+std::string JsonPath(const std::string& path, bool& exact);
+// The bytes of `text` as hex digits, two per byte.
+std::string HexBytes(const std::string& text);
 
 } // namespace cli

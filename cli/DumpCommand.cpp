@@ -51,9 +51,12 @@ public:
 } // namespace
 
 int RunDump(const std::vector<std::string>& args) {
-    if (args.size() != 1)
+    std::vector<std::string> operands;
+    if (args.empty() || !EndOfOptions(args, 0, operands))
+        operands = args;
+    if (operands.size() != 1)
         throw UsageError{"dump takes one file"};
-    const std::string& path = args[0];
+    const std::string& path = operands[0];
     LoadReport report;
     const FilePtr file = SongReader::OpenSongFile(path, report);
     if (!file) {

@@ -5,6 +5,8 @@
 #include "graph/PolyphonyGraphPainter.h"
 #include "song/SongFile.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 
@@ -18,6 +20,8 @@ int RunGraph(const std::vector<std::string>& args) {
     int width = 600, height = 200;
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (EndOfOptions(args, i, files))
+            break;
         if (args[i] == "--width")
             width = ParseInt(OptionValue(args, i), 21, 20000, "--width");
         else if (args[i] == "--height")
@@ -49,8 +53,27 @@ int RunGraph(const std::vector<std::string>& args) {
     char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
     const QImage image = PolyphonyGraphPainter::Render(song, width, height);
-    if (!image.save(QString::fromStdString(files[1]), "PNG")) {
-        std::cerr << "quellor-cli: cannot write '" << files[1] << "'\n";
+    // Encoded whole first, then written as every output file is: the previous picture stays
+    // until the new one is complete, and the name is used as the system gave it.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    std::string error;
+    if (image.isNull() || !image.save(&buffer, "PNG")) {
+        std::cerr << "quellor-cli: cannot write '" << files[1]
+                  << "': the picture could not be made\n";
+        return kExitFailure;
+    }
+    const bool written = WriteOutput(
+        files[1],
+        [&](ByteSink& sink) {
+            sink.Write(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                       static_cast<std::size_t>(png.size()));
+            return true;
+        },
+        error);
+    if (!written) {
+        std::cerr << "quellor-cli: cannot write '" << files[1] << "': " << error << "\n";
         return kExitFailure;
     }
     return kExitOk;

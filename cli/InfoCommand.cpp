@@ -15,21 +15,24 @@ namespace cli {
 int RunInfo(const std::vector<std::string>& args) {
     SongSwitches switches;
     bool json = false;
-    std::string path;
+    std::vector<std::string> operands;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (EndOfOptions(args, i, operands))
+            break;
         if (args[i] == "--json")
             json = true;
         else if (ParseSwitchOption(args, i, switches, false))
             continue;
         else if (args[i].size() > 1 && args[i][0] == '-')
             throw UsageError{"unknown option " + args[i]};
-        else if (path.empty())
-            path = args[i];
         else
-            throw UsageError{"info takes one file"};
+            operands.push_back(args[i]);
     }
-    if (path.empty())
+    if (operands.size() > 1)
+        throw UsageError{"info takes one file"};
+    if (operands.empty())
         throw UsageError{"info needs a file"};
+    const std::string& path = operands.front();
     SongFile song;
     if (!LoadForCli(song, path, switches))
         return kExitFailure;

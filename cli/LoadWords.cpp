@@ -23,6 +23,9 @@ std::string LeftOutText(const LoadReport::LeftOut& what) {
         return "the end of the file, which is cut off inside an event";
     case Kind::TracksAfterLimit:
         return "tracks after the " + std::to_string(what.count) + "th";
+    case Kind::TimesCut:
+        return "the times of " + Plural(what.count, "event", "events") +
+               " beyond 49 days, cut to 49 days";
     }
     return "data";
 }

@@ -91,6 +91,8 @@ int RunRender(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (EndOfOptions(args, i, files))
+            break;
         if (ParseSwitchOption(args, i, switches, true)) {
         } else if (ParseEditOption(args, i, edits)) {
         } else if (ParseWriteOption(args, i, write)) {
@@ -144,20 +146,21 @@ int RunRender(const std::vector<std::string>& args) {
         return kExitFailure;
     ApplyEdits(song, edits);
 
+    // With the WAV data on standard output, the words go to standard error.
+    std::ostream& report = IsStandardOutput(files[1]) ? std::cerr : std::cout;
     SongWriter::ChannelFlags flags = SongWriter::ChannelFlagsFor(channel.value_or(-1));
     if (voices) {
         const SongWriter::ChannelFlags kept = song.ChannelsForVoices(*voices);
         for (int ch = 0; ch < SongData::kChannels; ++ch)
             flags[ch] = flags[ch] && kept[ch];
-        std::cout << "Channels playing with " << *voices << " voices: " << ChannelList(flags)
-                  << "\n";
+        report << "Channels playing with " << *voices << " voices: " << ChannelList(flags) << "\n";
     } else if (channel) {
-        std::cout << "Channels playing: " << ChannelList(flags) << "\n";
+        report << "Channels playing: " << ChannelList(flags) << "\n";
     } else {
         SongWriter::ChannelFlags sounding{};
         for (int ch = 0; ch < SongData::kChannels; ++ch)
             sounding[ch] = song.IsChannelUsed(ch) && song.enabled[ch];
-        std::cout << "Channels playing: " << ChannelList(sounding) << "\n";
+        report << "Channels playing: " << ChannelList(sounding) << "\n";
     }
     const std::vector<std::uint8_t> bytes = song.RenderForPlayback(flags);
 
@@ -176,7 +179,7 @@ int RunRender(const std::vector<std::string>& args) {
     OfflineRenderer renderer(*soundFont);
     std::string renderError;
     std::string fileError;
-    const bool written = WriteFileAtomically(
+    const bool written = WriteOutput(
         files[1], [&](ByteSink& sink) { return renderer.RenderWav(*segment, sink, renderError); },
         fileError);
     if (!written) {
@@ -184,8 +187,8 @@ int RunRender(const std::vector<std::string>& args) {
                   << "': " << (renderError.empty() ? fileError : renderError) << "\n";
         return kExitFailure;
     }
-    std::cout << "Wrote " << Seconds(frames, OfflineRenderer::kSampleRate) << " s to " << files[1]
-              << "\n";
+    report << "Wrote " << Seconds(frames, OfflineRenderer::kSampleRate) << " s to " << files[1]
+           << "\n";
     return kExitOk;
 }
 

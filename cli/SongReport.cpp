@@ -13,9 +13,14 @@ namespace {
 
 void PrintJson(std::ostream& out, const SongFile& song, const std::string& path,
                const std::vector<SpMidiFinding>* findings) {
-    out << "{\"path\": " << JsonString(path) << ", \"title\": " << JsonString(song.title)
-        << ", \"format\": " << song.format << ", \"division\": " << song.division
-        << ", \"durationMs\": " << song.GetDuration() << ", \"tracks\": " << song.tracks.size()
+    // A name that is not UTF-8 cannot be shown as it is: its bytes lead back to the file.
+    bool exact = true;
+    out << "{\"path\": " << JsonPath(path, exact);
+    if (!exact)
+        out << ", \"pathBytes\": \"" << HexBytes(path) << "\"";
+    out << ", \"title\": " << JsonString(song.title) << ", \"format\": " << song.format
+        << ", \"division\": " << song.division << ", \"durationMs\": " << song.GetDuration()
+        << ", \"tracks\": " << song.tracks.size()
         << ", \"loadResult\": " << static_cast<int>(song.lastLoad.result)
         << ", \"sourceMip\": " << JsonString(ChannelCommands::SourceMipText(song))
         << ", \"sequencePolyphony\": " << song.sequencePolyphony << ", \"vibraChannel\": ";

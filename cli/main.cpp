@@ -1,9 +1,13 @@
 // quellor-cli: the headless front end of Quellor.
 #include "cli/CliCommon.h"
 #include "cli/Commands.h"
+#include "song/AtomicFile.h"
 
+#include <csignal>
 #include <cstdio>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -27,11 +31,14 @@ Commands:
                  [--action remove|leave|update] [--text strip|keep] [--map sp|gm]
                  [--priority CH=P] [--polyphony CH=N] [--mute CH] [--solo CH]
                  [--remove CH] [--duplicate SRC=DST] [--vibra CH] [--add-vibra]
+                 [--allow-loss]
       Loads IN, applies the edits left to right (channels are numbers 1-16), brings the
-      MIP message up to date and writes OUT (which may be IN).
+      MIP message up to date and writes OUT (which may be IN). A song from which loading
+      left data out is not written unless --allow-loss is given.
   batch SRC DST [--action remove|leave|update] [--text strip|keep] [--add-vibra]
                 [--prio channel|oblix] [--sysex strip|keep] [--vibra-mode 0|1] [--map sp|gm]
-      Processes every .mid file of folder SRC into folder DST, one line per file.
+      Processes every .mid file of folder SRC into folder DST, one line per file. A
+      missing DST is created (its parent must exist).
   check IN [--json] [--after-save] [load, map, action, text and edit options]
       Checks IN against the SP-MIDI rules and prints one line per finding: rule, severity,
       where, what happens and the fix. With --after-save it checks what process writes
@@ -51,12 +58,16 @@ Commands:
 Defaults are the program's first-start settings: --prio oblix, --sysex strip, --map sp,
 --vibra-mode 0, --action update, --text strip.
 
+OUT may be - (standard output) for process, render and graph; the report then goes to
+standard error. An existing OUT that is not a regular file, or that may not be written,
+is refused. "--" ends the options: every argument after it is a file.
+
 Options:
   --help      Shows this text.
   --version   Prints the version.
 
 Exit codes: 0 success, 1 a file could not be read or written (or is not a Standard MIDI
-File), 2 a usage error, 3 check found at least one error.
+File, or memory ran out), 2 a usage error, 3 check found at least one error.
 )";
 
 } // namespace
@@ -77,6 +88,9 @@ int main(int argc, char** argv) {
         std::cout << "quellor-cli " << QUELLOR_VERSION << "\n";
         return cli::kExitOk;
     }
+    // Ended by Ctrl+C or a stop request, no half-written temporary file stays behind (the
+    // batch takes Ctrl+C as "stop after this file" instead).
+    RemoveTemporaryFilesOnSignals({SIGINT, SIGTERM});
     try {
         if (command == "dump")
             return cli::RunDump(args);
@@ -96,5 +110,12 @@ int main(int argc, char** argv) {
     } catch (const cli::UsageError& e) {
         std::cerr << "quellor-cli: " << e.message << "\nTry 'quellor-cli --help'.\n";
         return cli::kExitUsage;
+    } catch (const std::bad_alloc&) {
+        // Every writer has removed its temporary file on the way out.
+        std::cerr << "quellor-cli: " << command << ": out of memory\n";
+        return cli::kExitFailure;
+    } catch (const std::exception& e) {
+        std::cerr << "quellor-cli: " << command << ": " << e.what() << "\n";
+        return cli::kExitFailure;
     }
 }

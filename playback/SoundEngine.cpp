@@ -60,7 +60,9 @@ bool StartSoundEngine(PlaybackSettingsStore& settings, std::unique_ptr<SoundBack
     ShutdownSoundEngine();
     EngineState& engine = Engine();
     const std::uint32_t savedIndex = settings.ReadValue(kDeviceIndexSetting).value_or(0);
-    engine.instrumentMapIndex = settings.ReadValue(kInstrumentMapSetting).value_or(0);
+    // 0 and 1 are the only maps; anything else stored reads as the default.
+    const std::uint32_t map = settings.ReadValue(kInstrumentMapSetting).value_or(0);
+    engine.instrumentMapIndex = map <= 1 ? map : 0;
     if (!backend)
         return false;
     engine.backend = std::move(backend);

@@ -150,6 +150,9 @@ inline constexpr int IDS_SEVERITY_ERROR = 470;
 inline constexpr int IDS_SEVERITY_WARNING = 471;
 inline constexpr int IDS_SEVERITY_NOTE = 472;
 inline constexpr int IDS_FINDING_ROW = 473;
+inline constexpr int IDS_LEFT_OUT_TIMES = 437;
+// Resources the machine ran out of (450-459).
+inline constexpr int IDS_OUT_OF_MEMORY = 450;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

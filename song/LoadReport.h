@@ -32,6 +32,7 @@ struct LoadReport {
             ReadError,         // the file could not be read on after byte `position`
             CutInsideEvent,    // the file ends inside an event, after byte `position`
             TracksAfterLimit,  // tracks after the first `count` (the track limit)
+            TimesCut, // `count` events lay past 0xFFFFFFFE ms (49.7 days) and were moved there
         };
         Kind kind;
         std::uint64_t count = 0;

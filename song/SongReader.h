@@ -114,11 +114,14 @@ public:
     LoadReport lastLoad;
 
 private:
-    std::uint32_t TickToMs() const {
+    std::uint32_t TickToMs() {
         const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
-        // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it.
-        if (!(ms < 4294967295.0))
+        // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it, and
+        // the events so moved are counted, for the song they end is no longer the same.
+        if (!(ms < 4294967295.0)) {
+            ++saturatedTimes_;
             return 0xFFFFFFFEu;
+        }
         return static_cast<std::uint32_t>(ms);
     }
     // Bytes of a channel or system message, status included.
@@ -157,6 +160,8 @@ private:
     // events before it are whole, the rest of the song is missing.
     bool cutInsideEvent_ = false;
     bool moreTracksAfterLimit_ = false;
+    // Events whose time lay past the last millisecond a time can hold (about 49.7 days).
+    std::uint64_t saturatedTimes_ = 0;
     // Length of the last track chunk header read, to size the track's event list, and the
     // stream position where that chunk ends.
     std::uint32_t trackChunkLength_ = 0;

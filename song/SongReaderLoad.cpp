@@ -174,6 +174,7 @@ void SongReader::BeginLoad(const std::string& fileTitle) {
     lostSysEx_ = 0;
     cutInsideEvent_ = false;
     moreTracksAfterLimit_ = false;
+    saturatedTimes_ = 0;
     lastLoad = LoadReport{};
     mipFound_ = false;
     unstored_ = 0;
@@ -300,6 +301,8 @@ void SongReader::FinishLoad(const ByteSource& in) {
             leftOut.push_back({Kind::CutInsideEvent, 0, 0, in.Position(), currentTrack});
         if (moreTracksAfterLimit_)
             leftOut.push_back({Kind::TracksAfterLimit, kMaxTracks, 0, 0, -1});
+        if (saturatedTimes_ > 0)
+            leftOut.push_back({Kind::TimesCut, saturatedTimes_, 0, 0, -1});
     }
 
     if (mipFound_ && mipAnomalyCount == 0) {

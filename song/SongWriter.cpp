@@ -106,10 +106,13 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
     for (const Track& track : tracks)
         if (!track.events.empty())
             ++trackCount;
+    // A file without a track chunk is no Standard MIDI File to the reader: a song with no
+    // event left is written as one track holding End of Track alone.
+    const bool emptySong = trackCount == 0;
     out.Write(reinterpret_cast<const std::uint8_t*>("MThd"), 4);
     WriteBigEndian(out, 6, 4);
     WriteBigEndian(out, trackCount > 1 ? 1 : 0, 2);
-    WriteBigEndian(out, trackCount, 2);
+    WriteBigEndian(out, emptySong ? 1 : trackCount, 2);
     WriteBigEndian(out, static_cast<std::uint32_t>(division) & 0xFFFF, 2);
 
     bool vibraSetupWritten = false;
@@ -185,6 +188,11 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
         out.Seek(end);
         const std::uint8_t endOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
         out.Write(endOfTrack, 4);
+    }
+    if (emptySong) {
+        const std::uint8_t onlyEndOfTrack[12] = {'M', 'T', 'r',  'k',  0,    0,
+                                                 0,   4,   0x00, 0xFF, 0x2F, 0x00};
+        out.Write(onlyEndOfTrack, sizeof onlyEndOfTrack);
     }
     out.Flush();
     return out.Ok() ? 1 : 0;

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace apptest;
 
@@ -191,6 +192,8 @@ private slots:
         QTest::addColumn<int>("sizeLimit"); // of any file written; 0 for none
         QTest::newRow("missing folder") << "missing/demo.mid" << 0;
         QTest::newRow("a folder in the way") << "folder.mid" << 0;
+        // Never replaced by a regular file, nor opened (without a reader it would block).
+        QTest::newRow("a FIFO in the way") << "fifo.mid" << 0;
         // The song's own file, while the disk fills up in the middle of the write: the song
         // takes about 2000 bytes.
         QTest::newRow("disk full") << "demo.mid" << 1000;
@@ -200,6 +203,7 @@ private slots:
         QFETCH(int, sizeLimit);
         QDir(files->path()).mkdir("folder.mid");
         QFile::copy(DemoSong(), FilePath("folder.mid/inside.mid"));
+        QCOMPARE(::mkfifo(QFile::encodeName(FilePath("fifo.mid")).constData(), 0600), 0);
         const QString path = CopyOfDemo(*files);
         const QByteArray before = ReadAll(path);
         Start({path});
@@ -224,6 +228,8 @@ private slots:
         QCOMPARE(run->Doc().GetPathName(), path);
         QCOMPARE(ReadAll(path), before);
         QVERIFY(QFile::exists(FilePath("folder.mid/inside.mid")));
+        QVERIFY(QFileInfo(FilePath("fifo.mid")).exists() &&
+                !QFileInfo(FilePath("fifo.mid")).isFile());
         // Nothing is left behind beside the targets.
         QCOMPARE(QDir(files->path()).entryList(QDir::Files), QStringList{"demo.mid"});
     }

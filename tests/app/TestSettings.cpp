@@ -5,8 +5,13 @@
 
 #include "playback/SoundEngine.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+
+#include <sys/stat.h>
 
 using namespace apptest;
 
@@ -131,6 +136,56 @@ private slots:
         run.reset();
         QCOMPARE(Stored("MIDIOutputDeviceIndex"), "1");
         QCOMPARE(Stored("InstrumentMapIndex"), "1");
+    }
+
+    void anInstrumentMapOutOfRangeReadsAsTheDefault() {
+        Store("InstrumentMapIndex", "4294967295");
+        Start();
+        QCOMPARE(GetInstrumentMapIndex(), 0u);
+        QVERIFY(run->Action(Res::ID_MAP_SPMIDI)->isChecked());
+        run.reset();
+        QCOMPARE(Stored("InstrumentMapIndex"), "0");
+    }
+
+    void aSettingsFileThatIsNoPlainFileOfSensibleSizeIsLeftAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("over 1 MB") << "huge";
+    }
+    void aSettingsFileThatIsNoPlainFileOfSensibleSizeIsLeftAlone() {
+        QFETCH(QString, kind);
+        QVERIFY(QDir(config->path()).mkpath(QStringLiteral("ORBANTA")));
+        const QByteArray path = QFile::encodeName(SettingsFile());
+        QByteArray huge = "[General]\nEnableTextStripping=0\nVibraMode=1\n";
+        if (kind == QLatin1String("fifo")) {
+            // Opened for reading, a FIFO without a writer would block the start for good.
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(SettingsFile()));
+        } else {
+            huge += QByteArray(2 << 20, ';');
+            QFile file(SettingsFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(huge);
+        }
+        Start();
+        QVERIFY(run->app.GetStripSwitch(0)); // the defaults
+        QCOMPARE(run->app.GetVibraMode(), 0u);
+        run->Frame().OpenDocumentFile(CopyOfDemo(*files, QStringLiteral("song.mid")));
+        run.reset(); // nothing is written back either
+        const QFileInfo after(SettingsFile());
+        if (kind == QLatin1String("fifo")) {
+            struct stat st {};
+            QCOMPARE(::stat(path.constData(), &st), 0);
+            QVERIFY(S_ISFIFO(st.st_mode));
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(after.isDir());
+        } else {
+            QFile file(SettingsFile());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), huge);
+        }
     }
 
     void recentFilesAreKeptFourDeep() {

@@ -5,8 +5,11 @@
 #include "song/SpMidiRules.h"
 
 #include <algorithm>
+#include <csignal>
 #include <set>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace core;
 namespace fs = std::filesystem;
@@ -53,7 +56,8 @@ TEST_F(CliTest, ExitCodesAndMessages) {
         {"dump " + riff, "not a Standard MIDI File"},
         {"info " + missing, "No such file"},
         {"process " + riff + " " + Q(out), "not a Standard MIDI File"},
-        {"process " + missing + " " + Q(out), "No such file"}};
+        {"process " + missing + " " + Q(out), "No such file"},
+        {"batch " + Q(dir / "nowhere") + " " + Q(dir.Path()), "cannot list"}};
     for (const auto& [args, message] : failures) {
         const Outcome r = Cli(args);
         EXPECT_EQ(r.code, 1) << args;
@@ -61,10 +65,10 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     }
     // usage errors, and edits the program itself never allows
     const std::string i = Q(in), d = Q(dir.Path());
-    for (const std::string& args : std::vector<std::string>{
-             "frobnicate", "dump", "info", "info --prio fast " + i, "info --bogus " + i,
-             "info " + i + " " + i, "process " + i, "batch " + d, "batch " + d + "/nowhere " + d,
-             "batch " + d + " " + d + " --action twice"})
+    for (const std::string& args :
+         std::vector<std::string>{"frobnicate", "dump", "info", "info --prio fast " + i,
+                                  "info --bogus " + i, "info " + i + " " + i, "process " + i,
+                                  "batch " + d, "batch " + d + " " + d + " --action twice"})
         EXPECT_EQ(Cli(args).code, 2) << args;
     for (const char* edit :
          {"--bogus", "--action keep", "--duplicate 1", "--duplicate 1=10", "--duplicate 1=2",
@@ -351,6 +355,285 @@ TEST_F(CliTest, BatchStopsAfterTheCurrentFileAndForgetsOldStops) {
     for (const BatchFileEntry& e : run(SIZE_MAX))
         EXPECT_EQ(e.result, BatchFileEntry::Result::Processed)
             << "an old stop request is forgotten";
+}
+
+} // namespace
+
+namespace {
+
+// A core-only build's quellor-cli knows graph but cannot draw.
+bool GraphBuilt() {
+    static const bool built =
+        Cli("graph /nonexistent/in.mid /nonexistent/out.png").err.find("not part of this build") ==
+        std::string::npos;
+    return built;
+}
+
+bool IsFifo(const fs::path& path) {
+    return fs::status(path).type() == fs::file_type::fifo;
+}
+
+// A text as the shell reads it back, for names that are not valid UTF-8.
+std::string ReadAll(const fs::path& path) {
+    const Bytes bytes = ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST_F(CliTest, ProcessRefusesASongLoadingShortened) {
+    // One event too large to store, and one whose time lies beyond what a time can hold:
+    // a tempo of 16.7 s a tick and 2^28 ticks.
+    const Bytes longSong = Song(
+        0, 1,
+        {Cat({Ev(0, {0xFF, 0x51, 0x03, 0xFF, 0xFF, 0xFF}), On(0, 60), Off(0, 60, 0x0FFFFFFF)})});
+    SongFile loaded;
+    Load(loaded, longSong);
+    ASSERT_EQ(loaded.lastLoad.leftOut.size(), 1u);
+    EXPECT_EQ(loaded.lastLoad.leftOut[0].kind, LoadReport::LeftOut::Kind::TimesCut);
+    EXPECT_EQ(loaded.lastLoad.leftOut[0].count, 2u) << "the note-off and End of Track";
+
+    const struct {
+        Bytes song;
+        const char* lost;
+    } cases[] = {{kTooLarge, "data left out on loading: 1 event too large to store"},
+                 {longSong, "the times of 2 events beyond 49 days, cut to 49 days"}};
+    for (const auto& c : cases) {
+        WriteFile(in, c.song);
+        // OUT = IN: the original stays whole.
+        const Outcome refused = Cli("process " + Q(in) + " " + Q(in));
+        EXPECT_EQ(refused.code, 1);
+        EXPECT_NE(refused.err.find(c.lost), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("nothing written (--allow-loss"), std::string::npos);
+        EXPECT_EQ(ReadFile(in), c.song);
+        EXPECT_EQ(Cli("info " + Q(in)).code, 0) << "info still shows it";
+        const Outcome allowed = Cli("process --allow-loss " + Q(in) + " " + Q(out));
+        EXPECT_EQ(allowed.code, 0) << allowed.err;
+        EXPECT_TRUE(fs::exists(out));
+        fs::remove(out);
+    }
+}
+
+TEST_F(CliTest, OutputsThatAreNotRegularFilesAreRefusedAndLinksFollowed) {
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A private stand-in for /dev/null (mknod needs root): the real one is never a target,
+    // so a fault here can only ever replace this node.
+    std::vector<fs::path> specials = {fifo};
+    const fs::path null = dir / "null";
+    if (::geteuid() == 0 && ::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        specials.push_back(null);
+    fs::create_symlink(specials.back(), dir / "special-link");
+    specials.push_back(dir / "special-link");
+    for (const fs::path& special : specials) {
+        for (const std::string& command : {"process " + Q(in), std::string("graph ") + Q(in)}) {
+            if (command[0] == 'g' && !GraphBuilt())
+                continue;
+            const Outcome r = Cli(command + " " + Q(special));
+            EXPECT_EQ(r.code, 1) << command << " " << special;
+            EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+        }
+    }
+    EXPECT_TRUE(IsFifo(fifo));
+    if (fs::exists(null)) {
+        EXPECT_TRUE(fs::is_character_file(null));
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "special-link"));
+
+    // A link is followed, and stays a link.
+    fs::create_directory(dir / "real");
+    WriteFile(dir / "real" / "song.mid", Bytes{1, 2, 3});
+    fs::create_symlink("real/song.mid", dir / "link.mid");
+    ASSERT_EQ(Cli("process " + Q(in) + " " + Q(dir / "link.mid")).code, 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.mid"));
+    EXPECT_EQ(ReadFile(dir / "real" / "song.mid"), ReadFile(dir / "link.mid"));
+    EXPECT_EQ(ReadFile(dir / "real" / "song.mid").size() > 14, true);
+
+    // A file marked read-only is refused, as the error says.
+    WriteFile(out, Bytes{1, 2, 3});
+    ::chmod(out.c_str(), 0444);
+    const Outcome readOnly = Cli("process " + Q(in) + " " + Q(out));
+    EXPECT_EQ(readOnly.code, 1);
+    EXPECT_NE(readOnly.err.find("'" + out.string() + "': cannot write: "), std::string::npos)
+        << readOnly.err;
+    EXPECT_EQ(ReadFile(out), (Bytes{1, 2, 3}));
+
+    // "-" is standard output, the words then go to standard error.
+    const Outcome song = Cli("process " + Q(in) + " -");
+    EXPECT_EQ(song.code, 0) << song.err;
+    EXPECT_EQ(song.out.substr(0, 4), "MThd");
+    EXPECT_NE(song.err.find("File:"), std::string::npos);
+    if (GraphBuilt()) {
+        const Outcome picture = Cli("graph " + Q(in) + " -");
+        EXPECT_EQ(picture.code, 0) << picture.err;
+        EXPECT_EQ(picture.out.substr(0, 4), "\x89PNG");
+    }
+}
+
+TEST_F(CliTest, NamesArePassedAsTheSystemGivesThem) {
+    // The longest name a file system takes, replaced twice.
+    const fs::path longest = dir / (std::string(251, 'l') + ".mid");
+    for (int i = 0; i < 2; ++i) {
+        const Outcome r = Cli("process " + Q(in) + " " + Q(longest));
+        EXPECT_EQ(r.code, 0) << r.err;
+    }
+    if (GraphBuilt()) {
+        EXPECT_EQ(Cli("graph " + Q(in) + " " + Q(dir / (std::string(251, 'g') + ".png"))).code, 0);
+    }
+
+    // Names that are not UTF-8 are written and read under their own bytes.
+    const fs::path latin1 = dir / "caf\xE9.mid", picture = dir / "\xFF\xFE.png";
+    ASSERT_EQ(Cli("process " + Q(in) + " " + Q(latin1)).code, 0);
+    if (GraphBuilt()) {
+        ASSERT_EQ(Cli("graph " + Q(latin1) + " " + Q(picture)).code, 0);
+        EXPECT_TRUE(fs::exists(picture));
+        EXPECT_EQ(ReadAll(picture).substr(0, 4), "\x89PNG");
+    }
+    const Outcome json = Cli("info --json " + Q(latin1));
+    ASSERT_EQ(json.code, 0) << json.err;
+    const std::string hex = "caf\\ufffd.mid\", \"pathBytes\": \"";
+    EXPECT_NE(json.out.find(hex), std::string::npos) << json.out;
+    std::string bytes;
+    for (const unsigned char c : latin1.string())
+        bytes += "0123456789abcdef"[c >> 4], bytes += "0123456789abcdef"[c & 15];
+    EXPECT_NE(json.out.find("\"pathBytes\": \"" + bytes + "\""), std::string::npos) << json.out;
+    EXPECT_EQ(Cli("info --json " + Q(in)).out.find("pathBytes"), std::string::npos)
+        << "only where the path is not UTF-8";
+
+    // "--" ends the options of every command.
+    WriteFile(dir / "-x.mid", kThreeChannels);
+    fs::create_directory(dir / "-dst");
+    const auto inDir = [&](const std::string& args) {
+        return Exec("sh -c " +
+                    Quote("cd " + Q(dir.Path()) + " && " + Quote(QUELLOR_CLI) + " " + args));
+    };
+    for (const char* args :
+         {"dump -- -x.mid", "info -- -x.mid", "info --json -- -x.mid", "process -- -x.mid -y.mid",
+          "process --json -- -x.mid -x.mid", "graph -- -x.mid -x.png", "batch -- . -dst"}) {
+        if (args[0] == 'g' && !GraphBuilt())
+            continue;
+        const Outcome r = inDir(args);
+        EXPECT_EQ(r.code, 0) << args << ": " << r.err;
+    }
+    EXPECT_TRUE(fs::exists(dir / "-y.mid"));
+    EXPECT_EQ(fs::exists(dir / "-x.png"), GraphBuilt());
+    EXPECT_TRUE(fs::exists(dir / "-dst" / "-x.mid"));
+    EXPECT_EQ(inDir("info -x.mid").code, 2) << "without it, an option";
+}
+
+TEST_F(CliTest, BatchMakesAMissingDestinationOnce) {
+    const Outcome made = Cli("batch " + Q(dir.Path()) + " " + Q(dir / "new"));
+    EXPECT_EQ(made.code, 0) << made.err;
+    EXPECT_TRUE(fs::exists(dir / "new" / "in.mid"));
+    const Outcome noParent = Cli("batch " + Q(dir.Path()) + " " + Q(dir / "no" / "such"));
+    EXPECT_EQ(noParent.code, 1);
+    EXPECT_EQ(noParent.out, "") << "no line per file";
+    EXPECT_NE(noParent.err.find("cannot write into"), std::string::npos) << noParent.err;
+    const Outcome aFile = Cli("batch " + Q(dir.Path()) + " " + Q(in));
+    EXPECT_EQ(aFile.code, 1);
+    EXPECT_NE(aFile.err.find("cannot write into"), std::string::npos) << aFile.err;
+}
+
+} // namespace
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true; // the sanitizers reserve more address space than any limit
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST_F(CliTest, RunningOutOfMemoryIsAnErrorNotAnAbort) {
+    if (kSanitized)
+        GTEST_SKIP() << "an address-space limit does not work under a sanitizer";
+    // 20 MB of notes; loading them needs well over the 200 MB the commands may take here.
+    Bytes notes;
+    const Bytes pair = Cat({On(0, 60), Off(0, 60, 1)});
+    notes.reserve(20u << 20);
+    while (notes.size() < (20u << 20))
+        notes.insert(notes.end(), pair.begin(), pair.end());
+    WriteFile(in, Song(0, 96, {notes}));
+    WriteFile(out, Bytes{1, 2, 3});
+    for (const std::string& command :
+         {"info " + Q(in), "process " + Q(in) + " " + Q(out), "graph " + Q(in) + " " + Q(out)}) {
+        if (command[0] == 'g' && !GraphBuilt())
+            continue;
+        const Outcome r =
+            Exec("sh -c " + Quote("ulimit -v 200000; " + Quote(QUELLOR_CLI) + " " + command));
+        EXPECT_EQ(r.code, 1) << command << ": " << r.err;
+        EXPECT_NE(r.err.find("out of memory"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadFile(out), (Bytes{1, 2, 3}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 2) << "no temporary file";
+}
+
+} // namespace
+
+namespace {
+
+// Runs quellor-cli with `args` and sends `signal` as soon as a temporary file shows in
+// `folder`; true when one showed before the command ended. `status` is the wait status.
+bool SignalWhileWriting(const std::vector<std::string>& args, const fs::path& folder, int signal,
+                        int& status) {
+    std::vector<char*> argv;
+    std::string cli = QUELLOR_CLI;
+    argv.push_back(cli.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    bool seen = false;
+    while (!seen && ::waitpid(child, &status, WNOHANG) == 0) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            seen = seen || entry.path().filename().string().rfind(".out.mid.", 0) == 0;
+    }
+    if (seen) {
+        ::kill(child, signal);
+        ::waitpid(child, &status, 0);
+    }
+    return seen;
+}
+
+TEST_F(CliTest, ASignalWhileWritingLeavesNoTemporaryFile) {
+    // Large enough that writing takes a while: the temporary file is seen, then the signal
+    // arrives while it is being written.
+    Bytes notes;
+    const Bytes pair = Cat({On(0, 60), Off(0, 60, 1)});
+    while (notes.size() < (8u << 20))
+        notes.insert(notes.end(), pair.begin(), pair.end());
+    const fs::path src = dir / "src", dst = dir / "dst";
+    fs::create_directories(src);
+    fs::create_directories(dst);
+    WriteFile(src / "out.mid", Song(0, 96, {notes}));
+    const struct {
+        std::vector<std::string> args;
+        int signal;
+    } cases[] = {
+        {{"process", (src / "out.mid").string(), (dst / "out.mid").string()}, SIGTERM},
+        {{"process", (src / "out.mid").string(), (dst / "out.mid").string()}, SIGINT},
+        {{"batch", src.string(), dst.string()}, SIGTERM},
+    };
+    for (const auto& c : cases) {
+        int status = 0;
+        // A fast machine may finish before the file is seen: then the case is run again.
+        bool seen = false;
+        for (int attempt = 0; attempt < 5 && !seen; ++attempt) {
+            fs::remove(dst / "out.mid");
+            seen = SignalWhileWriting(c.args, dst, c.signal, status);
+        }
+        ASSERT_TRUE(seen) << c.args[0];
+        if (WIFSIGNALED(status)) {
+            EXPECT_EQ(WTERMSIG(status), c.signal) << c.args[0];
+        }
+        for (const auto& entry : fs::directory_iterator(dst))
+            EXPECT_EQ(entry.path().filename().string().rfind(".out.mid.", 0), std::string::npos)
+                << c.args[0] << " left " << entry.path();
+    }
 }
 
 } // namespace

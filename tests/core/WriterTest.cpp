@@ -201,11 +201,19 @@ TEST_F(WriterEvents, HeaderTracksAndDivision) {
     struct {
         std::vector<Bytes> tracks;
         int format, written;
-    } cases[] = {{{n}, 0, 1}, {{{}, n, {}}, 0, 1}, {{n, {}, n}, 1, 2}};
+    } cases[] = {{{n}, 0, 1},
+                 {{{}, n, {}}, 0, 1},
+                 {{n, {}, n}, 1, 2},
+                 // No event at all: still one track, or the file would not load again.
+                 {{{}, {}}, 0, 1}};
     for (const auto& c : cases) {
         SongFile song;
         Load(song, Song(1, 96, c.tracks));
-        const Smf smf = Parse(Write(song));
+        const Bytes written = Write(song);
+        SongFile again;
+        Load(again, written);
+        EXPECT_TRUE(again.lastLoad.IsSmf()) << "the written song loads again";
+        const Smf smf = Parse(written);
         EXPECT_EQ(smf.format, c.format);
         EXPECT_EQ(smf.trackCount, c.written);
         EXPECT_EQ(smf.tracks.size(), std::size_t(c.written));
