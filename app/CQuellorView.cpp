@@ -206,6 +206,10 @@ void CQuellorView::SelectCurrentChannelRow() {
     if (row < 0)
         return;
     FlagGuard guard(updating_);
+    SelectRow(row);
+}
+
+void CQuellorView::SelectRow(int row) {
     QTreeWidget* list = ui_->channelList_1000;
     QTreeWidgetItem* item = list->topLevelItem(row);
     list->clearSelection();
@@ -218,12 +222,7 @@ bool CQuellorView::SelectChannel(int channel) {
     const int row = FindRowOfChannel(channel);
     if (row < 0)
         return false;
-    QTreeWidget* list = ui_->channelList_1000;
-    QTreeWidgetItem* item = list->topLevelItem(row);
-    list->clearSelection();
-    list->setCurrentItem(item);
-    item->setSelected(true);
-    list->scrollToItem(item, QAbstractItemView::EnsureVisible);
+    SelectRow(row);
     return true;
 }
 

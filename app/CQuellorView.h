@@ -41,6 +41,8 @@ public:
     void RefreshView(bool selectFirst, int channel);
     // Makes `channel` the document's current channel and fills the channel panel.
     void ShowChannelInfo(int channel);
+    // Selects row `row` alone and scrolls to it.
+    void SelectRow(int row);
     void SelectCurrentChannelRow();
     // Selects the row of `channel` (0-15) as a click on it does; false when it has no row.
     bool SelectChannel(int channel);

@@ -31,18 +31,22 @@ private:
     std::uint64_t position_ = 0;
 };
 
+// The largest of the real songs; empty when none is installed.
+std::filesystem::path LargestRealSong() {
+    const auto songs = testfiles::RealSongs();
+    if (songs.empty())
+        return {};
+    return *std::max_element(songs.begin(), songs.end(), [](const auto& a, const auto& b) {
+        return std::filesystem::file_size(a) < std::filesystem::file_size(b);
+    });
+}
+
 // The largest of the real songs, rendered for playback as the program does.
 const std::vector<std::uint8_t>* RenderedRealSong() {
     static const std::vector<std::uint8_t> bytes = [] {
-        const auto songs = testfiles::RealSongs();
-        if (songs.empty())
-            return std::vector<std::uint8_t>{};
-        const auto largest =
-            *std::max_element(songs.begin(), songs.end(), [](const auto& a, const auto& b) {
-                return std::filesystem::file_size(a) < std::filesystem::file_size(b);
-            });
+        const std::filesystem::path largest = LargestRealSong();
         SongFile song;
-        if (!song.LoadFile(largest.string()))
+        if (largest.empty() || !song.LoadFile(largest.string()))
             return std::vector<std::uint8_t>{};
         return song.RenderForPlayback(-1);
     }();
@@ -77,15 +81,9 @@ BENCHMARK(BM_OfflineRender)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The largest real song as saving writes it, with its MIP message.
 const std::vector<std::uint8_t>* SavedRealSong() {
     static const std::vector<std::uint8_t> bytes = [] {
-        const auto songs = testfiles::RealSongs();
-        if (songs.empty())
-            return std::vector<std::uint8_t>{};
-        const auto largest =
-            *std::max_element(songs.begin(), songs.end(), [](const auto& a, const auto& b) {
-                return std::filesystem::file_size(a) < std::filesystem::file_size(b);
-            });
+        const std::filesystem::path largest = LargestRealSong();
         SongFile song;
-        if (!song.LoadFile(largest.string()))
+        if (largest.empty() || !song.LoadFile(largest.string()))
             return std::vector<std::uint8_t>{};
         song.UpdateMipMessage();
         MemorySink sink;

@@ -33,24 +33,6 @@ Bytes Mip(std::initializer_list<std::pair<int, int>> entries) {
     return Cat({{0x00, 0xF0}, Vlq(static_cast<std::uint32_t>(body.size())), body});
 }
 
-// `notes` struck together on `channel` with `program` at tick 0 and released after `ms`.
-Bytes Chord(int channel, int program, const std::vector<int>& notes, std::uint32_t ms = 600) {
-    const auto ch = static_cast<std::uint8_t>(channel);
-    Bytes events = {0x00, static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(program)};
-    for (int n : notes)
-        events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | ch),
-                                     static_cast<std::uint8_t>(n), 0x64});
-    std::uint32_t delta = ms;
-    for (int n : notes) {
-        const Bytes d = Vlq(delta);
-        events.insert(events.end(), d.begin(), d.end());
-        events.insert(events.end(),
-                      {static_cast<std::uint8_t>(0x80 | ch), static_cast<std::uint8_t>(n), 0x40});
-        delta = 0;
-    }
-    return events;
-}
-
 // Channel 1 (index 0): four piano notes; channel 2: four organ notes below them.
 const Bytes kFirst = Chord(0, 0, {60, 64, 67, 72});
 const Bytes kSecond = Chord(1, 19, {43, 50, 55, 62});

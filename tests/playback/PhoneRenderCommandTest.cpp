@@ -12,25 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// `notes` struck together on `channel` with `program` at tick 0 and released after 600 ms
-// (division 500: a tick lasts 1 ms).
-Bytes Chord(int channel, int program, const std::vector<int>& notes) {
-    const auto ch = static_cast<std::uint8_t>(channel);
-    Bytes events = {0x00, static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(program)};
-    for (int n : notes)
-        events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | ch),
-                                     static_cast<std::uint8_t>(n), 0x64});
-    std::uint32_t delta = 600;
-    for (int n : notes) {
-        const Bytes d = Vlq(delta);
-        events.insert(events.end(), d.begin(), d.end());
-        events.insert(events.end(),
-                      {static_cast<std::uint8_t>(0x80 | ch), static_cast<std::uint8_t>(n), 0x40});
-        delta = 0;
-    }
-    return events;
-}
-
 // Channel 1 a piano chord of four notes, channel 2 an organ chord of four below it, each on
 // a track of its own and without a MIP message: Quellor writes the message, 4 voices for the
 // first channel by priority and 8 for both.

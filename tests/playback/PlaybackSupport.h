@@ -29,6 +29,26 @@ using Clock = std::chrono::steady_clock;
 using testfiles::Hex;
 using testfiles::Vlq;
 
+// `notes` struck together on `channel` with `program` at tick 0 and released after `ms`
+// (division 500: a tick lasts 1 ms).
+inline Bytes Chord(int channel, int program, const std::vector<int>& notes,
+                   std::uint32_t ms = 600) {
+    const auto ch = static_cast<std::uint8_t>(channel);
+    Bytes events = {0x00, static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(program)};
+    for (int n : notes)
+        events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | ch),
+                                     static_cast<std::uint8_t>(n), 0x64});
+    std::uint32_t delta = ms;
+    for (int n : notes) {
+        const Bytes d = Vlq(delta);
+        events.insert(events.end(), d.begin(), d.end());
+        events.insert(events.end(),
+                      {static_cast<std::uint8_t>(0x80 | ch), static_cast<std::uint8_t>(n), 0x40});
+        delta = 0;
+    }
+    return events;
+}
+
 // Format 0, division 500 (a tick lasts 1 ms at the default tempo): Note On C4 at 0 ms, its
 // Note Off at `lengthMs`.
 inline Bytes OneNote(std::uint32_t lengthMs) {
