@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -59,6 +60,15 @@ inline Bytes TrackChunk(const Bytes& events, bool endOfTrack = true) {
     if (endOfTrack)
         data.insert(data.end(), {0x00, 0xFF, 0x2F, 0x00});
     return Cat({{'M', 'T', 'r', 'k'}, Be32(static_cast<std::uint32_t>(data.size())), data});
+}
+
+// A song's file name as a test name: letters and digits, everything else '_'.
+inline std::string TestName(const std::filesystem::path& song) {
+    std::string name = song.stem().string();
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
 }
 
 // The real General MIDI songs of the openttd-openmsx package.

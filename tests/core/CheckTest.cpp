@@ -449,12 +449,6 @@ TEST_P(WrittenSongTest, HasNoError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OpenMsx, WrittenSongTest, testing::ValuesIn(testfiles::RealSongs()),
-                         [](const testing::TestParamInfo<std::filesystem::path>& info) {
-                             std::string name = info.param.stem().string();
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         [](const auto& info) { return testfiles::TestName(info.param); });
 
 } // namespace
