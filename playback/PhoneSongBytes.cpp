@@ -7,8 +7,6 @@
 
 bool PhoneSongBytes(SongFile& song, const SongFile::SaveOptions& options, int channel,
                     std::vector<std::uint8_t>& bytes, int voices, SongWriter::ChannelFlags* kept) {
-    const bool keepSysEx = song.GetKeepSysEx();
-    const bool keepMeta = song.GetKeepMeta();
     const SongWriter::ChannelFlags enabled = song.enabled;
     const bool alone = channel >= 0 && channel < SongData::kChannels;
     if (alone)
@@ -41,8 +39,6 @@ bool PhoneSongBytes(SongFile& song, const SongFile::SaveOptions& options, int ch
             }
         }
     }
-    song.SetKeepSysEx(keepSysEx);
-    song.SetKeepMeta(keepMeta);
     if (ok)
         bytes = sink.TakeBytes();
     return ok;

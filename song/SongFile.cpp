@@ -7,11 +7,36 @@ bool SongFile::LoadFile(const std::string& path) {
     return LoadSongFile(path) == LoadResult::Loaded;
 }
 
+namespace {
+
+// Puts the writer's SysEx and meta switches back as they were when a save ends: a save
+// writes with its own options and leaves the song's playback rendering alone.
+class KeepWriterSwitches {
+public:
+    explicit KeepWriterSwitches(SongWriter& writer)
+        : writer_(writer), keepSysEx_(writer.GetKeepSysEx()), keepMeta_(writer.GetKeepMeta()) {}
+    ~KeepWriterSwitches() {
+        writer_.SetKeepSysEx(keepSysEx_);
+        writer_.SetKeepMeta(keepMeta_);
+    }
+    KeepWriterSwitches(const KeepWriterSwitches&) = delete;
+    KeepWriterSwitches& operator=(const KeepWriterSwitches&) = delete;
+
+private:
+    SongWriter& writer_;
+    bool keepSysEx_;
+    bool keepMeta_;
+};
+
+} // namespace
+
 bool SongFile::SaveProcessed(ByteSink& out, const SaveOptions& options) {
+    KeepWriterSwitches keep(*this);
     return PrepareForSaving(options) && WriteSongChannel(out, -1) == 1;
 }
 
 bool SongFile::SaveProcessed(const std::string& path, const SaveOptions& options) {
+    KeepWriterSwitches keep(*this);
     return PrepareForSaving(options) && SaveFile(path);
 }
 

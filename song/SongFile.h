@@ -28,6 +28,8 @@ public:
     // (`lastError` says so).
     bool SaveProcessed(ByteSink& out, const SaveOptions& options);
     // The same into `path`, replaced as SaveFile replaces it; `lastError` says why not.
+    // Both write with the options given and leave the writer's own SysEx and meta switches
+    // as they were.
     bool SaveProcessed(const std::string& path, const SaveOptions& options);
 
     // Writes the whole song as it stands to `path`, replacing the file atomically: a
