@@ -20,10 +20,6 @@ Outcome Cli(const std::string& args) {
     return Exec(Quote(QUELLOR_CLI) + " " + args);
 }
 
-std::string Q(const fs::path& p) {
-    return Quote(p.string());
-}
-
 // Three channels: a piano chord (two notes) on 1, a monophonic bass on 2, drums on 10.
 const Bytes kThreeChannels = Song(1, 96,
                                   {Cat({Meta(0x03, "Lead"),

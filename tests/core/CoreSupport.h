@@ -130,38 +130,11 @@ inline std::vector<Bytes> TrackBytes(const Track& track) {
     return out;
 }
 
-inline Bytes ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
-
-// A shell word in single quotes.
-inline std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
-
-// Runs a shell command line (bounded by a timeout) and captures its exit code and output.
-inline Outcome Exec(const std::string& command) {
-    testfiles::TempDir dir;
-    const std::string line = "timeout 120 " + command + " >" + Quote((dir / "out").string()) +
-                             " 2>" + Quote((dir / "err").string()) + " </dev/null";
-    const int status = std::system(line.c_str());
-    const Bytes o = ReadFile(dir / "out"), e = ReadFile(dir / "err");
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
-            std::string(e.begin(), e.end())};
-}
+using testfiles::Exec;
+using testfiles::Outcome;
+using testfiles::Q;
+using testfiles::Quote;
+using testfiles::ReadFile;
+using testfiles::WriteFile;
 
 } // namespace core

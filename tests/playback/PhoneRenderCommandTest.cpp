@@ -22,7 +22,7 @@ Bytes TwoChords() {
 
 // The samples of a 22,050 Hz stereo 16-bit PCM WAV file; empty for any other file.
 Samples SamplesOfWav(const fs::path& path) {
-    const Bytes wav = Read(path);
+    const Bytes wav = ReadFile(path);
     const Bytes format = Cat({{'W', 'A', 'V', 'E', 'f', 'm', 't', ' '},
                               Hex("10 00 00 00 01 00 02 00 22 56 00 00 88 58 01 00 04 00 10 00"),
                               {'d', 'a', 't', 'a'}});
@@ -53,7 +53,7 @@ protected:
         const CliResult r = RunCli("process " + Q(song) + " " + Q(processed) + " " + options);
         EXPECT_EQ(r.exitCode, 0) << r.output;
         Samples samples;
-        EXPECT_EQ(PhoneEngine::RenderSong(Read(processed), voices, samples), PhoneError::None);
+        EXPECT_EQ(PhoneEngine::RenderSong(ReadFile(processed), voices, samples), PhoneError::None);
         return samples;
     }
 
@@ -62,7 +62,7 @@ protected:
 
 TEST_F(PhoneRenderCommandTest, APhoneDropsExactlyTheChannelsTheWrittenMipMessageDoesNotFit) {
     const fs::path song = dir_ / "chords.mid";
-    WriteSong(song, TwoChords());
+    WriteFile(song, TwoChords());
     // Alone: the file a save of one channel would be, at every voice.
     EXPECT_EQ(Render(song, "first.wav", "--phone 64 --channel 1"), "1");
     EXPECT_EQ(Render(song, "second.wav", "--phone 64 --channel 2"), "2");
@@ -97,11 +97,11 @@ TEST_F(PhoneRenderCommandTest, APhoneDropsExactlyTheChannelsTheWrittenMipMessage
 
 TEST_F(PhoneRenderCommandTest, ItPlaysTheBytesProcessWritesTheSameOnEveryRun) {
     const fs::path song = dir_ / "chords.mid";
-    WriteSong(song, TwoChords());
+    WriteFile(song, TwoChords());
     for (const std::string options : {"", "--mute 2", "--text keep --priority 2=1"}) {
         Render(song, "a.wav", "--phone 4 " + options);
         Render(song, "b.wav", "--phone 4 " + options);
-        EXPECT_EQ(Read(dir_ / "a.wav"), Read(dir_ / "b.wav")) << options;
+        EXPECT_EQ(ReadFile(dir_ / "a.wav"), ReadFile(dir_ / "b.wav")) << options;
         EXPECT_EQ(SamplesOfWav(dir_ / "a.wav"), EngineOfProcessed(song, options, 4)) << options;
     }
 }
@@ -135,7 +135,7 @@ TEST_F(PhoneRenderCommandTest, RealSongsSoundAsTheEnginePlaysTheFilesProcessWrit
 
 TEST_F(PhoneRenderCommandTest, BadVoicesAndMixedModesAreUsageErrorsAndLeaveNoFile) {
     const fs::path song = dir_ / "chords.mid";
-    WriteSong(song, TwoChords());
+    WriteFile(song, TwoChords());
     const std::string render = "render " + Q(song) + " " + Q(dir_ / "out.wav");
     for (const std::string options :
          {"--phone 0", "--phone 65", "--phone -1", "--phone eight", "--phone",

@@ -121,36 +121,18 @@ private:
 // quellor-cli run with `arguments` (and `environment` before it), its output and exit code.
 struct CliResult {
     int exitCode = -1;
-    std::string output; // stdout and stderr
+    std::string output; // stdout, then stderr
 };
 
 inline CliResult RunCli(const std::string& arguments, const std::string& environment = "") {
-    CliResult result;
-    FILE* pipe = popen((environment + " '" QUELLOR_CLI "' " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.output.append(buffer, n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    const testfiles::Outcome r = testfiles::Exec("env " + environment + " " +
+                                                 testfiles::Quote(QUELLOR_CLI) + " " + arguments);
+    return {r.code, r.out + r.err};
 }
-
-inline std::string Q(const std::filesystem::path& path) {
-    return std::string("'").append(path.string()).append("'");
-}
-
-inline Bytes Read(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 #endif
 
-inline void WriteSong(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-}
+using testfiles::Q;
+using testfiles::ReadFile;
+using testfiles::WriteFile;
 
 } // namespace playtest

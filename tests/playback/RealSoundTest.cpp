@@ -78,7 +78,7 @@ TEST_F(RealSoundTest, WithoutAUsableDriverOrSoundFontTheEngineDoesNotStart) {
 
 // The loudest sample of a 44.1 kHz stereo 16-bit PCM WAV file; -1 for another file.
 int PeakOfWav(const fs::path& path) {
-    const Bytes wav = Read(path);
+    const Bytes wav = ReadFile(path);
     auto le = [&wav](std::size_t at, int size) {
         std::uint32_t v = 0;
         for (int i = size - 1; i >= 0; --i)
@@ -124,8 +124,9 @@ TEST_F(RenderCommandTest, ARealSongSoundsTheSameEveryTimeAndFewerVoicesPlayFewer
     const std::string few = Render(song_, "few.wav", "--voices 4");
     EXPECT_EQ(Render(song_, "none.wav", "--voices 0"), "none");
     EXPECT_GT(PeakOfWav(dir_ / "all.wav"), 1000);
-    EXPECT_TRUE(Read(dir_ / "all.wav") == Read(dir_ / "again.wav")) << "the same on every run";
-    EXPECT_FALSE(Read(dir_ / "all.wav") == Read(dir_ / "few.wav"));
+    EXPECT_TRUE(ReadFile(dir_ / "all.wav") == ReadFile(dir_ / "again.wav"))
+        << "the same on every run";
+    EXPECT_FALSE(ReadFile(dir_ / "all.wav") == ReadFile(dir_ / "few.wav"));
     EXPECT_NE(few, "none");
     EXPECT_LT(few.size(), all.size());
     std::istringstream list(few); // the phone keeps a prefix of the priority order
@@ -136,7 +137,7 @@ TEST_F(RenderCommandTest, ARealSongSoundsTheSameEveryTimeAndFewerVoicesPlayFewer
 }
 
 TEST_F(RenderCommandTest, AnUnusedChannelAloneIsSilent) {
-    WriteSong(dir_ / "one.mid", OneNote(300)); // channel 1 plays; channel 16 has nothing
+    WriteFile(dir_ / "one.mid", OneNote(300)); // channel 1 plays; channel 16 has nothing
     Render(dir_ / "one.mid", "1.wav", "--channel 1");
     Render(dir_ / "one.mid", "16.wav", "--channel 16");
     EXPECT_GT(PeakOfWav(dir_ / "1.wav"), 100);
@@ -145,7 +146,7 @@ TEST_F(RenderCommandTest, AnUnusedChannelAloneIsSilent) {
 
 TEST_F(RenderCommandTest, RefusalsLeaveNoFile) {
     // at the slowest tempo with a division of 1, one long delta lasts about 52 days
-    WriteSong(
+    WriteFile(
         dir_ / "long.mid",
         Cat({testfiles::Header(0, 1, 1),
              testfiles::TrackChunk(Hex("00 FF 51 03 FF FF FF 00 90 3C 64 FF FF FF 7F 80 3C 00"))}));
