@@ -694,14 +694,6 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
     return out;
 }
 
-std::vector<std::uint8_t> SpMidiCheck::SavedBytes(SongWriter& song) {
-    song.UpdateMipMessage();
-    MemorySink sink;
-    if (song.WriteSongChannel(sink, -1) != 1)
-        throw std::runtime_error("the song could not be written into memory");
-    return sink.TakeBytes();
-}
-
 std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
                                                    const SongFile::SaveOptions& options) const {
     MemorySink sink;

@@ -47,10 +47,6 @@ public:
     // of the MIP values its polyphony gives it.
     std::vector<SpMidiFinding> CheckSong(const SongData& song) const;
 
-    // The bytes a save writes: the MIP message brought up to date, all channels written
-    // into memory. It changes the song as a save does.
-    static std::vector<std::uint8_t> SavedBytes(SongWriter& song);
-
     // What a save of `song` with `options` writes, checked: the bytes and the analysis of
     // the song as that save leaves it, in one sorted list. It changes the song as the save
     // does. Throws std::runtime_error when the song cannot be written (it has no track).
