@@ -189,13 +189,13 @@ void CQuellorDoc::PlayOnPhone(int channel) {
             StringTable::Get(Res::IDS_PHONE_CANNOT_PLAY).arg(QString::fromStdString(lastError)));
         return;
     }
-    const int result = PlayPhoneBuffer(bytes, playbackVoices_);
-    if (result == 2 && !phoneSoundReported_) {
+    const PhonePlayer::Result result = PlayPhoneBuffer(bytes, playbackVoices_);
+    if (result == PhonePlayer::Result::NoSound && !phoneSoundReported_) {
         phoneSoundReported_ = true;
         UserPrompt::Show(messageParent_, UserPrompt::Icon::Warning,
                          StringTable::Get(Res::IDS_PHONE_NO_SOUND)
                              .arg(QString::fromStdString(GetPhoneSoundError())));
-    } else if (result == 1) {
+    } else if (result == PhonePlayer::Result::NotPlayable) {
         UserPrompt::Show(messageParent_, UserPrompt::Icon::Warning,
                          StringTable::Get(Res::IDS_PHONE_CANNOT_PLAY)
                              .arg(QString::fromLatin1(PhoneErrorText(GetPhoneError()))));

@@ -29,21 +29,14 @@ PhoneError SongPlayer::GetPhoneError() const {
     return phone_ ? phone_->GetError() : PhoneError::None;
 }
 
-int SongPlayer::PlayPhoneBuffer(const std::vector<std::uint8_t>& bytes, int voices) {
+PhonePlayer::Result SongPlayer::PlayPhoneBuffer(const std::vector<std::uint8_t>& bytes,
+                                                int voices) {
     StopPlayback();
     hasSegment_ = false;
     segmentState_.reset();
     segment_.reset();
     phoneLast_ = true;
-    switch (Phone().Play(bytes, voices)) {
-    case PhonePlayer::Result::Playing:
-        return 0;
-    case PhonePlayer::Result::NotPlayable:
-        return 1;
-    case PhonePlayer::Result::NoSound:
-        return 2;
-    }
-    return 1;
+    return Phone().Play(bytes, voices);
 }
 
 int SongPlayer::PlayBuffer(std::vector<std::uint8_t> bytes) {

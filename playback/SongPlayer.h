@@ -2,6 +2,7 @@
 
 #include "playback/AudioSink.h"
 #include "playback/PhoneEngine.h"
+#include "playback/PhonePlayer.h"
 #include "song/SongFile.h"
 
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <string>
 #include <vector>
 
-class PhonePlayer;
 class Segment;
 class SegmentState;
 
@@ -25,9 +25,9 @@ public:
     // 0 on success; 1 when the engine is not ready or the bytes are not a song.
     int PlayBuffer(std::vector<std::uint8_t> bytes);
     // Plays a Standard MIDI File from its start as a phone with `voices` voices plays it,
-    // after stopping whatever plays. 0 on success; 1 when the phone synthesizer refuses the
-    // bytes or the voices; 2 when the sound output cannot play.
-    int PlayPhoneBuffer(const std::vector<std::uint8_t>& bytes, int voices);
+    // after stopping whatever plays: Playing, NotPlayable (the phone synthesizer refuses the
+    // bytes or the voices) or NoSound (the sound output cannot play).
+    PhonePlayer::Result PlayPhoneBuffer(const std::vector<std::uint8_t>& bytes, int voices);
     // Where the phone's sound goes (the system's sound output until this is called); stops
     // the phone's playback.
     void SetAudioSink(std::unique_ptr<AudioSink> sink);

@@ -138,20 +138,20 @@ TEST(SongPlayerPhoneTest, AChannelAlonePlaysWithItsOwnMipEntryAndTheSongIsLeftAs
     PhoneEngine::RenderSong(second, 4, secondAlone);
     Samples firstAlone;
     PhoneEngine::RenderSong(first, 64, firstAlone);
-    ASSERT_EQ(song.PlayPhoneBuffer(whole, 4), 0);
+    ASSERT_EQ(song.PlayPhoneBuffer(whole, 4), PhonePlayer::Result::Playing);
     EXPECT_TRUE(song.IsPlaying());
     while (audio->PullFrames(1024) == 1024) {
     }
     EXPECT_FALSE(song.IsPlaying());
     EXPECT_TRUE(SoundsLike(audio->samples, firstAlone));
-    ASSERT_EQ(song.PlayPhoneBuffer(second, 4), 0);
+    ASSERT_EQ(song.PlayPhoneBuffer(second, 4), PhonePlayer::Result::Playing);
     while (audio->PullFrames(1024) == 1024) {
     }
     EXPECT_TRUE(SoundsLike(audio->samples, secondAlone));
     EXPECT_GT(Level(secondAlone), 300);
 
     // Stop ends the phone's playback too; the progress reads as the synthesizer's does.
-    ASSERT_EQ(song.PlayPhoneBuffer(whole, 8), 0);
+    ASSERT_EQ(song.PlayPhoneBuffer(whole, 8), PhonePlayer::Result::Playing);
     audio->PullFrames(2205);
     std::uint64_t length = 0;
     std::uint64_t position = 0;
@@ -163,7 +163,7 @@ TEST(SongPlayerPhoneTest, AChannelAlonePlaysWithItsOwnMipEntryAndTheSongIsLeftAs
     EXPECT_FALSE(audio->Started());
     ASSERT_TRUE(song.GetProgress(length, position));
     EXPECT_EQ(position, 0u);
-    EXPECT_EQ(song.PlayPhoneBuffer(whole, 65), 1);
+    EXPECT_EQ(song.PlayPhoneBuffer(whole, 65), PhonePlayer::Result::NotPlayable);
 }
 
 } // namespace
