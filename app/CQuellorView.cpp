@@ -76,7 +76,7 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
     connect(list, &QWidget::customContextMenuRequested, this, &CQuellorView::OnListContextMenu);
     list->viewport()->installEventFilter(this);
 
-    dragImage_ = new QLabel(this);
+    dragImage_ = new QLabel(list->viewport());
     dragImage_->setObjectName(QStringLiteral("dragImage"));
     dragImage_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dragImage_->hide();
@@ -134,8 +134,9 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
         enable = false;
     } else if (channel != -1) {
         const int row = FindRowOfChannel(channel);
-        if (row >= 0) {
-            list->topLevelItem(row)->setIcon(0, images_[ChannelImageIndex(channel)]);
+        if (row >= 0 || channel == draggedChannel_) {
+            if (row >= 0)
+                list->topLevelItem(row)->setIcon(0, images_[ChannelImageIndex(channel)]);
             for (int r = 0; r < list->topLevelItemCount(); ++r)
                 SetRowTexts(list->topLevelItem(r), ChannelOf(list->topLevelItem(r)));
             // A priority change moves rows: keep them in priority order at once.
@@ -566,7 +567,7 @@ void CQuellorView::BeginDrag(int channel, const QPoint& start) {
 
     dragImage_->setPixmap(image);
     dragImage_->adjustSize();
-    dragImage_->move(list->viewport()->mapTo(this, start) - hotSpot_);
+    MoveDragImage(start);
     dragImage_->raise();
     dragImage_->show();
     grabMouse();
@@ -574,7 +575,7 @@ void CQuellorView::BeginDrag(int channel, const QPoint& start) {
     grabWatch_->start();
 }
 
-void CQuellorView::DragTo(const QPoint& viewPos, const QPoint& globalPos) {
+void CQuellorView::DragTo(const QPoint& globalPos) {
     if (!IsSongLoaded() || !doc_.used[draggedChannel_]) {
         EndDrag();
         return;
@@ -597,18 +598,37 @@ void CQuellorView::DragTo(const QPoint& viewPos, const QPoint& globalPos) {
         pointerOutside_ = false;
     }
 
-    // The band under the pointer is the new priority: the rows that fit in the list spread
-    // over its height, measured from the top of this form.
-    // The dragged channel is used, so the range holds a priority at least.
+    // The row under the pointer, in the list's own coordinates, is the new priority: the
+    // dragged channel has no row meanwhile, so the channel of row k (from 1) gives up place k
+    // to it. Above the first row (the header) is priority 1, below the last the lowest.
     const ChannelCommands::Range priorities = ChannelCommands::PriorityRange(doc_);
-    const int rowsPerPage =
-        rowHeight_ > 0 ? list->viewport()->height() / rowHeight_ : priorities.hi;
-    const int height = screenArea.height();
-    const int target = height > 0 ? rowsPerPage * viewPos.y() / height + 1 : 1;
-    ChannelCommands::SetPriority(doc_, draggedChannel_,
-                                 std::clamp(target, priorities.lo, priorities.hi));
-    doc_.SetModifiedFlag(true);
-    dragImage_->move(viewPos - hotSpot_);
+    QWidget* viewport = list->viewport();
+    const QPoint at = viewport->mapFromGlobal(globalPos);
+    int target = priorities.hi;
+    if (at.y() < 0) {
+        target = priorities.lo;
+    } else if (QTreeWidgetItem* item = list->itemAt(QPoint(0, at.y()))) {
+        target = list->indexOfTopLevelItem(item) + 1;
+    } else if (list->topLevelItemCount() > 0 &&
+               at.y() < list->visualItemRect(list->topLevelItem(0)).top()) {
+        target = priorities.lo;
+    }
+    target = std::clamp(target, priorities.lo, priorities.hi);
+    if (doc_.priority[draggedChannel_] != target) {
+        ChannelCommands::SetPriority(doc_, draggedChannel_, target);
+        doc_.SetModifiedFlag(true);
+        // The sums follow at once; the rows of the other channels keep their order.
+        doc_.UpdateAllViews(draggedChannel_ + 1);
+    }
+    MoveDragImage(at);
+}
+
+void CQuellorView::MoveDragImage(const QPoint& viewportPos) {
+    // The picture lives on the list's viewport: it never covers the header.
+    QWidget* viewport = ui_->channelList_1000->viewport();
+    const QPoint topLeft = viewportPos - hotSpot_;
+    const int lowest = std::max(0, viewport->height() - dragImage_->height());
+    dragImage_->move(topLeft.x(), std::clamp(topLeft.y(), 0, lowest));
 }
 
 void CQuellorView::EndDrag() {
@@ -643,7 +663,7 @@ void CQuellorView::mouseMoveEvent(QMouseEvent* event) {
         QWidget::mouseMoveEvent(event);
         return;
     }
-    DragTo(event->position().toPoint(), event->globalPosition().toPoint());
+    DragTo(event->globalPosition().toPoint());
     event->accept();
 }
 

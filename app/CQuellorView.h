@@ -118,10 +118,12 @@ private:
 
     // Priority dragging. `start` is in the list viewport's coordinates.
     void BeginDrag(int channel, const QPoint& start);
-    void DragTo(const QPoint& viewPos, const QPoint& globalPos);
+    void DragTo(const QPoint& globalPos);
     // Ends a drag: by the button's release, or when the mouse was taken away from it. Every
     // row shows again in the new order.
     void EndDrag();
+    // Puts the row picture under the pointer (list viewport coordinates), within the rows.
+    void MoveDragImage(const QPoint& viewportPos);
     // Forgets a drag without refreshing (the song is being replaced).
     void DropDragState();
     void WatchGrab();

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -285,6 +286,60 @@ private slots:
         QCOMPARE(Column(f, 2).last(), "10");
         if (end != QLatin1String("reload"))
             QCOMPARE(SelectedRow(f), row);
+    }
+
+    // The row under the pointer is the target: row k of the remaining rows gives priority k,
+    // the header 1, below the last row the lowest; the sums follow while the pointer moves and
+    // the row picture stays off the header.
+    void dragOntoEveryRowGivesThatRowsPlace() {
+        CMainFrame& f = OpenDemo();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        CQuellorView& view = f.View();
+        QTreeWidget* list = List(f);
+        QVERIFY(list->header()->isVisible());
+        auto* image = view.findChild<QLabel*>("dragImage");
+        const int n = run->Doc().CountUsedChannels();
+        const QStringList channels = RowChannels(f);
+        for (const QString& row : channels) {
+            const int ch = row.toInt() - 1;
+            const QPoint start = RowCenter(f, row);
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
+            QTest::mouseMove(list->viewport(),
+                             start + QPoint(0, QApplication::startDragDistance() + 2));
+            QVERIFY(view.IsDragging());
+            const QStringList others = RowChannels(f);
+            QCOMPARE(others.size(), n - 1);
+            auto moveTo = [&](QPoint viewportPos) {
+                QTest::mouseMove(&view, list->viewport()->mapTo(&view, viewportPos));
+                const QRect picture(image->mapTo(list, QPoint(0, 0)), image->size());
+                QVERIFY(picture.top() >= list->header()->geometry().bottom());
+            };
+            for (int k = 0; k < others.size(); ++k) {
+                const QRect band = list->visualItemRect(list->topLevelItem(k));
+                for (int y : {band.top(), band.center().y(), band.bottom()}) {
+                    moveTo(QPoint(band.center().x(), y));
+                    QCOMPARE(run->Doc().priority[ch], k + 1);
+                }
+                // The other rows keep their order and show the sums of the moment.
+                QCOMPARE(RowChannels(f), others);
+                run->Doc().ComputeMipTable();
+                for (int r = 0; r < others.size(); ++r)
+                    QCOMPARE(Column(f, 2)[r],
+                             QString::number(run->Doc().mip[others[r].toInt() - 1]));
+            }
+            const QRect last = list->visualItemRect(list->topLevelItem(others.size() - 1));
+            moveTo(QPoint(last.center().x(), last.bottom() + 3));
+            QCOMPARE(run->Doc().priority[ch], n);
+            // The header, over the top edge of the list.
+            QTest::mouseMove(
+                &view, list->mapTo(&view, QPoint(list->width() / 2, list->header()->height() / 2)));
+            QCOMPARE(run->Doc().priority[ch], 1);
+            const QRect picture(image->mapTo(list, QPoint(0, 0)), image->size());
+            QVERIFY(picture.top() >= list->header()->geometry().bottom());
+            QTest::mouseRelease(&view, Qt::LeftButton, {}, list->mapTo(&view, QPoint(5, 5)));
+            QVERIFY(!view.IsDragging());
+            QCOMPARE(RowChannels(f).first(), row);
+        }
     }
 
     void playSoundsTheAudibleChannelsWithTheProgressBar() {
