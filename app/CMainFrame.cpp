@@ -32,6 +32,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWhatsThis>
 
 namespace {
@@ -75,6 +76,7 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     connect(&doc_, &CQuellorDoc::initialUpdate, this, &CMainFrame::UpdateActions);
     connect(view_, &CQuellorView::selectedChannelChanged, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CQuellorDoc::findingsChanged, this, &CMainFrame::ShowFindings);
+    connect(doc_.UndoStack(), &QUndoStack::indexChanged, this, &CMainFrame::UpdateActions);
     connect(findingsPanel_, &CFindingsPanel::channelChosen, view_, &CQuellorView::SelectChannel);
     ShowFindings();
     idleTimer_ = new QTimer(this);
@@ -88,6 +90,8 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     SetHandler(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
     SetHandler(ID_FILE_RELOAD, [this] { OnFileReload(); });
     SetHandler(ID_APP_EXIT, [this] { close(); });
+    SetHandler(ID_EDIT_UNDO, [this] { doc_.UndoStack()->undo(); });
+    SetHandler(ID_EDIT_REDO, [this] { doc_.UndoStack()->redo(); });
     for (int i = 0; i < kRecentFileCount; ++i)
         SetHandler(ID_FILE_MRU_FILE1 + i, [this, i] {
             const QStringList recent = app_.RecentFiles();
@@ -169,7 +173,9 @@ void CMainFrame::CreateActions() {
             make(id, StringTable::ShortName(id));
     for (const auto& accelerator : MenuTable::Accelerators()) {
         QAction* action = make(accelerator.id, StringTable::ShortName(accelerator.id));
-        action->setShortcut(QKeySequence(QString::fromLatin1(accelerator.keys)));
+        QList<QKeySequence> keys = action->shortcuts();
+        keys << QKeySequence(QString::fromLatin1(accelerator.keys));
+        action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
     }
 }
@@ -382,6 +388,11 @@ bool CMainFrame::IsEnabledByRules(int id) const {
         return playable && loaded && doc_.IsPlaying();
     case ID_SEND_IR:
         return loaded && !doc_.GetTransferProgram().isEmpty();
+    // Not in the middle of a drag: the drag is one step when it ends.
+    case ID_EDIT_UNDO:
+        return loaded && doc_.UndoStack()->canUndo() && !view_->IsDragging();
+    case ID_EDIT_REDO:
+        return loaded && doc_.UndoStack()->canRedo() && !view_->IsDragging();
     case ID_CHANNEL_REMOVE:
         return loaded && ChannelCommands::CanRemove(doc_);
     case ID_CHANNEL_SOLO:

@@ -1,4 +1,5 @@
 #include "app/CQuellorDoc.h"
+#include "app/CSongEditCommand.h"
 #include "app/LoadWords.h"
 #include "app/UserPrompt.h"
 #include "resources/StringTable.h"
@@ -7,6 +8,7 @@
 #include "playback/PhoneEngine.h"
 #include "playback/PhoneSongBytes.h"
 #include "song/ByteSink.h"
+#include "song/ChannelCommands.h"
 #include "song/SongFile.h"
 
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 #include <cerrno>
 #include <cstring>
@@ -32,6 +35,9 @@ std::string NativePath(const QString& path) {
 
 CQuellorDoc::CQuellorDoc(QObject* parent) : QObject(parent) {
     title_ = StringTable::Get(Res::IDS_NO_DOCUMENT);
+    undoStack_ = new QUndoStack(this);
+    connect(undoStack_, &QUndoStack::cleanChanged, this, &CQuellorDoc::EmitModifiedIfChanged);
+    baseline_ = SongSnapshot::Capture(*this, true);
 }
 
 // The copies made for the transfer program go with their private folder (tempFolder_).
@@ -45,7 +51,7 @@ void CQuellorDoc::OnNewDocument() {
     pathName_.clear();
     currentChannel_ = 0;
     SetDocTitle(StringTable::Get(Res::IDS_NO_DOCUMENT));
-    SetModifiedFlag(false);
+    ResetUndo();
     savingWithErrorsAccepted_ = false;
     CheckFindings();
     emit initialUpdate();
@@ -94,7 +100,7 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
     noDocument_ = false;
     pathName_ = absolute;
     SetDocTitle(QFileInfo(absolute).fileName());
-    SetModifiedFlag(false);
+    ResetUndo();
     savingWithErrorsAccepted_ = false;
     CheckFindings();
     emit initialUpdate();
@@ -128,11 +134,61 @@ bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     return true;
 }
 
+bool CQuellorDoc::IsModified() const {
+    return markedModified_ || !undoStack_->isClean();
+}
+
 void CQuellorDoc::SetModifiedFlag(bool modified) {
-    if (modified_ == modified)
+    markedModified_ = modified;
+    if (!modified)
+        undoStack_->setClean();
+    EmitModifiedIfChanged();
+}
+
+void CQuellorDoc::EmitModifiedIfChanged() {
+    const bool modified = IsModified();
+    if (modified == lastModified_)
         return;
-    modified_ = modified;
+    lastModified_ = modified;
     emit modifiedChanged(modified);
+}
+
+void CQuellorDoc::ResetUndo() {
+    // The steps of the song before hold its tracks: they go with it.
+    undoStack_->clear();
+    baseline_ = SongSnapshot::Capture(*this, true);
+    SetModifiedFlag(false);
+}
+
+void CQuellorDoc::CommitEdit(const QString& text, bool eventsChanged) {
+    if (noDocument_)
+        return;
+    SongSnapshot after = SongSnapshot::Capture(*this, eventsChanged);
+    if (!eventsChanged) {
+        if (after.SameChannelState(baseline_))
+            return;
+        after = after.WithTracks(baseline_.Tracks());
+    }
+    SongSnapshot before = baseline_;
+    baseline_ = after;
+    undoStack_->push(new CSongEditCommand(*this, text, std::move(before), std::move(after)));
+}
+
+void CQuellorDoc::RestoreSnapshot(const SongSnapshot& state, bool withTracks) {
+    if (withTracks) {
+        state.Restore(*this);
+        baseline_ = state;
+    } else {
+        state.WithTracks(nullptr).Restore(*this);
+        baseline_ = state.WithTracks(baseline_.Tracks());
+    }
+    // A channel that went with the step is no longer the current one.
+    if (!used[static_cast<std::size_t>(currentChannel_)]) {
+        const std::vector<int> order = ChannelCommands::ChannelsInPriorityOrder(*this);
+        if (!order.empty())
+            currentChannel_ = order.front();
+    }
+    UpdateAllViews(0);
 }
 
 void CQuellorDoc::UpdateAllViews(int hint) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/SongPlayer.h"
+#include "song/SongSnapshot.h"
 #include "song/SpMidiCheck.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QTemporaryDir;
+class QUndoStack;
 class QWidget;
 
 // The program's one document: the open song (which is also its reader, writer and player),
@@ -36,8 +38,21 @@ public:
     QString GetPathName() const { return pathName_; }
     QString GetDocTitle() const { return title_; }
     bool IsNoDocument() const { return noDocument_; }
-    bool IsModified() const { return modified_; }
+    // Modified while the undo stack is away from the state last saved or opened (or after
+    // SetModifiedFlag(true)); SetModifiedFlag(false) makes the present state the saved one.
+    bool IsModified() const;
     void SetModifiedFlag(bool modified = true);
+
+    // Undo and Redo: every edit of the song is one step of this stack.
+    QUndoStack* UndoStack() const { return undoStack_; }
+    // Records what the song's edits changed since the last step (or since the file was
+    // opened) as one undoable step named `text`; `eventsChanged` for edits that add or remove
+    // events (remove, duplicate, add vibra), so that the step keeps the tracks. Nothing is
+    // recorded when nothing changed. The caller refreshes the views as before.
+    void CommitEdit(const QString& text, bool eventsChanged = false);
+    // Puts the song back into `state` (with its tracks when `withTracks`) and refreshes the
+    // views; the undo steps call it.
+    void RestoreSnapshot(const SongSnapshot& state, bool withTracks);
     // Tells the views what changed: 0 everything, channel + 1 that channel's row and the
     // song-wide sums. The findings are brought up to date first.
     void UpdateAllViews(int hint);
@@ -93,6 +108,9 @@ signals:
 
 private:
     void SetDocTitle(const QString& title);
+    // A new song: no steps, the present state the saved one.
+    void ResetUndo();
+    void EmitModifiedIfChanged();
     // What Save and Send via IR write: SysEx kept with an up-to-date MIP message, text
     // events as the "Remove Text Events" switch says.
     SaveOptions SavingOptions() const;
@@ -104,7 +122,12 @@ private:
     int playbackVoices_ = 0;
     bool phoneSoundReported_ = false; // a missing sound output is told once a run
     bool noDocument_ = true;
-    bool modified_ = false;
+    // Marked modified apart from the undo stack.
+    bool markedModified_ = false;
+    bool lastModified_ = false;
+    QUndoStack* undoStack_ = nullptr;
+    // The song as the last step (or the load) left it: the state before the next step.
+    SongSnapshot baseline_;
     QString title_;
     QString pathName_;
     QString transferProgram_;

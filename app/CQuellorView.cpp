@@ -337,20 +337,20 @@ void CQuellorView::OnCurrentRowChanged(QTreeWidgetItem* current) {
 }
 
 void CQuellorView::OnPriorityChosen(int index) {
-    ApplyComboChoice(ui_->priorityCombo_1003, index, [this](int channel, int value) {
-        ChannelCommands::SetPriority(doc_, channel, value);
-    });
+    ApplyComboChoice(
+        ui_->priorityCombo_1003, index, Res::IDS_STEP_PRIORITY,
+        [this](int channel, int value) { ChannelCommands::SetPriority(doc_, channel, value); });
 }
 
 void CQuellorView::OnMipChosen(int index) {
-    ApplyComboChoice(ui_->mipCombo_1004, index, [this](int channel, int value) {
-        ChannelCommands::SetPolyphony(doc_, channel, value);
-    });
+    ApplyComboChoice(
+        ui_->mipCombo_1004, index, Res::IDS_STEP_POLYPHONY,
+        [this](int channel, int value) { ChannelCommands::SetPolyphony(doc_, channel, value); });
 }
 
 // A choice in the priority or the MIP combo: the value goes to the current channel, and
 // that channel's row and the song-wide sums are refreshed.
-void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
+void CQuellorView::ApplyComboChoice(QComboBox* combo, int index, int stepText,
                                     const std::function<void(int, int)>& apply) {
     if (!IsSongLoaded())
         return;
@@ -358,7 +358,7 @@ void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
     const int channel = doc_.GetCurrentChannel();
     if (index >= 0) {
         apply(channel, combo->itemData(index).toInt());
-        doc_.SetModifiedFlag(true);
+        doc_.CommitEdit(StringTable::Get(stepText));
         doc_.UpdateAllViews(channel + 1);
     }
     WriteControls();
@@ -369,7 +369,7 @@ void CQuellorView::OnVibraClicked() {
         return;
     ReadControls();
     ChannelCommands::SetVibraTrigger(doc_, doc_.GetCurrentChannel(), vibraCheck_);
-    doc_.SetModifiedFlag(true);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_VIBRA));
     doc_.UpdateAllViews(0);
 }
 
@@ -380,6 +380,8 @@ void CQuellorView::OnChannelMute() {
     if (channel < 0)
         return;
     ChannelCommands::ToggleMute(doc_, channel);
+    // Muting changes what Save writes: the muted channel is left out.
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_MUTE));
     doc_.UpdateAllViews(channel + 1);
 }
 
@@ -390,6 +392,8 @@ void CQuellorView::OnRowDoubleClicked(QTreeWidgetItem* item) {
         return;
     const int channel = ChannelOf(item);
     ChannelCommands::ToggleMute(doc_, channel);
+    // Muting changes what Save writes: the muted channel is left out.
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_MUTE));
     doc_.UpdateAllViews(channel + 1);
 }
 
@@ -400,6 +404,7 @@ void CQuellorView::OnChannelSolo() {
     if (channel < 0)
         return;
     ChannelCommands::ToggleSolo(doc_, channel);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_SOLO));
     doc_.UpdateAllViews(0);
 }
 
@@ -418,7 +423,7 @@ void CQuellorView::OnChannelRemove() {
                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     ChannelCommands::Remove(doc_, channel);
-    doc_.SetModifiedFlag(true);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_REMOVE), true);
     // The removed channel has no row any more: the first row becomes the current channel, so
     // that the panel, its combos and Play Solo act on a channel of the song.
     const std::vector<int> order = ChannelCommands::ChannelsInPriorityOrder(doc_);
@@ -447,14 +452,17 @@ void CQuellorView::OnChannelDuplicate() {
     if (dialog.exec() != QDialog::Accepted || dialog.GetDestination() < 0)
         return;
     ChannelCommands::Duplicate(doc_, source, dialog.GetDestination());
-    doc_.SetModifiedFlag(true);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_DUPLICATE), true);
     doc_.UpdateAllViews(0);
 }
 
 void CQuellorView::OnViewPolyphony() {
     if (polyphony_ == nullptr) {
         polyphony_ = new CDlgPolyphony(this);
-        connect(polyphony_, &CDlgPolyphony::channelsChanged, &doc_, &CQuellorDoc::UpdateAllViews);
+        connect(polyphony_, &CDlgPolyphony::channelsChanged, this, [this](int hint) {
+            doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_CHANNEL_BOXES));
+            doc_.UpdateAllViews(hint);
+        });
     }
     polyphony_->Refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
     polyphony_->show();
@@ -616,7 +624,6 @@ void CQuellorView::DragTo(const QPoint& globalPos) {
     target = std::clamp(target, priorities.lo, priorities.hi);
     if (doc_.priority[draggedChannel_] != target) {
         ChannelCommands::SetPriority(doc_, draggedChannel_, target);
-        doc_.SetModifiedFlag(true);
         // The sums follow at once; the rows of the other channels keep their order.
         doc_.UpdateAllViews(draggedChannel_ + 1);
     }
@@ -635,6 +642,8 @@ void CQuellorView::EndDrag() {
     if (!IsDragging())
         return;
     DropDragState();
+    // The whole drag is one step.
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_DRAG));
     // Every row again, sorted by the new priorities, the current channel's row selected.
     doc_.UpdateAllViews(0);
 }

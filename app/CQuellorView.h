@@ -109,7 +109,8 @@ private:
     void OnCurrentRowChanged(QTreeWidgetItem* current);
     void OnPriorityChosen(int index);
     void OnMipChosen(int index);
-    void ApplyComboChoice(QComboBox* combo, int index, const std::function<void(int, int)>& apply);
+    void ApplyComboChoice(QComboBox* combo, int index, int stepText,
+                          const std::function<void(int, int)>& apply);
     void OnVibraClicked();
     void OnRowDoubleClicked(QTreeWidgetItem* item);
     void OnListContextMenu(const QPoint& pos);

@@ -37,6 +37,11 @@ const std::vector<MenuEntry>& MainMenu() {
                   Sep(),
                   Cmd(ID_APP_EXIT, "E&xit"),
               }),
+        Popup("&Edit",
+              {
+                  Cmd(ID_EDIT_UNDO, "&Undo\tCtrl+Z"),
+                  Cmd(ID_EDIT_REDO, "&Redo\tCtrl+Shift+Z"),
+              }),
         Popup("&View",
               {
                   Cmd(ID_VIEW_TOOLBAR, "&Toolbar"),
@@ -113,7 +118,8 @@ const std::vector<Accelerator>& Accelerators() {
         {"F5", ID_FILE_RELOAD},       {"F3", ID_VIEW_POLYPHONY}, {"Ctrl+F5", ID_SEND_IR},
         {"Del", ID_CHANNEL_REMOVE},   {"Backspace", ID_STOP},    {"Space", ID_PLAY},
         {"Ctrl+Space", ID_PLAY_SOLO}, {"F1", ID_HELP},           {"Shift+F1", ID_CONTEXT_HELP},
-        {"Ctrl+B", ID_FILE_BATCH},
+        {"Ctrl+B", ID_FILE_BATCH},    {"Ctrl+Z", ID_EDIT_UNDO},  {"Ctrl+Shift+Z", ID_EDIT_REDO},
+        {"Ctrl+Y", ID_EDIT_REDO},
     };
     return keys;
 }

@@ -41,11 +41,14 @@ inline constexpr int ID_MIDI_OUTPUT_FIRST = 32800;
 inline constexpr int ID_MIDI_OUTPUT_LAST = 32928;
 
 inline constexpr int ID_FILE_NEW = 57600;
+inline constexpr int ID_FILE_CLOSE = 57602;
 inline constexpr int ID_FILE_OPEN = 57601;
 inline constexpr int ID_FILE_SAVE = 57603;
 inline constexpr int ID_FILE_SAVE_AS = 57604;
 inline constexpr int ID_FILE_MRU_FILE1 = 57616; // ... ID_FILE_MRU_FILE1 + 3
 inline constexpr int kRecentFileCount = 4;
+inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_APP_ABOUT = 57664;
 inline constexpr int ID_APP_EXIT = 57665;
 inline constexpr int ID_HELP_FINDER = 57667;
@@ -153,6 +156,17 @@ inline constexpr int IDS_FINDING_ROW = 473;
 inline constexpr int IDS_LEFT_OUT_TIMES = 437;
 // Resources the machine ran out of (450-459).
 inline constexpr int IDS_OUT_OF_MEMORY = 450;
+
+// --- Undo steps, the playing time, a changed file (500-529) ---
+inline constexpr int IDS_STEP_PRIORITY = 500;
+inline constexpr int IDS_STEP_POLYPHONY = 501;
+inline constexpr int IDS_STEP_MUTE = 502;
+inline constexpr int IDS_STEP_SOLO = 503;
+inline constexpr int IDS_STEP_REMOVE = 504;
+inline constexpr int IDS_STEP_DUPLICATE = 505;
+inline constexpr int IDS_STEP_VIBRA = 506;
+inline constexpr int IDS_STEP_CHANNEL_BOXES = 507;
+inline constexpr int IDS_STEP_DRAG = 508;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";
