@@ -7,6 +7,7 @@
 
 #include "playback/PhoneEngine.h"
 #include "playback/PhoneSongBytes.h"
+#include "playback/Segment.h"
 #include "song/ByteSink.h"
 #include "song/ChannelCommands.h"
 #include "song/SongFile.h"
@@ -192,6 +193,9 @@ void CQuellorDoc::RestoreSnapshot(const SongSnapshot& state, bool withTracks) {
 }
 
 void CQuellorDoc::UpdateAllViews(int hint) {
+    // A mute, a solo or an undone one is heard at once in the song that plays.
+    if (liveMutes_)
+        SetAudibleChannels(AudibleChannelMask());
     CheckFindings();
     emit updated(hint);
 }
@@ -214,14 +218,50 @@ void CQuellorDoc::CheckFindings() {
     emit findingsChanged();
 }
 
+std::uint16_t CQuellorDoc::AudibleChannelMask() const {
+    std::uint16_t mask = 0;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (enabled[static_cast<std::size_t>(ch)])
+            mask = static_cast<std::uint16_t>(mask | (1u << ch));
+    return mask;
+}
+
 void CQuellorDoc::RenderForPlayback() {
-    if (playbackVoices_ > 0)
+    liveMutes_ = false;
+    if (playbackVoices_ > 0) {
         PlayOnPhone(-1);
-    else
-        PlayBuffer(SongWriter::RenderForPlayback(-1));
+        return;
+    }
+    // Every channel is rendered, the muted ones too, so that muting and unmuting while the
+    // song plays reach the player without a restart; the player leaves out the notes of the
+    // channels that are muted.
+    const std::array<bool, kChannels> mutes = enabled;
+    std::vector<std::uint8_t> bytes;
+    enabled.fill(true);
+    try {
+        bytes = SongWriter::RenderForPlayback(-1);
+    } catch (...) {
+        enabled = mutes;
+        throw;
+    }
+    enabled = mutes;
+    liveMutes_ = PlayBuffer(std::move(bytes), AudibleChannelMask()) == 0;
+}
+
+std::uint64_t CQuellorDoc::GetPlayingLength() {
+    if (noDocument_)
+        return 0;
+    try {
+        const std::vector<std::uint8_t> bytes = SongWriter::RenderForPlayback(-1);
+        const auto segment = Segment::FromSmf(bytes.data(), bytes.size());
+        return segment ? segment->GetLengthUs() / 1000 : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 void CQuellorDoc::RenderChannelForPlayback() {
+    liveMutes_ = false;
     if (playbackVoices_ > 0)
         PlayOnPhone(currentChannel_);
     else

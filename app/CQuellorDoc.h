@@ -76,6 +76,8 @@ public:
     // entry only, so a phone with fewer voices than the channel needs stays silent).
     void RenderForPlayback();
     void RenderChannelForPlayback();
+    // How long Play plays the whole song, in ms (tempo changes included).
+    std::uint64_t GetPlayingLength();
     // 0: Play and Play Solo use the full synthesizer; 1-64: a phone with that many voices.
     int GetPlaybackVoices() const { return playbackVoices_; }
     void SetPlaybackVoices(int voices);
@@ -117,9 +119,13 @@ private:
     void CheckFindings();
     // Plays the song on the phone at the chosen voices: whole (`channel` < 0) or one channel.
     void PlayOnPhone(int channel);
+    // Bit n set: channel index n is not muted.
+    std::uint16_t AudibleChannelMask() const;
 
     int currentChannel_ = 0;
     int playbackVoices_ = 0;
+    // The whole song plays on the synthesizer: its mutes follow the song's.
+    bool liveMutes_ = false;
     bool phoneSoundReported_ = false; // a missing sound output is told once a run
     bool noDocument_ = true;
     // Marked modified apart from the undo stack.

@@ -13,6 +13,7 @@
 #include "song/InstrumentMap.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
@@ -86,6 +87,40 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
 
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, &CQuellorView::OnProgressTimer);
+
+    // The playing time beside the progress bar: "0:42 / 3:15".
+    timeLabel_ = new QLabel(this);
+    timeLabel_->setObjectName(QStringLiteral("playTimeLabel"));
+    if (auto* form = qobject_cast<QBoxLayout*>(layout())) {
+        const int at = form->indexOf(ui_->progress_1070);
+        if (at >= 0) {
+            form->removeWidget(ui_->progress_1070);
+            auto* row = new QHBoxLayout;
+            row->addWidget(ui_->progress_1070, 1);
+            row->addWidget(timeLabel_);
+            form->insertLayout(at, row);
+        }
+    }
+    ShowPlayingTime(0, 0);
+}
+
+QString CQuellorView::TimeText(std::uint64_t ms) {
+    const std::uint64_t s = ms / 1000;
+    const QString seconds = QStringLiteral("%1").arg(s % 60, 2, 10, QLatin1Char('0'));
+    if (s < 3600)
+        return QStringLiteral("%1:%2").arg(s / 60).arg(seconds);
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds);
+}
+
+void CQuellorView::ShowPlayingTime(std::uint64_t positionMs, std::uint64_t lengthMs) {
+    timeLabel_->setText(QStringLiteral("%1 / %2").arg(TimeText(positionMs), TimeText(lengthMs)));
+}
+
+QString CQuellorView::PlayingTimeText() const {
+    return timeLabel_->text();
 }
 
 CQuellorView::~CQuellorView() = default;
@@ -93,6 +128,10 @@ CQuellorView::~CQuellorView() = default;
 void CQuellorView::OnInitialUpdate() {
     // A drag of the song that is being replaced ends here.
     DropDragState();
+    // The progress is the new song's: at its start.
+    progressTimer_->stop();
+    ui_->progress_1070->setValue(0);
+    ShowPlayingTime(0, IsSongLoaded() ? doc_.GetPlayingLength() : 0);
     OnUpdate(0);
     if (!firstUpdateDone_) {
         firstUpdateDone_ = true;
@@ -502,9 +541,11 @@ void CQuellorView::OnProgressTimer() {
     }
     std::uint64_t length = 0;
     std::uint64_t position = 0;
-    if (doc_.GetProgress(length, position))
+    if (doc_.GetProgress(length, position)) {
         ui_->progress_1070->setValue(
             static_cast<int>(SongPlayer::ScaleProgress(length, position, kProgressRange)));
+        ShowPlayingTime(std::min(position, length), length);
+    }
 }
 
 void CQuellorView::OnListContextMenu(const QPoint& pos) {

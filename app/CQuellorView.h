@@ -8,6 +8,7 @@
 class QComboBox;
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -80,6 +81,10 @@ public:
     void OnStop();
     // The progress timer's period in ms; 0 while it does not run.
     int ProgressTimerInterval() const;
+    // "0:42 / 3:15": the playing position and the song's length beside the progress bar.
+    QString PlayingTimeText() const;
+    // "m:ss", or "h:mm:ss" from an hour on.
+    static QString TimeText(std::uint64_t ms);
 
     bool IsDragging() const { return draggedChannel_ >= 0; }
 
@@ -116,6 +121,7 @@ private:
     void OnListContextMenu(const QPoint& pos);
     void OnProgressTimer();
     void StartProgressTimer(int periodMs);
+    void ShowPlayingTime(std::uint64_t positionMs, std::uint64_t lengthMs);
 
     // Priority dragging. `start` is in the list viewport's coordinates.
     void BeginDrag(int channel, const QPoint& start);
@@ -150,6 +156,7 @@ private:
     QTimer* grabWatch_ = nullptr;
 
     QTimer* progressTimer_ = nullptr;
+    QLabel* timeLabel_ = nullptr;
     CDlgPolyphony* polyphony_ = nullptr;
 
     // Fields bound to the controls.

@@ -346,6 +346,57 @@ private slots:
         }
     }
 
+    // Muting while the song plays is heard at once: the same playback goes on without the
+    // channel's notes, which are cut off; Undo (unmuting) brings them back.
+    void muteWhilePlayingTakesEffectWithoutARestart() {
+        CMainFrame& f = OpenDemo();
+        RecordingOutput& output = *run->output;
+        // Note-ons of `channel` (-1: any) from message `from` on.
+        const auto onsOf = [&output](int channel, std::size_t from) {
+            const auto messages = output.Messages();
+            int n = 0;
+            for (std::size_t i = from; i < messages.size(); ++i) {
+                const auto& m = messages[i].bytes;
+                n += m.size() == 3 && (m[0] & 0xF0) == 0x90 && m[2] > 0 &&
+                     (channel < 0 || (m[0] & 0x0F) == channel);
+            }
+            return n;
+        };
+        const auto indexOf = [&output](const std::vector<std::uint8_t>& bytes) {
+            const auto messages = output.Messages();
+            for (std::size_t i = messages.size(); i-- > 0;)
+                if (messages[i].bytes == bytes)
+                    return i;
+            return std::size_t(0);
+        };
+        run->Action(Res::ID_PLAY)->trigger();
+        QTRY_VERIFY(onsOf(9, 0) > 0);
+        ClickRow(f, "10");
+        run->Action(Res::ID_CHANNEL_MUTE)->trigger();
+        QTRY_VERIFY(indexOf({0xB9, 123, 0}) > 0);
+        const std::size_t silenced = indexOf({0xB9, 123, 0});
+        // The others play on: three notes of them after the drums' silence.
+        QTRY_VERIFY(onsOf(-1, silenced) - onsOf(9, silenced) >= 3);
+        QCOMPARE(onsOf(9, silenced), 0);
+        QVERIFY(run->Doc().IsPlaying());
+        const std::size_t unmuted = output.Messages().size();
+        run->Action(Res::ID_EDIT_UNDO)->trigger();
+        QVERIFY(run->Doc().enabled[9]);
+        QTRY_VERIFY(onsOf(9, unmuted) > 0);
+        run->Action(Res::ID_STOP)->trigger();
+
+        // The elapsed and total time beside the bar; a new song starts them again.
+        const QString total = f.View().PlayingTimeText().section(" / ", 1);
+        QVERIFY(total != "0:00");
+        auto* bar = Control<QProgressBar>(f, "progress_1070");
+        QVERIFY(bar->value() > 0);
+        run->Action(Res::ID_FILE_RELOAD)->trigger();
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(f.View().PlayingTimeText(), "0:00 / " + total);
+        QCOMPARE(CQuellorView::TimeText(3'723'999), "1:02:03");
+        QCOMPARE(CQuellorView::TimeText(59'999), "0:59");
+    }
+
     void playSoundsTheAudibleChannelsWithTheProgressBar() {
         CMainFrame& f = OpenDemo();
         CQuellorView& view = f.View();
