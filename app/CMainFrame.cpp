@@ -16,8 +16,10 @@
 #include "song/ChannelCommands.h"
 #include "song/InstrumentMap.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -25,6 +27,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -89,6 +92,7 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     SetHandler(ID_FILE_SAVE, [this] { OnFileSave(); });
     SetHandler(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
     SetHandler(ID_FILE_RELOAD, [this] { OnFileReload(); });
+    SetHandler(ID_FILE_CLOSE, [this] { OnFileNew(); });
     SetHandler(ID_APP_EXIT, [this] { close(); });
     SetHandler(ID_EDIT_UNDO, [this] { doc_.UndoStack()->undo(); });
     SetHandler(ID_EDIT_REDO, [this] { doc_.UndoStack()->redo(); });
@@ -105,9 +109,24 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     SetHandler(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
 
     UpdateTitle();
+    // Space on a focused check box or button is the box's, not Play's.
+    qApp->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier &&
+            button != nullptr && button->hasFocus()) {
+            event->accept();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 QAction* CMainFrame::Action(int id) const {
     const auto it = actions_.find(id);
@@ -378,6 +397,7 @@ bool CMainFrame::IsEnabledByRules(int id) const {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
     case ID_FILE_RELOAD:
+    case ID_FILE_CLOSE:
     case ID_VIEW_POLYPHONY:
     case ID_CHANNEL_DUPLICATE:
         return loaded;

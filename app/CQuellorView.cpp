@@ -198,6 +198,9 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
         sequencePolyphonyText_ = QString::number(doc_.sequencePolyphony);
 
     EnablePanels(enable);
+    // Disabling the box takes the keyboard focus from it: a box toggled with Space keeps it
+    // when it stays enabled.
+    const bool vibraFocused = ui_->vibraCheck_1021->hasFocus();
     ui_->vibraCheck_1021->setEnabled(false);
 
     if (selectFirst) {
@@ -209,6 +212,8 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
     if (draggedChannel_ < 0)
         SelectCurrentChannelRow();
     WriteControls();
+    if (vibraFocused && ui_->vibraCheck_1021->isEnabled())
+        ui_->vibraCheck_1021->setFocus();
 }
 
 void CQuellorView::ShowChannelInfo(int channel) {
