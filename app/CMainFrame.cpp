@@ -53,6 +53,14 @@ QString FirstLocalFile(const QMimeData* data) {
     return {};
 }
 
+} // namespace
+
+QStringList CMainFrame::OpenFilters() {
+    return {StringTable::Get(Res::IDS_OPEN_FILTER), StringTable::Get(Res::IDS_ALL_FILES_FILTER)};
+}
+
+namespace {
+
 // "MIDI Song Files (*.mid)" from the document string.
 QString FileFilter() {
     return StringTable::Get(Res::IDR_MAINFRAME).section(QLatin1Char('\n'), 3, 3);
@@ -80,6 +88,7 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     connect(view_, &CQuellorView::selectedChannelChanged, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CQuellorDoc::findingsChanged, this, &CMainFrame::ShowFindings);
     connect(doc_.UndoStack(), &QUndoStack::indexChanged, this, &CMainFrame::UpdateActions);
+    connect(&doc_, &CQuellorDoc::fileChangedOnDisk, this, &CMainFrame::OnFileChangedOnDisk);
     connect(findingsPanel_, &CFindingsPanel::channelChosen, view_, &CQuellorView::SelectChannel);
     ShowFindings();
     idleTimer_ = new QTimer(this);
@@ -550,8 +559,8 @@ void CMainFrame::OnFileNew() {
 void CMainFrame::OnFileOpen() {
     const QString start =
         doc_.GetPathName().isEmpty() ? QString() : QFileInfo(doc_.GetPathName()).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Open"), start, FileFilter() + QStringLiteral(";;All Files (*)"));
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), start,
+                                                      OpenFilters().join(QStringLiteral(";;")));
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
@@ -580,6 +589,22 @@ bool CMainFrame::OnFileSaveAs() {
         return false;
     app_.AddToRecentFiles(path);
     return true;
+}
+
+void CMainFrame::OnFileChangedOnDisk() {
+    if (askingToReload_ || doc_.IsNoDocument())
+        return;
+    askingToReload_ = true;
+    const QString name = QDir::toNativeSeparators(doc_.GetPathName());
+    const QString question =
+        StringTable::Get(doc_.IsModified() ? Res::IDS_FILE_CHANGED_MODIFIED : Res::IDS_FILE_CHANGED)
+            .arg(name);
+    // The answer was given for this file: a reload takes the changes as they are now.
+    if (UserPrompt::Show(this, UserPrompt::Icon::Question, question,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+        doc_.OnOpenDocument(doc_.GetPathName());
+    askingToReload_ = false;
+    UpdateActions();
 }
 
 void CMainFrame::OnFileReload() {

@@ -68,6 +68,10 @@ public:
     void OnFileReload();
     // The save prompt: true when the caller may go on.
     bool MaybeSave();
+    // The open song's file was changed by another program: offers to read it again.
+    void OnFileChangedOnDisk();
+    // The Open dialog's filters: MIDI files (.mid, .midi, .kar), then all files.
+    static QStringList OpenFilters();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,6 +108,7 @@ private:
     QMenu* channelPopup_ = nullptr;
     QAction* recentPlaceholder_ = nullptr;
     QTimer* idleTimer_ = nullptr;
+    bool askingToReload_ = false;
     std::map<int, QAction*> actions_;
     std::map<int, std::function<void()>> handlers_;
     std::map<int, QActionGroup*> radioGroups_;

@@ -15,9 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUndoStack>
 
 #include <cerrno>
@@ -27,6 +29,9 @@
 #include <utility>
 
 namespace {
+
+// How long the changes of another program's save are gathered before the user is asked.
+constexpr int kChangeDelayMs = 200;
 
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -39,6 +44,32 @@ CQuellorDoc::CQuellorDoc(QObject* parent) : QObject(parent) {
     undoStack_ = new QUndoStack(this);
     connect(undoStack_, &QUndoStack::cleanChanged, this, &CQuellorDoc::EmitModifiedIfChanged);
     baseline_ = SongSnapshot::Capture(*this, true);
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &CQuellorDoc::OnWatchedFileChanged);
+    changeDelay_ = new QTimer(this);
+    changeDelay_->setSingleShot(true);
+    changeDelay_->setInterval(kChangeDelayMs);
+    connect(changeDelay_, &QTimer::timeout, this, [this] {
+        if (!noDocument_ && QFileInfo::exists(pathName_))
+            emit fileChangedOnDisk();
+    });
+}
+
+void CQuellorDoc::WatchFile(const QString& filePath) {
+    changeDelay_->stop();
+    if (!watcher_->files().isEmpty())
+        watcher_->removePaths(watcher_->files());
+    if (!filePath.isEmpty() && QFileInfo::exists(filePath))
+        watcher_->addPath(filePath);
+}
+
+void CQuellorDoc::OnWatchedFileChanged(const QString& filePath) {
+    if (filePath != pathName_)
+        return;
+    // A file replaced by renaming another over it is no longer watched: watch the new one.
+    if (QFileInfo::exists(filePath) && !watcher_->files().contains(filePath))
+        watcher_->addPath(filePath);
+    changeDelay_->start();
 }
 
 // The copies made for the transfer program go with their private folder (tempFolder_).
@@ -50,6 +81,7 @@ void CQuellorDoc::OnNewDocument() {
     path.clear();
     noDocument_ = true;
     pathName_.clear();
+    WatchFile({});
     currentChannel_ = 0;
     SetDocTitle(StringTable::Get(Res::IDS_NO_DOCUMENT));
     ResetUndo();
@@ -100,6 +132,7 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
     }
     noDocument_ = false;
     pathName_ = absolute;
+    WatchFile(absolute);
     SetDocTitle(QFileInfo(absolute).fileName());
     ResetUndo();
     savingWithErrorsAccepted_ = false;
@@ -117,9 +150,13 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     const QString absolute = QFileInfo(filePath).absoluteFilePath();
     const std::string file = NativePath(absolute);
+    // The document's own save is no change by another program: nothing is watched while it
+    // writes.
+    WatchFile({});
     // The one safe writer of process and the batch: links are followed, special files and
     // read-only files are refused, the old file stays whole until the new one is.
     if (!SaveProcessed(file, SavingOptions())) {
+        WatchFile(pathName_);
         UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical,
                          StringTable::Get(Res::IDS_CANNOT_SAVE)
                              .arg(QDir::toNativeSeparators(absolute),
@@ -129,6 +166,7 @@ bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     // Reload reads the file last saved, not the one first opened.
     SetPath(file);
     pathName_ = absolute;
+    WatchFile(absolute);
     SetDocTitle(QFileInfo(absolute).fileName());
     UpdateAllViews(0);
     SetModifiedFlag(false);

@@ -13,6 +13,8 @@
 
 class QTemporaryDir;
 class QUndoStack;
+class QFileSystemWatcher;
+class QTimer;
 class QWidget;
 
 // The program's one document: the open song (which is also its reader, writer and player),
@@ -107,9 +109,14 @@ signals:
     void titleChanged(const QString& title);
     void modifiedChanged(bool modified);
     void findingsChanged();
+    // Another program changed the open song's file (a save of this document does not count).
+    void fileChangedOnDisk();
 
 private:
     void SetDocTitle(const QString& title);
+    // Watches the file at `path` for changes by other programs (none: watches nothing).
+    void WatchFile(const QString& path);
+    void OnWatchedFileChanged(const QString& path);
     // A new song: no steps, the present state the saved one.
     void ResetUndo();
     void EmitModifiedIfChanged();
@@ -141,5 +148,8 @@ private:
     std::unique_ptr<QTemporaryDir> tempFolder_;
     QWidget* messageParent_ = nullptr;
     std::vector<SpMidiFinding> findings_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    // A writer replaces a file in several steps: the changes of a moment are told once.
+    QTimer* changeDelay_ = nullptr;
     bool savingWithErrorsAccepted_ = false;
 };

@@ -167,6 +167,10 @@ inline constexpr int IDS_STEP_DUPLICATE = 505;
 inline constexpr int IDS_STEP_VIBRA = 506;
 inline constexpr int IDS_STEP_CHANNEL_BOXES = 507;
 inline constexpr int IDS_STEP_DRAG = 508;
+inline constexpr int IDS_FILE_CHANGED = 509;
+inline constexpr int IDS_FILE_CHANGED_MODIFIED = 510;
+inline constexpr int IDS_OPEN_FILTER = 511;
+inline constexpr int IDS_ALL_FILES_FILTER = 512;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";
