@@ -358,6 +358,18 @@ QTreeWidgetItem* CQuellorView::MakeRow(int channel) const {
 void CQuellorView::SetRowTexts(QTreeWidgetItem* item, int channel) const {
     item->setText(1, QString::fromStdString(ChannelCommands::InstrumentText(doc_, channel)));
     item->setText(2, QString::number(doc_.mip[channel]));
+    // A muted row reads as muted at a glance, selected or not: grey text is lost under the
+    // selection colour, so the font is italic too.
+    const bool muted = !doc_.enabled[channel];
+    QFont font = item->font(0);
+    font.setItalic(muted);
+    const QBrush text =
+        muted ? ui_->channelList_1000->palette().brush(QPalette::Disabled, QPalette::Text)
+              : QBrush();
+    for (int column = 0; column < item->columnCount(); ++column) {
+        item->setFont(column, font);
+        item->setForeground(column, text);
+    }
 }
 
 void CQuellorView::SortRows() {

@@ -132,8 +132,20 @@ private slots:
         QCOMPARE(f.View().ChannelImageIndex(1), 0);
         QVERIFY(run->Action(Res::ID_CHANNEL_MUTE)->isChecked());
         QVERIFY(!box2->isChecked());
+        // The muted row stands out in every column, even while selected; the others do not.
+        const auto rowItem = [&f](const QString& number) {
+            return List(f)->findItems(number, Qt::MatchExactly, 0).value(0);
+        };
+        QVERIFY(rowItem("2")->isSelected());
+        for (int column = 0; column < 3; ++column) {
+            QVERIFY(rowItem("2")->font(column).italic());
+            QVERIFY(!rowItem("1")->font(column).italic());
+            QVERIFY(rowItem("2")->foreground(column) != rowItem("1")->foreground(column));
+        }
         box2->click();
         QCOMPARE(f.View().ChannelImageIndex(1), 1);
+        QVERIFY(!rowItem("2")->font(0).italic());
+        QCOMPARE(rowItem("2")->foreground(0), rowItem("1")->foreground(0));
         QCOMPARE(Column(f, 2), allAudible);
         box2->click();
         QCOMPARE(f.View().ChannelImageIndex(1), 0);
