@@ -86,6 +86,11 @@ const QHash<int, QString>& Table() {
         {IDS_ABOUT_TEXT,
          QStringLiteral("Prepares Standard MIDI Files for Scalable Polyphony MIDI phones.")},
 
+        // Tool tips.
+        {IDS_TIP_GRAPH, QStringLiteral("Wheel or Ctrl+wheel: zoom in or out at the pointer. "
+                                       "Shift+wheel or the scroll bar: scroll. Home: the whole "
+                                       "song.")},
+
         // Command prompts: status-bar text, then the short name.
         {ID_FILE_NEW, QStringLiteral("Create a new document\nNew")},
         {ID_FILE_OPEN, QStringLiteral("Open an existing document\nOpen")},

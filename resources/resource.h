@@ -153,6 +153,9 @@ inline constexpr int IDS_FINDING_ROW = 473;
 inline constexpr int IDS_LEFT_OUT_TIMES = 437;
 // Resources the machine ran out of (450-459).
 inline constexpr int IDS_OUT_OF_MEMORY = 450;
+// Tool tips (530-569).
+// The Polyphony window's graph.
+inline constexpr int IDS_TIP_GRAPH = 560;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";
