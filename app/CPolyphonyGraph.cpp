@@ -37,6 +37,9 @@ void CPolyphonyGraph::Refresh(const SongData* song) {
         SetRange(range_);
     }
     dirty_ = true;
+    seriesDirty_ = true;
+    if (song == nullptr)
+        series_ = PolyphonySeries();
     update();
 }
 
@@ -126,7 +129,11 @@ void CPolyphonyGraph::paintEvent(QPaintEvent*) {
     const int h = height();
     if (dirty_ || picture_.size() != QSize(w, h) || pictureRange_ != range_) {
         if (song_) {
-            picture_ = PolyphonyGraphPainter::Render(*song_, w, h, range_);
+            if (seriesDirty_) {
+                series_ = PolyphonySeries(*song_);
+                seriesDirty_ = false;
+            }
+            picture_ = PolyphonyGraphPainter::Render(series_, w, h, range_);
         } else {
             picture_ = QImage(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
             picture_.fill(Qt::white);

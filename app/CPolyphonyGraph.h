@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graph/PolyphonyGraphLayout.h"
+#include "graph/PolyphonySeries.h"
 
 #include <QImage>
 #include <QWidget>
@@ -62,6 +63,9 @@ private:
     void ScrollByFraction(double widths);
 
     const SongData* song_ = nullptr;
+    // The song's polyphony changes, made again at the first paint after a refresh.
+    PolyphonySeries series_;
+    bool seriesDirty_ = true;
     QImage picture_;
     TimeRange pictureRange_;
     bool dirty_ = true;

@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
-#include <QPolygon>
 
 #include <algorithm>
 #include <cstdint>
@@ -31,73 +30,84 @@ void DrawLabel(QPainter& painter, const QFontMetrics& metrics, const QRect& rect
 // The highest sum of the enabled channels' notes sounding within each plot column: a sum
 // holds from its time to the next change, so a column takes the sum carried into it and
 // every sum that starts inside it.
-std::vector<std::uint64_t> ColumnPeaks(const SongData& song, const PolyphonyGraphLayout& layout) {
+std::vector<std::uint32_t> ColumnPeaks(const PolyphonySeries& series,
+                                       const PolyphonyGraphLayout& layout) {
     const int columns = layout.plot.width();
-    std::vector<std::uint64_t> peaks(static_cast<std::size_t>(std::max(columns, 0)), 0);
-    if (columns <= 0 || song.lastTime == 0)
+    std::vector<std::uint32_t> peaks(static_cast<std::size_t>(std::max(columns, 0)), 0);
+    if (columns <= 0 || series.LastTime() == 0)
         return peaks;
     const std::int64_t start = layout.range.start;
     const std::int64_t end = start + layout.range.span;
     const std::int64_t span = layout.range.span;
-    std::uint64_t level = 0; // the sum since the last change
-    int column = -1;         // the column of the last change; -1: before the range
-    song.VisitPolyphonySums([&](std::uint32_t time, std::uint64_t sum) {
-        const std::int64_t t = time;
-        if (t < start) {
-            level = sum;
-            return;
-        }
-        if (t >= end)
-            return;
+    const std::vector<PolyphonySeries::Point>& points = series.Points();
+    std::size_t i = series.FirstAtOrAfter(start);
+    std::uint32_t level = i > 0 ? points[i - 1].sum : 0; // the sum since the last change
+    int column = -1; // the column of the last change; -1: before the range
+    for (; i < points.size() && points[i].time < end; ++i) {
+        const std::int64_t t = points[i].time;
         const int c = static_cast<int>(((t - start) * columns) / span);
         for (int k = column + 1; k < c; ++k)
             peaks[k] = std::max(peaks[k], level);
         // The sum before this change still sounds at the column's first time.
         if (c > column && t > layout.ColumnStart(c))
             peaks[c] = std::max(peaks[c], level);
-        peaks[c] = std::max(peaks[c], sum);
-        level = sum;
+        peaks[c] = std::max(peaks[c], points[i].sum);
+        level = points[i].sum;
         column = c;
-    });
+    }
     for (int k = column + 1; k < columns; ++k)
         peaks[k] = std::max(peaks[k], level);
     return peaks;
 }
 
-void DrawCurve(QPainter& painter, const SongData& song, const PolyphonyGraphLayout& layout) {
-    const std::vector<std::uint64_t> peaks = ColumnPeaks(song, layout);
-    if (peaks.empty() || song.lastTime == 0)
+// The filled step curve, drawn pixel by pixel into a transparent picture of the plot: below
+// each column's peak the fill, on its top edge and on the steps between columns the outline.
+// A painter call per column would cost more than the whole song's data.
+void DrawCurve(QPainter& painter, const PolyphonySeries& series,
+               const PolyphonyGraphLayout& layout) {
+    const std::vector<std::uint32_t> peaks = ColumnPeaks(series, layout);
+    if (peaks.empty() || series.LastTime() == 0)
         return;
-    const auto levelY = [&](std::uint64_t sum) {
-        return layout.Y(static_cast<std::int64_t>(
-            std::min<std::uint64_t>(sum, static_cast<std::uint64_t>(layout.maxLevel))));
-    };
-    // One rectangle per run of equal columns; the outline follows the runs' tops.
-    QPolygon outline;
-    const int left = layout.plot.left();
-    const int bottom = layout.plot.bottom();
-    std::size_t runStart = 0;
-    for (std::size_t k = 1; k <= peaks.size(); ++k) {
-        if (k < peaks.size() && peaks[k] == peaks[runStart])
-            continue;
-        const int x0 = left + static_cast<int>(runStart);
-        const int x1 = left + static_cast<int>(k) - 1;
-        const int y = levelY(peaks[runStart]);
-        if (peaks[runStart] > 0)
-            painter.fillRect(QRect(QPoint(x0, y), QPoint(x1, bottom)), kFillColour);
-        if (!outline.isEmpty())
-            outline << QPoint(x0, outline.last().y());
-        outline << QPoint(x0, y) << QPoint(x1, y);
-        runStart = k;
+    const int width = static_cast<int>(peaks.size());
+    const int top = layout.plot.top();
+    const int height = layout.plot.height();
+    // The outline's row in each column, 0 at the plot's top edge.
+    std::vector<int> rows(peaks.size());
+    for (std::size_t x = 0; x < peaks.size(); ++x)
+        rows[x] = std::clamp(layout.Y(std::min<std::int64_t>(peaks[x], layout.maxLevel)) - top, 0,
+                             height - 1);
+    QImage curve(width, height, QImage::Format_ARGB32_Premultiplied);
+    curve.fill(Qt::transparent);
+    const QRgb fill = kFillColour.rgba();
+    const QRgb outline = kCurveColour.rgba();
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(curve.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            if (y > rows[x] && peaks[x] > 0)
+                line[x] = fill;
     }
-    painter.setPen(CosmeticPen(kCurveColour, Qt::SolidLine));
-    painter.drawPolyline(outline);
+    for (int x = 0; x < width; ++x) {
+        // The top edge, and the step up or down from the column before.
+        int from = rows[x];
+        int to = rows[x];
+        if (x > 0) {
+            from = std::min(from, rows[x - 1]);
+            to = std::max(to, rows[x - 1]);
+        }
+        for (int y = from; y <= to; ++y)
+            reinterpret_cast<QRgb*>(curve.scanLine(y))[x] = outline;
+    }
+    painter.drawImage(layout.plot.left(), top, curve);
 }
 
 } // namespace
 
 PolyphonyGraphPainter::TimeRange PolyphonyGraphPainter::WholeSong(const SongData& song) {
     return {0, song.lastTime};
+}
+
+PolyphonyGraphPainter::TimeRange PolyphonyGraphPainter::WholeSong(const PolyphonySeries& series) {
+    return {0, series.LastTime()};
 }
 
 QFont PolyphonyGraphPainter::Font() {
@@ -113,13 +123,23 @@ PolyphonyGraphLayout PolyphonyGraphPainter::Layout(const SongData& song, int w, 
     return PolyphonyGraphLayout::Compute(QFontMetrics(Font()), w, h, song.sequencePolyphony, range);
 }
 
+PolyphonyGraphLayout PolyphonyGraphPainter::Layout(const PolyphonySeries& series, int w, int h,
+                                                   TimeRange range) {
+    return PolyphonyGraphLayout::Compute(QFontMetrics(Font()), w, h, series.MaxSum(), range);
+}
+
 void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w, int h) {
     Draw(painter, song, w, h, WholeSong(song));
 }
 
 void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w, int h,
                                  TimeRange range) {
-    const PolyphonyGraphLayout layout = Layout(song, w, h, range);
+    Draw(painter, PolyphonySeries(song), w, h, range);
+}
+
+void PolyphonyGraphPainter::Draw(QPainter& painter, const PolyphonySeries& series, int w, int h,
+                                 TimeRange range) {
+    const PolyphonyGraphLayout layout = Layout(series, w, h, range);
     if (layout.plot.isEmpty())
         return;
     painter.save();
@@ -150,7 +170,7 @@ void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w,
         painter.drawLine(plot.left(), layout.Y(4), plot.right(), layout.Y(4));
     painter.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
 
-    DrawCurve(painter, song, layout);
+    DrawCurve(painter, series, layout);
 
     painter.setPen(QPen(Qt::black));
     for (const auto* ticks : {&layout.levels, &layout.times})
@@ -166,9 +186,13 @@ QImage PolyphonyGraphPainter::Render(const SongData& song, int w, int h) {
 }
 
 QImage PolyphonyGraphPainter::Render(const SongData& song, int w, int h, TimeRange range) {
+    return Render(PolyphonySeries(song), w, h, range);
+}
+
+QImage PolyphonyGraphPainter::Render(const PolyphonySeries& series, int w, int h, TimeRange range) {
     QImage image(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    Draw(painter, song, w, h, range);
+    Draw(painter, series, w, h, range);
     return image;
 }
