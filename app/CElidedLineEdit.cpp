@@ -4,6 +4,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include <algorithm>
+
 namespace {
 
 // The line's own margin on each side of its text, inside the style's contents rectangle.

@@ -86,16 +86,18 @@ void DrawCurve(QPainter& painter, const PolyphonySeries& series,
             if (y > rows[x] && peaks[x] > 0)
                 line[x] = fill;
     }
+    auto pixel = [&curve](int x, int y) -> QRgb& {
+        return reinterpret_cast<QRgb*>(curve.scanLine(y))[x];
+    };
     for (int x = 0; x < width; ++x) {
-        // The top edge, and the step up or down from the column before.
-        int from = rows[x];
-        int to = rows[x];
-        if (x > 0) {
-            from = std::min(from, rows[x - 1]);
-            to = std::max(to, rows[x - 1]);
+        pixel(x, rows[x]) = outline;
+        // The step from the column before, drawn in the taller of the two, so that the
+        // outline never rises above a column's own peak.
+        if (x > 0 && rows[x - 1] != rows[x]) {
+            const int taller = rows[x - 1] < rows[x] ? x - 1 : x;
+            for (int y = std::min(rows[x - 1], rows[x]); y <= std::max(rows[x - 1], rows[x]); ++y)
+                pixel(taller, y) = outline;
         }
-        for (int y = from; y <= to; ++y)
-            reinterpret_cast<QRgb*>(curve.scanLine(y))[x] = outline;
     }
     painter.drawImage(layout.plot.left(), top, curve);
 }
