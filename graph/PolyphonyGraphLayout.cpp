@@ -18,6 +18,8 @@ constexpr std::int64_t kTimeSteps[] = {
     1,    2,     5,     10,    20,    50,     100,    200,    500,    1000,    2000,
     5000, 10000, 15000, 30000, 60000, 120000, 300000, 600000, 900000, 1800000, 3600000};
 constexpr std::int64_t kHour = 3600000;
+// Longer than any song: 2^40 ms, about 35 years.
+constexpr std::int64_t kLongestTime = std::int64_t{1} << 40;
 
 std::int64_t NextTimeStep(std::int64_t step) {
     for (std::int64_t s : kTimeSteps)
@@ -89,7 +91,9 @@ PolyphonyGraphLayout PolyphonyGraphLayout::Compute(const QFontMetrics& metrics, 
     PolyphonyGraphLayout layout;
     layout.picture = QRect(0, 0, std::max(width, 0), std::max(height, 0));
     layout.maxLevel = std::max<std::int64_t>(maxLevel, 1);
-    layout.range = {std::max<std::int64_t>(range.start, 0), std::max<std::int64_t>(range.span, 1)};
+    // Song times are 32-bit milliseconds; the bound keeps every product below in range.
+    layout.range = {std::clamp<std::int64_t>(range.start, 0, kLongestTime),
+                    std::clamp<std::int64_t>(range.span, 1, kLongestTime)};
     if (width <= 0 || height <= 0)
         return layout;
 
