@@ -7,6 +7,7 @@
 #include "app/CQuellorDoc.h"
 #include "app/CQuellorView.h"
 #include "app/CheckWords.h"
+#include "app/CommandTips.h"
 #include "app/UserPrompt.h"
 #include "resources/MenuTable.h"
 #include "resources/StringTable.h"
@@ -29,7 +30,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
@@ -69,17 +69,17 @@ QString FileFilter() {
 } // namespace
 
 CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc) {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
     view_ = new CQuellorView(doc_, this);
     setCentralWidget(view_);
     CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
-    // Not resizable by the user: the window takes the form's size.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ApplyToolTips();
+    // The window can be resized and maximised; the channel list takes the room. The form at
+    // its natural size is the smallest the window gets, the toolbar shows every button.
+    view_->setMinimumSize(view_->sizeHint());
+    toolBar_->setMinimumWidth(toolBar_->sizeHint().width());
 
     connect(&doc_, &CQuellorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(&doc_, &CQuellorDoc::modifiedChanged, this, &CMainFrame::UpdateTitle);
@@ -241,6 +241,16 @@ void CMainFrame::CreateMenus() {
         if (static_cast<int>(i) == MenuTable::kOptionsMenuPosition)
             optionsMenu_ = menu;
     }
+    // The options explain themselves in tool tips.
+    optionsMenu_->setToolTipsVisible(true);
+    const QList<QAction*> options = optionsMenu_->actions();
+    for (int position = 0; position < options.size(); ++position) {
+        if (QMenu* sub = options[position]->menu()) {
+            sub->setToolTipsVisible(true);
+            options[position]->setToolTip(
+                ToolTipText(CommandName(*options[position]), {}, OptionsSubmenuToolTip(position)));
+        }
+    }
     for (QMenu* sub : menuBar()->findChildren<QMenu*>())
         connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions, Qt::UniqueConnection);
 
@@ -277,7 +287,8 @@ void CMainFrame::CreateToolBar() {
             // What Play and Play Solo sound like, the same choices as Options > Playback Voices.
             voicesCombo_ = new QComboBox(toolBar_);
             voicesCombo_->setObjectName(QStringLiteral("voicesCombo_1080"));
-            voicesCombo_->setToolTip(StringTable::Get(Res::IDS_VOICES_LABEL));
+            voicesCombo_->setToolTip(ToolTipText(StringTable::Get(Res::IDS_VOICES_LABEL), {},
+                                                 StringTable::Get(Res::IDS_TIP_VOICES)));
             voicesCombo_->setFocusPolicy(Qt::NoFocus);
             for (int choice = Res::ID_VOICES_FULL; choice <= Res::ID_VOICES_LAST; ++choice)
                 voicesCombo_->addItem(StringTable::ShortName(choice), choice);
@@ -287,7 +298,8 @@ void CMainFrame::CreateToolBar() {
         }
     }
     toolBar_->SetTextLabels(true);
-    toolBar_->SetToolTips(false);
+    // The labels name the buttons; the tool tips add the key and what the command does.
+    toolBar_->SetToolTips(true);
     toolBar_->SetBitmaps(AppResources::Picture(Res::IDB_TOOLBAR_NORMAL),
                          AppResources::Picture(Res::IDB_TOOLBAR_HOT),
                          AppResources::Picture(Res::IDB_TOOLBAR_DISABLED), kStripTransparent);
@@ -296,7 +308,7 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    bar->setSizeGripEnabled(false);
+    bar->setSizeGripEnabled(true);
     mapPane_ = new QLabel(StringTable::Get(Res::ID_INDICATOR_MAP), bar);
     mapPane_->setObjectName(QStringLiteral("pane_59000"));
     mapPane_->setFrameShape(QFrame::Panel);
@@ -346,6 +358,7 @@ void CMainFrame::AddOutputPort(int index, const QString& name) {
     action->setData(id);
     action->setCheckable(true);
     radioGroups_.at(Res::ID_MIDI_OUTPUT_FIRST)->addAction(action);
+    action->setToolTip(ToolTipText(name, {}, StringTable::Get(Res::IDS_TIP_OUTPUT_PORT).arg(name)));
     connect(action, &QAction::triggered, this, [this, id] { Dispatch(id); });
     actions_[id] = action;
     if (QMenu* menu = OptionsSubmenu(MenuTable::kMidiOutputPosition))
@@ -498,12 +511,39 @@ void CMainFrame::UpdateActions() {
             action->setChecked(checked);
     }
     UpdateRecentFileItems();
+    UpdateSendViaIrTexts();
     mapPane_->setText(MapPaneText());
     voicesPane_->setText(VoicesPaneText());
     for (int i = 0; i < voicesCombo_->count(); ++i)
         if (MenuTable::kPlaybackVoices[i] == doc_.GetPlaybackVoices() &&
             voicesCombo_->currentIndex() != i)
             voicesCombo_->setCurrentIndex(i);
+}
+
+void CMainFrame::ApplyToolTips() {
+    for (const auto& [id, action] : actions_)
+        action->setToolTip(
+            ToolTipText(CommandName(*action), action->shortcut(), CommandExplanation(id)));
+    UpdateSendViaIrTexts();
+}
+
+void CMainFrame::UpdateSendViaIrTexts() {
+    QAction* send = Action(Res::ID_SEND_IR);
+    if (send == nullptr)
+        return;
+    // While it is off, its tool tip and status text say why and what it needs.
+    const QString program = doc_.GetTransferProgram();
+    const QString blocker = SendViaIrBlocker(!doc_.IsNoDocument(), program);
+    const QString explanation =
+        blocker.isEmpty()
+            ? StringTable::Get(Res::IDS_TIP_SEND_IR).arg(QFileInfo(program).fileName())
+            : blocker;
+    const QString toolTip = ToolTipText(CommandName(*send), send->shortcut(), explanation);
+    const QString statusTip = blocker.isEmpty() ? StringTable::Prompt(Res::ID_SEND_IR) : blocker;
+    if (send->toolTip() != toolTip)
+        send->setToolTip(toolTip);
+    if (send->statusTip() != statusTip)
+        send->setStatusTip(statusTip);
 }
 
 void CMainFrame::UpdateRecentFileItems() {

@@ -22,9 +22,10 @@ class QTimer;
 class QToolButton;
 
 // The program's one window: menus, the toolbar with its large pictures and text labels, the
-// channel view and the status bar with the instrument map pane. The user cannot resize it;
-// it takes the form's size. It owns every command's action (one per command id), runs the
-// file commands and keeps the actions' enabled and checked states in one pass.
+// channel view and the status bar with the instrument map pane. It can be resized and
+// maximised, never below the form's natural size. It owns every command's action (one per
+// command id) with its tool tip, runs the file commands and keeps the actions' enabled and
+// checked states in one pass.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -87,6 +88,10 @@ private:
     void Dispatch(int id);
     void UpdateTitle();
     void UpdateRecentFileItems();
+    // Every action's tool tip: name, key and what the command does.
+    void ApplyToolTips();
+    // Send via IR's tool tip and status text: what it does, or why it is off.
+    void UpdateSendViaIrTexts();
     bool IsEnabledByRules(int id) const;
     bool IsCheckedByState(int id, bool& checked) const;
     void ShowHelp();

@@ -57,7 +57,10 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::CQuellorView>()), doc_(doc) {
     ui_->setupUi(this);
     ui_->channelList_1000->header()->setSectionsMovable(false);
-    ui_->channelList_1000->header()->setStretchLastSection(true);
+    // A wider list gives its room to the instrument names.
+    ui_->channelList_1000->header()->setStretchLastSection(false);
+    ui_->channelList_1000->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    ui_->channelList_1000->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     ui_->progress_1070->setRange(0, 255);
 
     connect(ui_->channelList_1000, &QTreeWidget::currentItemChanged, this,
@@ -320,7 +323,8 @@ void CQuellorView::ReadControls() {
 void CQuellorView::WriteControls() {
     ui_->instrumentText_1001->setText(instrumentText_);
     ui_->polyphonyText_1002->setText(polyphonyText_);
-    ui_->songNameText_1005->setText(songNameText_);
+    // A long name is elided in the middle, the whole name in its tool tip.
+    ui_->songNameText_1005->SetFullText(songNameText_);
     ui_->sourceMipText_1006->setText(sourceMipText_);
     ui_->sequencePolyphonyText_1007->setText(sequencePolyphonyText_);
     ui_->vibraCheck_1021->setChecked(vibraCheck_);

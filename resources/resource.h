@@ -156,6 +156,40 @@ inline constexpr int IDS_FINDING_ROW = 473;
 inline constexpr int IDS_LEFT_OUT_TIMES = 437;
 // Resources the machine ran out of (450-459).
 inline constexpr int IDS_OUT_OF_MEMORY = 450;
+// Tool tips (530-569): a command's name with its key, then what it does.
+inline constexpr int IDS_TIP_NAME_KEY = 530;
+inline constexpr int IDS_TIP_OPEN = 531;
+inline constexpr int IDS_TIP_RELOAD = 532;
+inline constexpr int IDS_TIP_SAVE = 533;
+inline constexpr int IDS_TIP_PLAY = 534;
+inline constexpr int IDS_TIP_PLAY_SOLO = 535;
+inline constexpr int IDS_TIP_STOP = 536;
+inline constexpr int IDS_TIP_SEND_IR = 537;
+inline constexpr int IDS_TIP_HELP = 538;
+inline constexpr int IDS_TIP_VOICES = 539;
+inline constexpr int IDS_TIP_DEFAULT_DEVICE = 540;
+inline constexpr int IDS_TIP_OUTPUT_PORT = 541;
+inline constexpr int IDS_TIP_MAP_SPMIDI = 542;
+inline constexpr int IDS_TIP_MAP_GM = 543;
+inline constexpr int IDS_TIP_VIBRA_DP1 = 544;
+inline constexpr int IDS_TIP_VIBRA_DP2 = 545;
+inline constexpr int IDS_TIP_STRIP_TEXT = 546;
+inline constexpr int IDS_TIP_STRIP_SYSEX = 547;
+inline constexpr int IDS_TIP_STRIP_CONTROLS = 548;
+inline constexpr int IDS_TIP_PRIO_CHANNEL = 549;
+inline constexpr int IDS_TIP_PRIO_OBLIX = 550;
+// Why Send via IR is off, as its tool tip and status text.
+inline constexpr int IDS_IR_NEEDS_SONG = 552;
+inline constexpr int IDS_IR_NEEDS_PROGRAM = 553;
+// The submenus of "&Options", in menu order.
+inline constexpr int IDS_TIP_MIDI_OUTPUT_MENU = 554;
+inline constexpr int IDS_TIP_MAPPING_MENU = 555;
+inline constexpr int IDS_TIP_VIBRA_MENU = 556;
+inline constexpr int IDS_TIP_STRIPPING_MENU = 557;
+inline constexpr int IDS_TIP_PROPOSAL_MENU = 558;
+inline constexpr int IDS_TIP_VOICES_MENU = 559;
+// The Polyphony window's graph.
+inline constexpr int IDS_TIP_GRAPH = 560;
 
 // --- Undo steps, the playing time, a changed file (500-529) ---
 inline constexpr int IDS_STEP_PRIORITY = 500;
