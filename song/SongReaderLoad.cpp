@@ -316,10 +316,6 @@ void SongReader::FinishLoad(const ByteSource& in) {
         ProposePriorities();
     }
 
-    for (auto& track : tracks)
-        if (track.events.capacity() > track.events.size() + track.events.size() / 3)
-            track.events.shrink_to_fit();
-
     if (CountUsedChannels() == 0) {
         lastLoad.result = LoadResult::NoChannelData;
         return;

@@ -44,7 +44,7 @@ std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code, bool forPlayback) con
     return code;
 }
 
-void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t statusOut) {
+void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t statusOut) {
     // Ticks at the same fixed tempo the reader used, in 64 bits: long songs at large
     // divisions exceed 32 bits.
     const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
@@ -132,7 +132,7 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
         runningStatusOut_ = 0;
 
         for (std::uint32_t& pos = readPositions_[t]; pos < track.events.size(); ++pos) {
-            SongEvent& event = track.events[pos];
+            const EventRef event = track.events[pos];
             if (event.GetTime() == 0xFFFFFFFFu)
                 break;
             if (event.GetLength() == 0)
@@ -147,7 +147,7 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
                     WriteEvent(out, event, 0);
                 continue;
             }
-            std::uint8_t* data = event.GetMutableData();
+            std::uint8_t* data = track.events.MutableData(pos);
             const int kind = data[0] & 0xF0;
             const int ch = data[0] & 0x0F;
             if (kind == 0x80 && event.GetLength() >= 3) {
