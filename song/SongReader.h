@@ -109,6 +109,9 @@ public:
     // every used channel gets one, unused channels none.
     void ProposePriorities();
 
+    // Data bytes read while there was no running status, which were skipped.
+    std::uint64_t StrayDataBytes() const { return strayDataBytes_; }
+
     // Number of channels in the file's MIP message whose cumulative value fell.
     int mipAnomalyCount = 0;
     LoadReport lastLoad;
@@ -160,6 +163,7 @@ private:
     // events before it are whole, the rest of the song is missing.
     bool cutInsideEvent_ = false;
     bool moreTracksAfterLimit_ = false;
+    std::uint64_t strayDataBytes_ = 0;
     // Events whose time lay past the last millisecond a time can hold (about 49.7 days).
     std::uint64_t saturatedTimes_ = 0;
     // Length of the last track chunk header read, to size the track's event list, and the
@@ -236,8 +240,10 @@ inline bool SongReader::ReadEvent(ByteSource& in) {
         if (statusPresent) {
             runningStatus = status;
         } else {
-            if (runningStatus == 0)
+            if (runningStatus == 0) {
+                ++strayDataBytes_;
                 continue; // a data byte before any status byte: skipped
+            }
             first = status;
         }
         std::uint8_t* buf = eventBuffer.get();
