@@ -30,6 +30,11 @@ public:
     std::uint64_t Position() const { return base_ + static_cast<std::uint64_t>(pos_ - start_); }
     // Copies the next n bytes without consuming them; false when fewer remain.
     bool Peek(std::uint8_t* dst, std::size_t n);
+    // The bytes at hand without a refill, for readers that parse straight from memory:
+    // Available() of them start at Next(); Consume(n) moves past n of those.
+    const std::uint8_t* Next() const { return pos_; }
+    std::size_t Available() const { return static_cast<std::size_t>(end_ - pos_); }
+    void Consume(std::size_t n) { pos_ += n; }
 
 protected:
     // Makes [pos_, end_) the next window; false at the end of the data or on an error.

@@ -118,15 +118,27 @@ public:
 
 private:
     std::uint32_t TickToMs() {
-        const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
-        // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it, and
-        // the events so moved are counted, for the song they end is no longer the same.
-        if (!(ms < 4294967295.0)) {
-            ++saturatedTimes_;
-            return 0xFFFFFFFEu;
+        // Most events share their tick with the event before them (a delta of 0): the
+        // conversion is made once per tick.
+        if (runningTick != msTick_ || msPerTick != msPerTickUsed_) {
+            msTick_ = runningTick;
+            msPerTickUsed_ = msPerTick;
+            const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
+            // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it,
+            // and the events so moved are counted, for the song they end is no longer the
+            // same.
+            msSaturated_ = !(ms < 4294967295.0);
+            msValue_ = msSaturated_ ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
         }
-        return static_cast<std::uint32_t>(ms);
+        if (msSaturated_)
+            ++saturatedTimes_;
+        return msValue_;
     }
+    // The last conversion made by TickToMs.
+    std::uint64_t msTick_ = ~std::uint64_t{0};
+    double msPerTickUsed_ = 0.0;
+    std::uint32_t msValue_ = 0;
+    bool msSaturated_ = false;
     // Bytes of a channel or system message, status included.
     static std::uint32_t MessageLength(std::uint8_t status) {
         if (status == 0xF6 || status >= 0xF8)
@@ -204,6 +216,42 @@ bool SongReader::ForEachEvent(ByteSource& in, Visit&& visit, StartTrack&& startT
 
 inline bool SongReader::ReadEvent(ByteSource& in) {
     sysexPending_ = false;
+    // Nearly every event is a channel message with a short delta time: read straight from
+    // the bytes at hand when they hold the whole event; anything else takes the steps below.
+    if (in.Available() >= 8) {
+        const std::uint8_t* p = in.Next();
+        std::uint32_t delta = p[0] & 0x7Fu;
+        std::size_t n = 1;
+        while ((p[n - 1] & 0x80) && n < 4) {
+            delta = (delta << 7) | (p[n] & 0x7Fu);
+            ++n;
+        }
+        const std::uint8_t status = p[n];
+        const std::uint8_t running = status & 0x80 ? status : runningStatus;
+        if (!(p[n - 1] & 0x80) && running >= 0x80 && running < 0xF0) {
+            // Four groups give at most 0x0FFFFFFF; all four bits 0x0F000000 set make the top
+            // byte 0xFF, as ReadVarLen does.
+            if ((delta & 0x0F000000u) == 0x0F000000u)
+                delta |= 0xFF000000u;
+            const std::size_t data = (status & 0x80) ? n + 1 : n;
+            const std::uint32_t length = MessageLength(running);
+            std::uint8_t* buf = eventBuffer.get();
+            buf[0] = running;
+            buf[1] = p[data];
+            if (length == 3)
+                buf[2] = p[data + 1];
+            in.Consume(data + length - 1);
+            runningStatus = running;
+            runningTick += delta;
+            eventTime = TickToMs();
+            eventIsMeta = false;
+            eventIsEscape = false;
+            eventMetaType = 0;
+            eventOversize = false;
+            eventLength = length;
+            return true;
+        }
+    }
     for (;;) {
         std::uint32_t delta = 0;
         std::uint8_t status = 0;

@@ -47,9 +47,15 @@ std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code, bool forPlayback) con
 void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t statusOut) {
     // Ticks at the same fixed tempo the reader used, in 64 bits: long songs at large
     // divisions exceed 32 bits.
-    const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
-    const std::uint64_t tick =
-        exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
+    // Events at one time share their tick: it is computed once.
+    if (!tickOfTimeValid_ || event.GetTime() != tickOfTimeMs_) {
+        const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
+        tickOfTime_ =
+            exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
+        tickOfTimeMs_ = event.GetTime();
+        tickOfTimeValid_ = true;
+    }
+    const std::uint64_t tick = tickOfTime_;
     const std::uint8_t* data = event.GetData();
     const std::uint32_t length = event.GetLength();
 
@@ -128,6 +134,7 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
         const std::uint8_t placeholder[4] = {0x00, 0x00, 0xFF, 0xFF};
         out.Write(placeholder, 4);
         msPerTick = division > 0 ? 500000.0 / (static_cast<double>(division) * timeUnit) : 1.0;
+        tickOfTimeValid_ = false;
         runningTick = 0;
         runningStatusOut_ = 0;
 

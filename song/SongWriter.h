@@ -90,4 +90,8 @@ private:
     bool keepMeta_ = false;
     std::uint64_t lengthPosition_ = 0;
     std::uint8_t runningStatusOut_ = 0;
+    // The tick of the last event time written (valid within one track).
+    std::uint32_t tickOfTimeMs_ = 0;
+    std::uint64_t tickOfTime_ = 0;
+    bool tickOfTimeValid_ = false;
 };
