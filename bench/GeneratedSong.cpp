@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kChannels = 16;
 // Measured bytes a step costs over all channels; StepsForSize divides by it.
-constexpr std::uint64_t kBytesPerStep = 16 * 18;
+constexpr std::uint64_t kBytesPerStep = 16 * 23;
 
 // A small deterministic generator (xorshift): the same seed, the same song everywhere.
 class Random {
@@ -92,6 +92,10 @@ std::vector<std::uint8_t> ChannelTrack(int ch, std::uint64_t steps) {
     TrackWriter w(events);
     Random rnd(static_cast<std::uint64_t>(ch) + 1);
     const auto on = static_cast<std::uint8_t>(0x90 | ch);
+    // Melodic channels end their notes with Note Offs, the percussion channel with Note Ons
+    // of velocity 0, as sequencers write them.
+    const auto off = static_cast<std::uint8_t>(ch == 9 ? 0x90 : 0x80 | ch);
+    const int offVelocity = ch == 9 ? 0 : 64;
     const auto cc = static_cast<std::uint8_t>(0xB0 | ch);
     w.Message(0, static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(ch * 8 % 128));
     w.Message(0, cc, 7, 100);
@@ -102,11 +106,11 @@ std::vector<std::uint8_t> ChannelTrack(int ch, std::uint64_t steps) {
     std::uint32_t delta = 0;
     for (std::uint64_t s = 0; s < steps; ++s) {
         for (int i = 0; i < chordSize; ++i) {
-            w.Message(delta, on, chord[i], 0);
+            w.Message(delta, off, chord[i], offVelocity);
             delta = 0;
         }
         if (held >= 0 && s >= heldUntil) {
-            w.Message(delta, on, static_cast<std::uint8_t>(held), 0);
+            w.Message(delta, off, static_cast<std::uint8_t>(held), offVelocity);
             delta = 0;
             held = -1;
         }
@@ -122,9 +126,11 @@ std::vector<std::uint8_t> ChannelTrack(int ch, std::uint64_t steps) {
             heldUntil = s + 4 + rnd.Next(8);
             w.Message(0, on, static_cast<std::uint8_t>(held), 90);
         }
+        if (s % 2 == 0)
+            w.Message(0, cc, 11, static_cast<int>(64 + rnd.Next(64)));
         const std::uint32_t r = rnd.Next(32);
         if (r == 0)
-            w.Message(0, cc, 11, static_cast<int>(rnd.Next(128)));
+            w.Message(0, cc, 1, static_cast<int>(rnd.Next(128)));
         else if (r == 1)
             w.Message(0, static_cast<std::uint8_t>(0xE0 | ch), 0, static_cast<int>(rnd.Next(128)));
         else if (r == 2 && rnd.Next(64) == 0)
@@ -133,11 +139,11 @@ std::vector<std::uint8_t> ChannelTrack(int ch, std::uint64_t steps) {
         delta = kStepTicks;
     }
     for (int i = 0; i < chordSize; ++i) {
-        w.Message(delta, on, chord[i], 0);
+        w.Message(delta, off, chord[i], offVelocity);
         delta = 0;
     }
     if (held >= 0)
-        w.Message(delta, on, static_cast<std::uint8_t>(held), 0);
+        w.Message(delta, off, static_cast<std::uint8_t>(held), offVelocity);
     w.End();
     return events;
 }

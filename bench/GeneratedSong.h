@@ -10,8 +10,9 @@
 // and pitch bends among them. The same steps give the same bytes on every machine.
 namespace generatedsong {
 
-// About 31 ms of music per step at the song's tempo; a channel writes about 18 bytes a step.
-constexpr std::uint32_t kStepTicks = 30;
+// A sixth of a second of music per step at the song's tempo; a channel writes about 23 bytes a
+// step.
+constexpr std::uint32_t kStepTicks = 160;
 constexpr int kDivision = 480;
 
 // The song's bytes for `steps` steps per channel.
