@@ -94,7 +94,7 @@ std::vector<std::uint8_t> ChannelTrack(int ch, std::uint64_t steps) {
     const auto on = static_cast<std::uint8_t>(0x90 | ch);
     // Melodic channels end their notes with Note Offs, the percussion channel with Note Ons
     // of velocity 0, as sequencers write them.
-    const auto off = static_cast<std::uint8_t>(ch == 9 ? 0x90 : 0x80 | ch);
+    const auto off = static_cast<std::uint8_t>((ch == 9 ? 0x90 : 0x80) | ch);
     const int offVelocity = ch == 9 ? 0 : 64;
     const auto cc = static_cast<std::uint8_t>(0xB0 | ch);
     w.Message(0, static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(ch * 8 % 128));
