@@ -129,7 +129,6 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
         if (track.events.empty())
             continue;
         out.Write(reinterpret_cast<const std::uint8_t*>("MTrk"), 4);
-        out.Flush();
         lengthPosition_ = out.GetPosition();
         const std::uint8_t placeholder[4] = {0x00, 0x00, 0xFF, 0xFF};
         out.Write(placeholder, 4);

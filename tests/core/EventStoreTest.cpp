@@ -3,6 +3,9 @@
 
 #include "song/Track.h"
 
+#include <cstdio>
+#include <functional>
+
 using namespace core;
 
 namespace {
@@ -179,6 +182,77 @@ TEST_F(CoreTest, ALoadedSongOfLongEventsWritesBackTheSame) {
         for (std::size_t i = 0; i < song.GetTrack(t).GetEventCount(); ++i)
             EXPECT_EQ(DataOf(copy.GetTrack(t).GetEvent(i)), DataOf(song.GetTrack(t).GetEvent(i)));
     }
+}
+
+} // namespace
+
+namespace {
+
+// The bytes a FileSink with a buffer of `bufferSize` bytes leaves in a file for `write`.
+Bytes ThroughFile(std::size_t bufferSize, const std::function<void(ByteSink&)>& write) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    FileSink sink(file, bufferSize);
+    write(sink);
+    sink.Flush();
+    EXPECT_TRUE(sink.Ok());
+    std::fseek(file, 0, SEEK_END);
+    Bytes out(static_cast<std::size_t>(std::ftell(file)));
+    std::rewind(file);
+    EXPECT_EQ(std::fread(out.data(), 1, out.size(), file), out.size());
+    std::fclose(file);
+    return out;
+}
+
+TEST_F(CoreTest, TrackLengthsOfManyTracksAreFilledInWhateverTheBuffer) {
+    // 100 tracks of different lengths; buffers smaller than a track make the writer's
+    // seek back reach the file, larger ones fill the length in memory.
+    std::vector<Bytes> tracks;
+    for (int t = 0; t < 100; ++t) {
+        Bytes events;
+        for (int i = 0; i <= t % 17; ++i)
+            events = Cat({events, On(t % 16, 40 + i, 0x40, 5), Off(t % 16, 40 + i, 7)});
+        tracks.push_back(events);
+    }
+    SongFile song;
+    ASSERT_EQ(Load(song, Song(1, 96, tracks)), 1);
+    ASSERT_EQ(song.GetTrackCount(), 100u);
+    const Bytes expected = Write(song);
+    for (std::size_t size : {16u, 100u, 4096u, 1u << 20}) {
+        SCOPED_TRACE(size);
+        const Bytes written = ThroughFile(
+            size, [&song](ByteSink& sink) { EXPECT_EQ(song.WriteSongChannel(sink, -1), 1); });
+        EXPECT_EQ(written, expected);
+    }
+    // Each chunk's length leads to the next chunk.
+    std::size_t pos = 14, chunks = 0;
+    while (pos + 8 <= expected.size()) {
+        ASSERT_EQ(Bytes(expected.begin() + long(pos), expected.begin() + long(pos) + 4),
+                  Hex("4D 54 72 6B"));
+        pos += 8 + (std::size_t{expected[pos + 4]} << 24 | std::size_t{expected[pos + 5]} << 16 |
+                    std::size_t{expected[pos + 6]} << 8 | expected[pos + 7]);
+        ++chunks;
+    }
+    EXPECT_EQ(pos, expected.size());
+    EXPECT_EQ(chunks, 100u);
+}
+
+TEST(EventStore, AFileSinkWritesOverWhatASeekBackReaches) {
+    auto write = [](ByteSink& sink) {
+        const Bytes a(40, 0xAA), b = Hex("01 02 03");
+        sink.Write(a.data(), a.size());
+        sink.Seek(2);
+        sink.Write(b.data(), b.size());
+        sink.Seek(sink.GetPosition() + 30);
+        sink.Write(b.data(), b.size());
+        EXPECT_EQ(sink.GetPosition(), 38u);
+        sink.Seek(40);
+        sink.Write(b.data(), 1);
+    };
+    MemorySink memory;
+    write(memory);
+    for (std::size_t size : {16u, 64u})
+        EXPECT_EQ(ThroughFile(size, write), memory.Bytes()) << size;
 }
 
 } // namespace
