@@ -93,7 +93,12 @@ void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t s
             head[n++] = statusOut;
         runningStatusOut_ = system ? 0 : statusOut;
     }
-    if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
+    if (bodyLength <= 2) {
+        // A channel message's data bytes.
+        for (std::uint32_t i = 0; i < bodyLength; ++i)
+            head[n + static_cast<int>(i)] = body[i];
+        out.Write(head, static_cast<std::size_t>(n) + bodyLength);
+    } else if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
         std::memcpy(head + n, body, bodyLength);
         out.Write(head, static_cast<std::size_t>(n) + bodyLength);
     } else {
