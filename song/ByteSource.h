@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +25,11 @@ public:
     std::size_t Read(std::uint8_t* dst, std::size_t n);
     // Skips up to n bytes; returns false when the data ended first.
     bool Skip(std::uint64_t n);
+    // The most bytes that can still come (unknown: as many as 64 bits count); a reader
+    // sizes its reservations by it, never trusts it for the data itself.
+    std::uint64_t MostRemaining() const {
+        return size_ == kUnknownSize ? kUnknownSize : size_ - std::min(size_, Position());
+    }
     // A read failure other than the end of the data (I/O error).
     bool HasError() const { return error_; }
     // The number of bytes consumed so far.
@@ -48,6 +54,8 @@ protected:
     const std::uint8_t* end_ = nullptr;
     std::uint64_t base_ = 0;
     bool error_ = false;
+    static constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+    std::uint64_t size_ = kUnknownSize; // the whole data's size, where known
 };
 
 // Bytes already in memory (not copied: they must outlive the source).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -228,9 +230,15 @@ bool SongReader::AdvanceTrack(ByteSource& in) {
     return true;
 }
 
-void SongReader::ReserveForTrack(Track& track) const {
-    // Most events take three bytes or more in the file. The chunk length is only a claim:
-    // the reservation is bounded, and a list that grows past it grows as usual.
-    const std::size_t expected = std::min<std::size_t>(trackChunkLength_ / 3, std::size_t{1} << 20);
-    track.events.reserve(expected);
+void SongReader::ReserveForTrack(Track& track, const ByteSource& in) const {
+    // Most events take three bytes or more in the file, so the list rarely grows (and is
+    // never copied) while the track is read; what it does not use is never touched. The
+    // chunk length is only a claim: no more is reserved than the data left can hold, and a
+    // reservation the memory cannot take is left out (the list grows as it must).
+    const std::uint64_t bytes = std::min<std::uint64_t>(trackChunkLength_, in.MostRemaining());
+    try {
+        track.events.reserve(static_cast<std::size_t>(bytes / 3));
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }

@@ -118,12 +118,13 @@ public:
 
 private:
     std::uint32_t TickToMs() {
+        const SongData& d = *this;
         // Most events share their tick with the event before them (a delta of 0): the
         // conversion is made once per tick.
-        if (runningTick != msTick_ || msPerTick != msPerTickUsed_) {
-            msTick_ = runningTick;
-            msPerTickUsed_ = msPerTick;
-            const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
+        if (d.runningTick != msTick_ || d.msPerTick != msPerTickUsed_) {
+            msTick_ = d.runningTick;
+            msPerTickUsed_ = d.msPerTick;
+            const double ms = static_cast<double>(d.runningTick) * d.msPerTick + 0.5;
             // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it,
             // and the events so moved are counted, for the song they end is no longer the
             // same.
@@ -183,7 +184,7 @@ private:
     std::uint32_t trackChunkLength_ = 0;
     std::uint64_t trackChunkEnd_ = 0;
     void SkipRestOfTrackChunk(ByteSource& in) const;
-    void ReserveForTrack(Track& track) const;
+    void ReserveForTrack(Track& track, const ByteSource& in) const;
 
     // Load work state.
     std::array<int, kChannels> vibraBankState_{};
@@ -219,6 +220,8 @@ inline bool SongReader::ReadEvent(ByteSource& in) {
     // Nearly every event is a channel message with a short delta time: read straight from
     // the bytes at hand when they hold the whole event; anything else takes the steps below.
     if (in.Available() >= 8) {
+        // Members of the virtual base through one reference: found once, not per access.
+        SongData& d = *this;
         const std::uint8_t* p = in.Next();
         std::uint32_t delta = p[0] & 0x7Fu;
         std::size_t n = 1;
@@ -227,7 +230,7 @@ inline bool SongReader::ReadEvent(ByteSource& in) {
             ++n;
         }
         const std::uint8_t status = p[n];
-        const std::uint8_t running = status & 0x80 ? status : runningStatus;
+        const std::uint8_t running = status & 0x80 ? status : d.runningStatus;
         if (!(p[n - 1] & 0x80) && running >= 0x80 && running < 0xF0) {
             // Four groups give at most 0x0FFFFFFF; all four bits 0x0F000000 set make the top
             // byte 0xFF, as ReadVarLen does.
@@ -235,20 +238,20 @@ inline bool SongReader::ReadEvent(ByteSource& in) {
                 delta |= 0xFF000000u;
             const std::size_t data = (status & 0x80) ? n + 1 : n;
             const std::uint32_t length = MessageLength(running);
-            std::uint8_t* buf = eventBuffer.get();
+            std::uint8_t* buf = d.eventBuffer.get();
             buf[0] = running;
             buf[1] = p[data];
             if (length == 3)
                 buf[2] = p[data + 1];
             in.Consume(data + length - 1);
-            runningStatus = running;
-            runningTick += delta;
-            eventTime = TickToMs();
-            eventIsMeta = false;
-            eventIsEscape = false;
-            eventMetaType = 0;
-            eventOversize = false;
-            eventLength = length;
+            d.runningStatus = running;
+            d.runningTick += delta;
+            d.eventTime = TickToMs();
+            d.eventIsMeta = false;
+            d.eventIsEscape = false;
+            d.eventMetaType = 0;
+            d.eventOversize = false;
+            d.eventLength = length;
             return true;
         }
     }
