@@ -4,7 +4,8 @@
 // Each command runs as a child process (fork, exec, wait4): its wall time is measured around
 // it and its peak resident memory comes from wait4's rusage. The two programs alternate, so a
 // busy machine slows both alike; the figures are medians. QUELLOR_BENCH_RUNS sets the runs
-// per command (default 7); QUELLOR_BENCH_HUGE=1 adds a 1 GB song.
+// per command (default 7); QUELLOR_BENCH_HUGE=1 adds a 1 GB song; QUELLOR_BENCH_CLI names
+// another quellor-cli to measure (an older build, say).
 #include "bench/GeneratedSong.h"
 #include "song/ChannelCommands.h"
 #include "song/SongFile.h"
@@ -126,7 +127,8 @@ void PriorityChange(const fs::path& song) {
 } // namespace
 
 int main() {
-    const std::string cli = QUELLOR_CLI;
+    const char* otherCli = std::getenv("QUELLOR_BENCH_CLI");
+    const std::string cli = otherCli ? otherCli : QUELLOR_CLI;
     const std::string midicsv = "/usr/bin/midicsv";
     char pattern[] = "/tmp/quellor-bench-XXXXXX";
     if (!mkdtemp(pattern)) {
