@@ -150,6 +150,8 @@ private:
     }
     // SysEx, escape and meta events.
     ReadStep ReadOtherEvent(ByteSource& in, std::uint8_t status);
+    // ReadEvent for what its fast path does not take: every kind of event, step by step.
+    bool ReadEventSteps(ByteSource& in);
 
     // --- Loading: one handler per kind of event ---
     void BeginLoad(const std::string& fileTitle);
@@ -255,66 +257,5 @@ inline bool SongReader::ReadEvent(ByteSource& in) {
             return true;
         }
     }
-    for (;;) {
-        std::uint32_t delta = 0;
-        std::uint8_t status = 0;
-        const int deltaBytes = ReadVarLen(in, delta);
-        if (deltaBytes <= 0 || !in.GetByte(status)) {
-            lostSysEx_ += sysexPending_ ? 1 : 0;
-            sysexPending_ = false;
-            // The data may end between events; anything else is an event cut short.
-            cutInsideEvent_ = cutInsideEvent_ || deltaBytes != 0;
-            return false;
-        }
-        runningTick += delta;
-        eventTime = TickToMs();
-        eventIsMeta = false;
-        eventIsEscape = false;
-        eventMetaType = 0;
-        eventOversize = false;
-        if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
-            const ReadStep step = ReadOtherEvent(in, status);
-            if (step == ReadStep::ReadOn)
-                continue;
-            cutInsideEvent_ = cutInsideEvent_ || step == ReadStep::EndOfData;
-            return step == ReadStep::Event;
-        }
-        if (sysexPending_) {
-            // An unterminated SysEx is lost to whatever comes next.
-            ++lostSysEx_;
-            sysexPending_ = false;
-        }
-
-        // Channel or system message; a data byte continues the running status.
-        std::uint8_t first = 0;
-        const bool statusPresent = (status & 0x80) != 0;
-        if (statusPresent) {
-            runningStatus = status;
-        } else {
-            if (runningStatus == 0) {
-                ++strayDataBytes_;
-                continue; // a data byte before any status byte: skipped
-            }
-            first = status;
-        }
-        std::uint8_t* buf = eventBuffer.get();
-        const std::uint32_t length = MessageLength(runningStatus);
-        buf[0] = runningStatus;
-        if (length >= 2) {
-            if (statusPresent) {
-                if (!in.GetByte(buf[1])) {
-                    cutInsideEvent_ = true;
-                    return false;
-                }
-            } else {
-                buf[1] = first;
-            }
-        }
-        if (length == 3 && !in.GetByte(buf[2])) {
-            cutInsideEvent_ = true;
-            return false;
-        }
-        eventLength = length;
-        return true;
-    }
+    return ReadEventSteps(in);
 }
