@@ -24,7 +24,9 @@ bool WriteOutput(const std::string& path, const std::function<bool(ByteSink&)>& 
     std::fflush(stdout);
     FileSink sink(stdout);
     errno = 0;
-    const bool ok = write(sink) && sink.Ok() && std::fflush(stdout) == 0;
+    bool ok = write(sink);
+    sink.Flush(); // the sink's buffer goes to the stream
+    ok = ok && sink.Ok() && std::fflush(stdout) == 0;
     if (!ok)
         error = std::strerror(errno ? errno : EIO);
     return ok;

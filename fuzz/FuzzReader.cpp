@@ -36,7 +36,7 @@ struct ChannelMessage {
 };
 using TrackMessages = std::vector<std::vector<ChannelMessage>>;
 
-bool IsVibraSetupKind(const SongData& song, const SongEvent& event) {
+bool IsVibraSetupKind(const SongData& song, const EventRef& event) {
     const std::uint8_t* data = event.GetData();
     if ((data[0] & 0x0F) != song.vibraChannel)
         return false;
@@ -51,7 +51,7 @@ TrackMessages ChannelMessages(const SongData& song) {
     TrackMessages tracks;
     for (const Track& track : song.tracks) {
         std::vector<ChannelMessage> messages;
-        for (const SongEvent& event : track.events)
+        for (const EventRef event : track.events)
             if (event.IsChannelMessage() && !IsVibraSetupKind(song, event))
                 messages.push_back(
                     {event.GetTime(), {event.GetData(), event.GetData() + event.GetLength()}});
@@ -88,7 +88,7 @@ bool SameMessages(const TrackMessages& loaded, const TrackMessages& reread, doub
 // write, say). Songs with such ticks are only loaded and written.
 bool TicksReadBack(const SongData& song) {
     for (const Track& track : song.tracks)
-        for (const SongEvent& event : track.events)
+        for (const EventRef event : track.events)
             if (event.GetTime() / song.msPerTick >= 0x0F000000)
                 return false;
     return true;

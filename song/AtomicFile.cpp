@@ -167,6 +167,7 @@ bool WriteAndSync(int fd, const std::function<bool(ByteSink&)>& write, bool keep
     bool ok = false;
     try {
         ok = write(sink);
+        sink.Flush(); // the sink's buffer goes to the stream
     } catch (...) {
         std::fclose(file);
         throw;

@@ -35,15 +35,27 @@ private:
     std::size_t position_ = 0;
 };
 
-// An open C stream (not owned), opened for writing in binary mode.
+// An open C stream (not owned), opened for writing in binary mode at its start, written
+// through a buffer of its own: the stream sees a few large writes. A seek back into bytes
+// still in the buffer (the writer filling in a track's length) changes them there; only a
+// seek further back reaches the stream. Flush hands everything to the stream; whoever made
+// the sink flushes it before closing the stream.
 class FileSink : public ByteSink {
 public:
-    explicit FileSink(std::FILE* file) : file_(file) {}
+    explicit FileSink(std::FILE* file, std::size_t bufferSize = 1 << 20);
     void Write(const std::uint8_t* data, std::size_t count) override;
     void Flush() override;
-    std::uint64_t GetPosition() const override;
+    std::uint64_t GetPosition() const override { return base_ + at_; }
     void Seek(std::uint64_t position) override;
 
 private:
+    // Writes the buffer to the stream; the buffer then starts at the stream's position.
+    void Spill();
+
     std::FILE* file_;
+    std::size_t bufferSize_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t used_ = 0;   // bytes in the buffer
+    std::size_t at_ = 0;     // where the next write goes, within the buffer
+    std::uint64_t base_ = 0; // the stream position of the buffer's first byte
 };

@@ -1,5 +1,7 @@
 #include "song/ByteSource.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -38,10 +40,16 @@ MemorySource::MemorySource(const std::uint8_t* data, std::size_t size) {
     start_ = data;
     pos_ = data;
     end_ = data + (data ? size : 0);
+    size_ = data ? size : 0;
 }
 
 FileSource::FileSource(std::FILE* file, std::size_t bufferSize)
-    : file_(file), buffer_(bufferSize ? bufferSize : 4096) {}
+    : file_(file), buffer_(bufferSize ? bufferSize : 4096) {
+    struct stat info {};
+    const long at = file ? std::ftell(file) : -1;
+    if (at >= 0 && ::fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= at)
+        size_ = static_cast<std::uint64_t>(info.st_size - at); // the data starts here
+}
 
 bool FileSource::Refill() {
     if (!file_ || error_)

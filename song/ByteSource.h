@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,12 +25,22 @@ public:
     std::size_t Read(std::uint8_t* dst, std::size_t n);
     // Skips up to n bytes; returns false when the data ended first.
     bool Skip(std::uint64_t n);
+    // The most bytes that can still come (unknown: as many as 64 bits count); a reader
+    // sizes its reservations by it, never trusts it for the data itself.
+    std::uint64_t MostRemaining() const {
+        return size_ == kUnknownSize ? kUnknownSize : size_ - std::min(size_, Position());
+    }
     // A read failure other than the end of the data (I/O error).
     bool HasError() const { return error_; }
     // The number of bytes consumed so far.
     std::uint64_t Position() const { return base_ + static_cast<std::uint64_t>(pos_ - start_); }
     // Copies the next n bytes without consuming them; false when fewer remain.
     bool Peek(std::uint8_t* dst, std::size_t n);
+    // The bytes at hand without a refill, for readers that parse straight from memory:
+    // Available() of them start at Next(); Consume(n) moves past n of those.
+    const std::uint8_t* Next() const { return pos_; }
+    std::size_t Available() const { return static_cast<std::size_t>(end_ - pos_); }
+    void Consume(std::size_t n) { pos_ += n; }
 
 protected:
     // Makes [pos_, end_) the next window; false at the end of the data or on an error.
@@ -43,6 +54,8 @@ protected:
     const std::uint8_t* end_ = nullptr;
     std::uint64_t base_ = 0;
     bool error_ = false;
+    static constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+    std::uint64_t size_ = kUnknownSize; // the whole data's size, where known
 };
 
 // Bytes already in memory (not copied: they must outlive the source).

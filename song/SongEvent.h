@@ -1,9 +1,13 @@
 #pragma once
 
+#include "song/EventRef.h"
+
 #include <cstdint>
 #include <cstring>
 
-// One stored event of a track: its absolute time in ms and its bytes.
+// One event standing on its own (a MIP message being built, the vibra setup, an event to
+// insert): its absolute time in ms and its bytes. A track keeps its events more compactly,
+// in an EventList; both are read through EventRef.
 //
 // The first data byte is the event code: a channel status 0x80-0xEF, 0xF0 for a SysEx
 // (closing F7 included), another system status, or the reader's code for a meta event
@@ -11,12 +15,12 @@
 // Sequencer-Specific 0x0E). Because some of those codes are shared, a meta event also
 // keeps the type byte it was read with (FF xx), and an F7 escape packet is flagged as such:
 // its bytes are stored exactly as in the file, with no code in front.
-//
-// Events of up to eight bytes (every channel message, a Set Tempo) are stored inline, so a
-// stored channel event costs 24 bytes.
 class SongEvent {
 public:
-    enum Kind : std::uint8_t { Plain = 0, Meta = 1, Escape = 2 };
+    using Kind = EventRef::Kind;
+    static constexpr Kind Plain = EventRef::Plain;
+    static constexpr Kind Meta = EventRef::Meta;
+    static constexpr Kind Escape = EventRef::Escape;
 
     SongEvent() = default;
     SongEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
@@ -27,6 +31,9 @@ public:
         : time_(time), kind_(kind), metaType_(kind == Meta ? metaType : 0) {
         Assign(data, length);
     }
+    explicit SongEvent(const EventRef& event)
+        : SongEvent(event.GetTime(), event.GetData(), event.GetLength(), event.GetKind(),
+                    event.GetMetaType()) {}
 
     SongEvent(const SongEvent& other);
     SongEvent(SongEvent&& other) noexcept
@@ -38,6 +45,11 @@ public:
     SongEvent& operator=(const SongEvent& other);
     SongEvent& operator=(SongEvent&& other) noexcept;
     ~SongEvent() { Release(); }
+
+    // The same event as a track's events are read.
+    operator EventRef() const {
+        return EventRef(time_, GetData(), length_, static_cast<Kind>(kind_), metaType_);
+    }
 
     std::uint32_t GetTime() const { return time_; }
     const std::uint8_t* GetData() const { return length_ <= kInline ? inline_ : heap_; }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -63,6 +65,71 @@ bool SongReader::BeginTrack(ByteSource& in) {
         // Chunks of unknown types are skipped, as the file format asks.
         if (!in.Skip(length))
             return false;
+    }
+}
+
+bool SongReader::ReadEventSteps(ByteSource& in) {
+    for (;;) {
+        std::uint32_t delta = 0;
+        std::uint8_t status = 0;
+        const int deltaBytes = ReadVarLen(in, delta);
+        if (deltaBytes <= 0 || !in.GetByte(status)) {
+            lostSysEx_ += sysexPending_ ? 1 : 0;
+            sysexPending_ = false;
+            // The data may end between events; anything else is an event cut short.
+            cutInsideEvent_ = cutInsideEvent_ || deltaBytes != 0;
+            return false;
+        }
+        runningTick += delta;
+        eventTime = TickToMs();
+        eventIsMeta = false;
+        eventIsEscape = false;
+        eventMetaType = 0;
+        eventOversize = false;
+        if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
+            const ReadStep step = ReadOtherEvent(in, status);
+            if (step == ReadStep::ReadOn)
+                continue;
+            cutInsideEvent_ = cutInsideEvent_ || step == ReadStep::EndOfData;
+            return step == ReadStep::Event;
+        }
+        if (sysexPending_) {
+            // An unterminated SysEx is lost to whatever comes next.
+            ++lostSysEx_;
+            sysexPending_ = false;
+        }
+
+        // Channel or system message; a data byte continues the running status.
+        std::uint8_t first = 0;
+        const bool statusPresent = (status & 0x80) != 0;
+        if (statusPresent) {
+            runningStatus = status;
+        } else {
+            if (runningStatus == 0) {
+                ++strayDataBytes_;
+                continue; // a data byte before any status byte: skipped
+            }
+            first = status;
+        }
+        std::uint8_t* buf = eventBuffer.get();
+        const std::uint32_t length = MessageLength(runningStatus);
+        buf[0] = runningStatus;
+        if (length >= 2) {
+            if (statusPresent) {
+                if (!in.GetByte(buf[1])) {
+                    cutInsideEvent_ = true;
+                    return false;
+                }
+            } else {
+                buf[1] = first;
+            }
+        }
+        if (length == 3 && !in.GetByte(buf[2])) {
+            cutInsideEvent_ = true;
+            return false;
+        }
+        eventLength = length;
+        return true;
     }
 }
 
@@ -228,9 +295,15 @@ bool SongReader::AdvanceTrack(ByteSource& in) {
     return true;
 }
 
-void SongReader::ReserveForTrack(Track& track) const {
-    // Most events take three bytes or more in the file. The chunk length is only a claim:
-    // the reservation is bounded, and a list that grows past it grows as usual.
-    const std::size_t expected = std::min<std::size_t>(trackChunkLength_ / 3, std::size_t{1} << 20);
-    track.events.reserve(expected);
+void SongReader::ReserveForTrack(Track& track, const ByteSource& in) const {
+    // Most events take three bytes or more in the file, so the list rarely grows (and is
+    // never copied) while the track is read; what it does not use is never touched. The
+    // chunk length is only a claim: no more is reserved than the data left can hold, and a
+    // reservation the memory cannot take is left out (the list grows as it must).
+    const std::uint64_t bytes = std::min<std::uint64_t>(trackChunkLength_, in.MostRemaining());
+    try {
+        track.events.reserve(static_cast<std::size_t>(bytes / 3));
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }

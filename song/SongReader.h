@@ -109,21 +109,37 @@ public:
     // every used channel gets one, unused channels none.
     void ProposePriorities();
 
+    // Data bytes read while there was no running status, which were skipped.
+    std::uint64_t StrayDataBytes() const { return strayDataBytes_; }
+
     // Number of channels in the file's MIP message whose cumulative value fell.
     int mipAnomalyCount = 0;
     LoadReport lastLoad;
 
 private:
     std::uint32_t TickToMs() {
-        const double ms = static_cast<double>(runningTick) * msPerTick + 0.5;
-        // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it, and
-        // the events so moved are counted, for the song they end is no longer the same.
-        if (!(ms < 4294967295.0)) {
-            ++saturatedTimes_;
-            return 0xFFFFFFFEu;
+        const SongData& d = *this;
+        // Most events share their tick with the event before them (a delta of 0): the
+        // conversion is made once per tick.
+        if (d.runningTick != msTick_ || d.msPerTick != msPerTickUsed_) {
+            msTick_ = d.runningTick;
+            msPerTickUsed_ = d.msPerTick;
+            const double ms = static_cast<double>(d.runningTick) * d.msPerTick + 0.5;
+            // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it,
+            // and the events so moved are counted, for the song they end is no longer the
+            // same.
+            msSaturated_ = !(ms < 4294967295.0);
+            msValue_ = msSaturated_ ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
         }
-        return static_cast<std::uint32_t>(ms);
+        if (msSaturated_)
+            ++saturatedTimes_;
+        return msValue_;
     }
+    // The last conversion made by TickToMs.
+    std::uint64_t msTick_ = ~std::uint64_t{0};
+    double msPerTickUsed_ = 0.0;
+    std::uint32_t msValue_ = 0;
+    bool msSaturated_ = false;
     // Bytes of a channel or system message, status included.
     static std::uint32_t MessageLength(std::uint8_t status) {
         if (status == 0xF6 || status >= 0xF8)
@@ -134,6 +150,8 @@ private:
     }
     // SysEx, escape and meta events.
     ReadStep ReadOtherEvent(ByteSource& in, std::uint8_t status);
+    // ReadEvent for what its fast path does not take: every kind of event, step by step.
+    bool ReadEventSteps(ByteSource& in);
 
     // --- Loading: one handler per kind of event ---
     void BeginLoad(const std::string& fileTitle);
@@ -160,6 +178,7 @@ private:
     // events before it are whole, the rest of the song is missing.
     bool cutInsideEvent_ = false;
     bool moreTracksAfterLimit_ = false;
+    std::uint64_t strayDataBytes_ = 0;
     // Events whose time lay past the last millisecond a time can hold (about 49.7 days).
     std::uint64_t saturatedTimes_ = 0;
     // Length of the last track chunk header read, to size the track's event list, and the
@@ -167,7 +186,7 @@ private:
     std::uint32_t trackChunkLength_ = 0;
     std::uint64_t trackChunkEnd_ = 0;
     void SkipRestOfTrackChunk(ByteSource& in) const;
-    void ReserveForTrack(Track& track) const;
+    void ReserveForTrack(Track& track, const ByteSource& in) const;
 
     // Load work state.
     std::array<int, kChannels> vibraBankState_{};
@@ -200,64 +219,43 @@ bool SongReader::ForEachEvent(ByteSource& in, Visit&& visit, StartTrack&& startT
 
 inline bool SongReader::ReadEvent(ByteSource& in) {
     sysexPending_ = false;
-    for (;;) {
-        std::uint32_t delta = 0;
-        std::uint8_t status = 0;
-        const int deltaBytes = ReadVarLen(in, delta);
-        if (deltaBytes <= 0 || !in.GetByte(status)) {
-            lostSysEx_ += sysexPending_ ? 1 : 0;
-            sysexPending_ = false;
-            // The data may end between events; anything else is an event cut short.
-            cutInsideEvent_ = cutInsideEvent_ || deltaBytes != 0;
-            return false;
+    // Nearly every event is a channel message with a short delta time: read straight from
+    // the bytes at hand when they hold the whole event; anything else takes the steps below.
+    if (in.Available() >= 8) {
+        // Members of the virtual base through one reference: found once, not per access.
+        SongData& d = *this;
+        const std::uint8_t* p = in.Next();
+        std::uint32_t delta = p[0] & 0x7Fu;
+        std::size_t n = 1;
+        while ((p[n - 1] & 0x80) && n < 4) {
+            delta = (delta << 7) | (p[n] & 0x7Fu);
+            ++n;
         }
-        runningTick += delta;
-        eventTime = TickToMs();
-        eventIsMeta = false;
-        eventIsEscape = false;
-        eventMetaType = 0;
-        eventOversize = false;
-        if (status == 0xF0 || status == 0xF7 || status == 0xFF) {
-            const ReadStep step = ReadOtherEvent(in, status);
-            if (step == ReadStep::ReadOn)
-                continue;
-            cutInsideEvent_ = cutInsideEvent_ || step == ReadStep::EndOfData;
-            return step == ReadStep::Event;
+        const std::uint8_t status = p[n];
+        const std::uint8_t running = status & 0x80 ? status : d.runningStatus;
+        if (!(p[n - 1] & 0x80) && running >= 0x80 && running < 0xF0) {
+            // Four groups give at most 0x0FFFFFFF; all four bits 0x0F000000 set make the top
+            // byte 0xFF, as ReadVarLen does.
+            if ((delta & 0x0F000000u) == 0x0F000000u)
+                delta |= 0xFF000000u;
+            const std::size_t data = (status & 0x80) ? n + 1 : n;
+            const std::uint32_t length = MessageLength(running);
+            std::uint8_t* buf = d.eventBuffer.get();
+            buf[0] = running;
+            buf[1] = p[data];
+            if (length == 3)
+                buf[2] = p[data + 1];
+            in.Consume(data + length - 1);
+            d.runningStatus = running;
+            d.runningTick += delta;
+            d.eventTime = TickToMs();
+            d.eventIsMeta = false;
+            d.eventIsEscape = false;
+            d.eventMetaType = 0;
+            d.eventOversize = false;
+            d.eventLength = length;
+            return true;
         }
-        if (sysexPending_) {
-            // An unterminated SysEx is lost to whatever comes next.
-            ++lostSysEx_;
-            sysexPending_ = false;
-        }
-
-        // Channel or system message; a data byte continues the running status.
-        std::uint8_t first = 0;
-        const bool statusPresent = (status & 0x80) != 0;
-        if (statusPresent) {
-            runningStatus = status;
-        } else {
-            if (runningStatus == 0)
-                continue; // a data byte before any status byte: skipped
-            first = status;
-        }
-        std::uint8_t* buf = eventBuffer.get();
-        const std::uint32_t length = MessageLength(runningStatus);
-        buf[0] = runningStatus;
-        if (length >= 2) {
-            if (statusPresent) {
-                if (!in.GetByte(buf[1])) {
-                    cutInsideEvent_ = true;
-                    return false;
-                }
-            } else {
-                buf[1] = first;
-            }
-        }
-        if (length == 3 && !in.GetByte(buf[2])) {
-            cutInsideEvent_ = true;
-            return false;
-        }
-        eventLength = length;
-        return true;
     }
+    return ReadEventSteps(in);
 }

@@ -22,22 +22,26 @@ std::string TextOf(const std::uint8_t* buf, std::uint32_t length) {
 } // namespace
 
 void SongReader::NoteOn(std::uint32_t t, int ch, int key) {
-    std::uint16_t& notes = soundingKeys[ch][key & 0x7F];
+    // Members of the virtual base through one reference: found once, not per access.
+    SongData& d = *this;
+    std::uint16_t& notes = d.soundingKeys[ch][key & 0x7F];
     // 65535 notes of one key at once: later strikes of that key no longer count.
     if (notes < 0xFFFF) {
         ++notes;
-        ++sounding[ch];
+        ++d.sounding[ch];
     }
-    if (sounding[ch] > maxPolyphony[ch])
-        maxPolyphony[ch] = sounding[ch];
-    timelines[ch].Set(t, static_cast<std::uint32_t>(sounding[ch]));
+    if (d.sounding[ch] > d.maxPolyphony[ch])
+        d.maxPolyphony[ch] = d.sounding[ch];
+    d.timelines[ch].Set(t, static_cast<std::uint32_t>(d.sounding[ch]));
 }
 
 void SongReader::NoteOff(std::uint32_t t, int ch, int key) {
-    std::uint16_t& notes = soundingKeys[ch][key & 0x7F];
-    sounding[ch] -= notes;
+    // Members of the virtual base through one reference: found once, not per access.
+    SongData& d = *this;
+    std::uint16_t& notes = d.soundingKeys[ch][key & 0x7F];
+    d.sounding[ch] -= notes;
     notes = 0;
-    timelines[ch].Set(t, static_cast<std::uint32_t>(sounding[ch]));
+    d.timelines[ch].Set(t, static_cast<std::uint32_t>(d.sounding[ch]));
 }
 
 void SongReader::UseCountedPolyphony() {
@@ -78,6 +82,8 @@ bool SongReader::ParseMipMessage() {
 }
 
 void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t) {
+    // Members of the virtual base through one reference: found once, not per access.
+    SongData& d = *this;
     const int ch = msg[0] & 0x0F;
     const int kind = msg[0] & 0xF0;
     if (kind == 0x80) {
@@ -85,24 +91,24 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
     } else if (kind == 0x90) {
         if (msg[2] > 0) {
             NoteOn(t, ch, msg[1]);
-            velocitySum[ch] += msg[2];
-            ++noteCount[ch];
+            d.velocitySum[ch] += msg[2];
+            ++d.noteCount[ch];
         } else {
             NoteOff(t, ch, msg[1]);
         }
     }
-    used[ch] = true;
+    d.used[ch] = true;
     if (kind == 0xC0) {
         const int number = msg[1];
-        if (!programSeen[ch]) {
-            program[ch] = number;
-            programSeen[ch] = true;
+        if (!d.programSeen[ch]) {
+            d.program[ch] = number;
+            d.programSeen[ch] = true;
         }
-        // Bank 121/6 followed by program 124 or 125 marks the phone's vibra trigger.
+        // Bank 121/6 followed by d.program 124 or 125 marks the phone's vibra trigger.
         if ((number == 124 || number == 125) && vibraBankState_[ch] == 3) {
-            vibraChannel = ch;
-            switches.vibraMode = number == 124 ? 1 : 0;
-            lastLoad.vibraMode = switches.vibraMode;
+            d.vibraChannel = ch;
+            d.switches.vibraMode = number == 124 ? 1 : 0;
+            lastLoad.vibraMode = d.switches.vibraMode;
         }
         vibraBankState_[ch] = 0;
     } else if (kind == 0xB0) {
@@ -118,17 +124,17 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
                 msb121Seen_ = false;
             }
         } else if (controller == 7) { // Channel Volume
-            volume[ch] = value;
-            if (value > maxVolume[ch])
-                maxVolume[ch] = value;
+            d.volume[ch] = value;
+            if (value > d.maxVolume[ch])
+                d.maxVolume[ch] = value;
         } else if (controller == 32) { // Bank Select LSB
             if (value == 0) {
                 // Bank 120 on channel index 10 is a rhythm bank, 121 a melodic one.
                 if (ch == 10) {
                     if (msb121Seen_)
-                        channel11Percussion = false;
+                        d.channel11Percussion = false;
                     if (msb120Seen_)
-                        channel11Percussion = true;
+                        d.channel11Percussion = true;
                     vibraBankState_[10] = 0;
                 }
             } else if (value == 6) {
@@ -140,24 +146,27 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
             msb121Seen_ = false;
         }
     }
-    if (t > lastTime)
-        lastTime = t;
+    if (t > d.lastTime)
+        d.lastTime = t;
 }
 
 void SongReader::StoreCurrentEvent() {
+    // Members of the virtual base through one reference: found once, not per access.
+    SongData& d = *this;
     bool stored = false;
-    if (!eventOversize) {
-        Track& track = tracks[static_cast<std::size_t>(currentTrack)];
-        const SongEvent::Kind kind = eventIsEscape ? SongEvent::Escape
-                                     : eventIsMeta ? SongEvent::Meta
-                                                   : SongEvent::Plain;
-        stored = track.AddEvent(eventTime, eventBuffer.get(), eventLength, kind, eventMetaType);
+    if (!d.eventOversize) {
+        Track& track = d.tracks[static_cast<std::size_t>(d.currentTrack)];
+        const SongEvent::Kind kind = d.eventIsEscape ? SongEvent::Escape
+                                     : d.eventIsMeta ? SongEvent::Meta
+                                                     : SongEvent::Plain;
+        stored =
+            track.AddEvent(d.eventTime, d.eventBuffer.get(), d.eventLength, kind, d.eventMetaType);
     }
     if (!stored) {
         loadResult_ = LoadResult::NotStored;
         if (unstored_++ == 0)
-            firstUnstoredTrack_ = currentTrack;
-        largestUnstored_ = std::max<std::uint64_t>(largestUnstored_, eventLength);
+            firstUnstoredTrack_ = d.currentTrack;
+        largestUnstored_ = std::max<std::uint64_t>(largestUnstored_, d.eventLength);
     }
 }
 
@@ -196,7 +205,9 @@ LoadResult SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
             LoadCurrentEvent();
             return true;
         },
-        [this](int track) { ReserveForTrack(track == 0 ? tracks.front() : AppendTrack()); });
+        [this, &in](int track) {
+            ReserveForTrack(track == 0 ? tracks.front() : AppendTrack(), in);
+        });
     if (!smf) {
         lastLoad.status = LoadReport::Status::NotSmf;
         loadResult_ = LoadResult::NotLoaded;
@@ -208,17 +219,19 @@ LoadResult SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
 }
 
 void SongReader::LoadCurrentEvent() {
-    if (eventOversize)
+    // Members of the virtual base through one reference: found once, not per access.
+    SongData& d = *this;
+    if (d.eventOversize)
         return LoadOversizeEvent();
-    if (eventLength == 0 || IsEndOfTrackEvent())
+    if (d.eventLength == 0 || IsEndOfTrackEvent())
         return; // End of Track is not stored: the writer ends each track itself
-    if (eventIsEscape)
+    if (d.eventIsEscape)
         return LoadEscapePacket();
-    if (eventIsMeta)
+    if (d.eventIsMeta)
         return LoadMetaEvent();
-    const std::uint8_t code = eventBuffer[0];
+    const std::uint8_t code = d.eventBuffer[0];
     if (code >= 0x80 && code < 0xF0) {
-        AnalyseChannelMessage(eventBuffer.get(), eventTime);
+        AnalyseChannelMessage(d.eventBuffer.get(), d.eventTime);
         StoreCurrentEvent();
     } else if (code == 0xF0) {
         LoadSysEx();
@@ -315,10 +328,6 @@ void SongReader::FinishLoad(const ByteSource& in) {
         UseCountedPolyphony();
         ProposePriorities();
     }
-
-    for (auto& track : tracks)
-        if (track.events.capacity() > track.events.size() + track.events.size() / 3)
-            track.events.shrink_to_fit();
 
     if (CountUsedChannels() == 0) {
         lastLoad.result = LoadResult::NoChannelData;

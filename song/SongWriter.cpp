@@ -44,12 +44,18 @@ std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code, bool forPlayback) con
     return code;
 }
 
-void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t statusOut) {
+void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t statusOut) {
     // Ticks at the same fixed tempo the reader used, in 64 bits: long songs at large
     // divisions exceed 32 bits.
-    const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
-    const std::uint64_t tick =
-        exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
+    // Events at one time share their tick: it is computed once.
+    if (!tickOfTimeValid_ || event.GetTime() != tickOfTimeMs_) {
+        const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
+        tickOfTime_ =
+            exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
+        tickOfTimeMs_ = event.GetTime();
+        tickOfTimeValid_ = true;
+    }
+    const std::uint64_t tick = tickOfTime_;
     const std::uint8_t* data = event.GetData();
     const std::uint32_t length = event.GetLength();
 
@@ -87,7 +93,12 @@ void SongWriter::WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t 
             head[n++] = statusOut;
         runningStatusOut_ = system ? 0 : statusOut;
     }
-    if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
+    if (bodyLength <= 2) {
+        // A channel message's data bytes.
+        for (std::uint32_t i = 0; i < bodyLength; ++i)
+            head[n + static_cast<int>(i)] = body[i];
+        out.Write(head, static_cast<std::size_t>(n) + bodyLength);
+    } else if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
         std::memcpy(head + n, body, bodyLength);
         out.Write(head, static_cast<std::size_t>(n) + bodyLength);
     } else {
@@ -123,16 +134,16 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
         if (track.events.empty())
             continue;
         out.Write(reinterpret_cast<const std::uint8_t*>("MTrk"), 4);
-        out.Flush();
         lengthPosition_ = out.GetPosition();
         const std::uint8_t placeholder[4] = {0x00, 0x00, 0xFF, 0xFF};
         out.Write(placeholder, 4);
         msPerTick = division > 0 ? 500000.0 / (static_cast<double>(division) * timeUnit) : 1.0;
+        tickOfTimeValid_ = false;
         runningTick = 0;
         runningStatusOut_ = 0;
 
         for (std::uint32_t& pos = readPositions_[t]; pos < track.events.size(); ++pos) {
-            SongEvent& event = track.events[pos];
+            const EventRef event = track.events[pos];
             if (event.GetTime() == 0xFFFFFFFFu)
                 break;
             if (event.GetLength() == 0)
@@ -147,7 +158,7 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
                     WriteEvent(out, event, 0);
                 continue;
             }
-            std::uint8_t* data = event.GetMutableData();
+            std::uint8_t* data = track.events.MutableData(pos);
             const int kind = data[0] & 0xF0;
             const int ch = data[0] & 0x0F;
             if (kind == 0x80 && event.GetLength() >= 3) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Writes the shared SongData back as a Standard MIDI File, brings its MIP message up to date
@@ -53,11 +54,11 @@ public:
     // order, while their cumulative value stays within the voices.
     ChannelFlags ChannelsForVoices(int voices) const;
     // An event holding a MIP message (any device id, six bytes or more).
-    static bool IsMipMessage(const SongEvent& event);
-    // The first event holding a MIP message, or nullptr.
-    SongEvent* FindMipMessage();
+    static bool IsMipMessage(const EventRef& event);
+    // The first event holding a MIP message, if any.
+    std::optional<EventRef> FindMipMessage() const;
     // A GM1 or GM2 System On message.
-    static bool IsGmSystemOn(const SongEvent& event);
+    static bool IsGmSystemOn(const EventRef& event);
     // Makes the song hold exactly one up-to-date MIP message: every MIP message is taken out
     // and a new one goes to time 0 of the first track: at its front, or right after the last
     // GM System On at time 0 there. When no channel would be listed the song holds none.
@@ -81,7 +82,7 @@ public:
 private:
     // The one writing of the song, for a file or for the playback engine.
     int Write(ByteSink& out, const ChannelFlags& channelFlags, bool forPlayback);
-    void WriteEvent(ByteSink& out, const SongEvent& event, std::uint8_t statusOut);
+    void WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t statusOut);
     std::uint8_t OutgoingStatus(std::uint8_t code, bool forPlayback) const;
 
     std::vector<std::uint32_t> readPositions_;
@@ -89,4 +90,8 @@ private:
     bool keepMeta_ = false;
     std::uint64_t lengthPosition_ = 0;
     std::uint8_t runningStatusOut_ = 0;
+    // The tick of the last event time written (valid within one track).
+    std::uint32_t tickOfTimeMs_ = 0;
+    std::uint64_t tickOfTime_ = 0;
+    bool tickOfTimeValid_ = false;
 };

@@ -7,23 +7,23 @@ int SongWriter::DuplicateChannel(int source, int destination) {
     bool copied = false;
     for (Track& track : tracks) {
         std::size_t matches = 0;
-        for (const SongEvent& e : track.events)
+        for (const EventRef e : track.events)
             if (e.IsChannelMessage() && (e.GetCode() & 0x0F) == source)
                 ++matches;
         if (matches == 0)
             continue;
         // One pass: each copy goes right before its source event, so copies of events that
         // share a time keep their sources' order.
-        std::vector<SongEvent> merged;
+        EventList merged;
         merged.reserve(track.events.size() + matches);
-        for (SongEvent& e : track.events) {
+        for (const EventRef e : track.events) {
             if (e.IsChannelMessage() && (e.GetCode() & 0x0F) == source) {
                 SongEvent copy(e.GetTime(), e.GetData(), e.GetLength(), false);
                 copy.GetMutableData()[0] =
                     static_cast<std::uint8_t>((e.GetCode() & 0xF0) | destination);
-                merged.push_back(std::move(copy));
+                merged.PushBack(copy);
             }
-            merged.push_back(std::move(e));
+            merged.PushBack(e);
         }
         track.events = std::move(merged);
         copied = true;
@@ -45,14 +45,10 @@ int SongWriter::DuplicateChannel(int source, int destination) {
 int SongWriter::RemoveChannel(int channel) {
     bool removed = false;
     for (Track& track : tracks) {
-        const auto end =
-            std::remove_if(track.events.begin(), track.events.end(), [channel](const SongEvent& e) {
+        if (track.events.EraseIf([channel](const EventRef& e) {
                 return e.IsChannelMessage() && (e.GetCode() & 0x0F) == channel;
-            });
-        if (end != track.events.end()) {
-            track.events.erase(end, track.events.end());
+            }) > 0)
             removed = true;
-        }
     }
     used[channel] = false;
     // Its notes are gone: they no longer count in the song's polyphony.

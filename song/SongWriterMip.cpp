@@ -37,7 +37,7 @@ SongWriter::ChannelFlags SongWriter::ChannelsForVoices(int voices) const {
     return flags;
 }
 
-bool SongWriter::IsMipMessage(const SongEvent& event) {
+bool SongWriter::IsMipMessage(const EventRef& event) {
     if (event.IsMeta() || event.IsEscape() || event.GetLength() < 6)
         return false;
     const std::uint8_t* d = event.GetData();
@@ -45,12 +45,15 @@ bool SongWriter::IsMipMessage(const SongEvent& event) {
     return (d[0] & 0xF0) == 0xF0 && d[1] == 0x7F && d[3] == 0x0B && d[4] == 0x01;
 }
 
-SongEvent* SongWriter::FindMipMessage() {
-    for (Track& track : tracks)
-        for (SongEvent& event : track.events)
-            if (IsMipMessage(event))
-                return &event;
-    return nullptr;
+std::optional<EventRef> SongWriter::FindMipMessage() const {
+    // A MIP message is too long to be kept in an event's record: a track whose long events
+    // hold none is not walked.
+    for (const Track& track : tracks)
+        if (track.events.AnyLongEvent(IsMipMessage))
+            for (const EventRef event : track.events)
+                if (IsMipMessage(event))
+                    return event;
+    return std::nullopt;
 }
 
 SongEvent SongWriter::CreateMipEvent() const {
@@ -63,23 +66,24 @@ void SongWriter::UpdateMipMessage() {
     // Every MIP message in the song goes, and one new message stands at the start: one left
     // after the first notes leaves them unmasked, a second one replaces the table in mid-song.
     for (Track& track : tracks)
-        std::erase_if(track.events, [](const SongEvent& e) { return IsMipMessage(e); });
+        if (track.events.AnyLongEvent(IsMipMessage))
+            track.events.EraseIf(IsMipMessage);
     // With no channel to list (every channel muted, say) the song holds no message at all: an
     // engine that honours the message mutes every channel it does not list, so an empty one
     // would silence the song.
     if (bytes.size() <= 6)
         return;
-    std::vector<SongEvent>& events = GetTrack(0).events;
+    EventList& events = GetTrack(0).events;
     // At time 0 of the first track, after any GM System On there: a GM System On resets the
     // engine, the MIP table with it.
-    auto at = events.begin();
-    for (auto it = events.begin(); it != events.end() && it->GetTime() == 0; ++it)
-        if (IsGmSystemOn(*it))
-            at = it + 1;
-    events.insert(at, CreateMipEvent());
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < events.size() && events.TimeAt(i) == 0; ++i)
+        if (IsGmSystemOn(events[i]))
+            at = i + 1;
+    events.Insert(at, CreateMipEvent());
 }
 
-bool SongWriter::IsGmSystemOn(const SongEvent& event) {
+bool SongWriter::IsGmSystemOn(const EventRef& event) {
     if (event.IsMeta() || event.IsEscape() || event.GetLength() != 6)
         return false;
     // F0 7E <device> 09 01 F7 (GM1) and F0 7E <device> 09 03 F7 (GM2).

@@ -7,7 +7,9 @@
 #include <array>
 #include <bitset>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <tuple>
@@ -243,38 +245,191 @@ struct FileEvents {
     std::vector<SysExBytes> sysex;
 };
 
+// The reader's current event as the walk sees it, on track `track`: false for what a phone
+// takes no note of (meta events, escapes, system messages). A SysEx's bytes go to `file`.
+bool TakeEvent(const SongReader& reader, int track, FileEvents& file, RawEvent& e) {
+    if (reader.eventIsMeta || reader.eventIsEscape || reader.eventLength == 0)
+        return false;
+    const std::uint8_t* buf = reader.eventBuffer.get();
+    e = RawEvent{reader.eventTime, static_cast<std::uint16_t>(track), 0, {}, -1};
+    if (buf[0] >= 0x80 && buf[0] < 0xF0) {
+        e.length = static_cast<std::uint8_t>(std::min<std::uint32_t>(reader.eventLength, 3));
+        std::copy(buf, buf + e.length, e.bytes);
+        return true;
+    }
+    if (buf[0] == 0xF0) {
+        e.sysex = static_cast<std::int32_t>(file.sysex.size());
+        SysExBytes s;
+        s.oversize = reader.eventOversize;
+        if (!s.oversize)
+            s.bytes.assign(buf, buf + reader.eventLength);
+        file.sysex.push_back(std::move(s));
+        return true;
+    }
+    return false; // a system message read as a track event: nothing for a phone
+}
+
+// Every event of the file read in file order, then sorted into the order a phone plays
+// them: the tracks merged by time, at one time the earlier track first.
 FileEvents ReadEvents(ByteSource& in) {
     FileEvents file;
     SongReader reader;
     file.smf = reader.ForEachEvent(in, [&] {
-        if (reader.eventIsMeta || reader.eventIsEscape || reader.eventLength == 0)
-            return true;
-        const std::uint8_t* buf = reader.eventBuffer.get();
-        RawEvent e{reader.eventTime, static_cast<std::uint16_t>(reader.currentTrack), 0, {}, -1};
-        if (buf[0] >= 0x80 && buf[0] < 0xF0) {
-            e.length = static_cast<std::uint8_t>(std::min<std::uint32_t>(reader.eventLength, 3));
-            std::copy(buf, buf + e.length, e.bytes);
-        } else if (buf[0] == 0xF0) {
-            e.sysex = static_cast<std::int32_t>(file.sysex.size());
-            SysExBytes s;
-            s.oversize = reader.eventOversize;
-            if (!s.oversize)
-                s.bytes.assign(buf, buf + reader.eventLength);
-            file.sysex.push_back(std::move(s));
-        } else {
-            return true; // a system message read as a track event: nothing for a phone
-        }
-        file.events.push_back(e);
+        RawEvent e;
+        if (TakeEvent(reader, reader.currentTrack, file, e))
+            file.events.push_back(e);
         return true;
     });
     file.format = reader.format;
-    // A phone plays the tracks merged by time; at one time the earlier track goes first.
     std::stable_sort(file.events.begin(), file.events.end(),
                      [](const RawEvent& a, const RawEvent& b) {
                          return std::tie(a.time, a.track) < std::tie(b.time, b.track);
                      });
     return file;
 }
+
+// The same order without a sorted copy of every event: one reader per track chunk, each
+// reading its own track, merged as they go. Where each track starts is taken from the chunk
+// lengths, before the tracks are read; once they are, Verify tells whether reading the file
+// in one go would have found the same tracks (a damaged file may not).
+class TrackMerge {
+public:
+    // False when the file is no Standard MIDI File to the reader.
+    bool Open(const std::uint8_t* data, std::size_t size, int& format) {
+        data_ = data;
+        size_ = size;
+        SongReader probe;
+        MemorySource in(data, size);
+        if (!probe.ReadHeader(in))
+            return false;
+        format = probe.format;
+        division_ = probe.division;
+        // The chunks after the first track chunk, by their lengths, as BeginTrack walks them.
+        std::uint64_t start = in.Position();
+        starts_.push_back(start);
+        std::uint64_t pos = start + BigEndian(start - 4);
+        while (starts_.size() < static_cast<std::size_t>(SongReader::kMaxTracks) &&
+               pos + 8 <= size_) {
+            const std::uint64_t length = BigEndian(pos + 4);
+            const bool track = std::memcmp(data_ + pos, "MTrk", 4) == 0;
+            if (track && length == 0)
+                break;
+            if (track)
+                starts_.push_back(pos + 8);
+            pos += 8 + length;
+        }
+        for (std::size_t i = 0; i < starts_.size(); ++i) {
+            auto c = std::make_unique<Cursor>(data_, size_);
+            c->track = static_cast<int>(i);
+            c->reader.division = division_;
+            c->reader.currentTrack = c->track;
+            c->in.Skip(starts_[i] - 8);
+            c->reader.BeginTrack(c->in);
+            cursors_.push_back(std::move(c));
+        }
+        return true;
+    }
+
+    // The next event in merged order; false when every track has ended.
+    bool Next(FileEvents& file, RawEvent& e) {
+        if (!started_) {
+            started_ = true;
+            for (std::size_t i = 0; i < cursors_.size(); ++i)
+                if (Advance(*cursors_[i], file))
+                    heap_.push_back(static_cast<int>(i));
+            std::make_heap(heap_.begin(), heap_.end(), Later{this});
+        } else if (!heap_.empty()) {
+            // The track at the top has delivered its event and reads on. It usually goes on
+            // at the same time and stays the earliest: then the heap is left as it is.
+            const Later later{this};
+            if (!Advance(*cursors_[static_cast<std::size_t>(heap_.front())], file)) {
+                std::pop_heap(heap_.begin(), heap_.end(), later);
+                heap_.pop_back();
+            } else if ((heap_.size() > 1 && later(heap_[0], heap_[1])) ||
+                       (heap_.size() > 2 && later(heap_[0], heap_[2]))) {
+                std::pop_heap(heap_.begin(), heap_.end(), later);
+                std::push_heap(heap_.begin(), heap_.end(), later);
+            }
+        }
+        if (heap_.empty())
+            return false;
+        e = cursors_[static_cast<std::size_t>(heap_.front())]->head;
+        return true;
+    }
+
+    // True when the tracks read are those that reading the file from start to end finds,
+    // each read from the same state.
+    bool Verify() {
+        const std::size_t count = cursors_.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            Cursor& c = *cursors_[i];
+            if (!c.endOfTrack) {
+                // The data ended inside this track: the file ends with it.
+                if (i + 1 != count)
+                    return false;
+                continue;
+            }
+            const bool more = c.reader.AdvanceTrack(c.in);
+            if (more != (i + 1 < count))
+                return false;
+            if (!more)
+                continue;
+            if (c.in.Position() != starts_[i + 1])
+                return false;
+            // The next track was read with no running status; it would have had this one's.
+            if (cursors_[i + 1]->reader.StrayDataBytes() > 0 && c.reader.runningStatus != 0)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    struct Cursor {
+        Cursor(const std::uint8_t* data, std::size_t size) : in(data, size) {}
+        SongReader reader;
+        MemorySource in;
+        int track = 0;
+        bool endOfTrack = false;
+        RawEvent head{};
+    };
+    // Heap order: the later event (by time, then track) sinks.
+    struct Later {
+        const TrackMerge* merge;
+        bool operator()(int a, int b) const {
+            const RawEvent& x = merge->cursors_[static_cast<std::size_t>(a)]->head;
+            const RawEvent& y = merge->cursors_[static_cast<std::size_t>(b)]->head;
+            return std::tie(x.time, x.track) > std::tie(y.time, y.track);
+        }
+    };
+
+    std::uint64_t BigEndian(std::uint64_t at) const {
+        std::uint64_t v = 0;
+        for (std::uint64_t i = at; i < at + 4; ++i)
+            v = v << 8 | (i < size_ ? data_[i] : 0);
+        return v;
+    }
+    // Reads the cursor's next event that the walk takes; false at the track's end.
+    static bool Advance(Cursor& c, FileEvents& file) {
+        for (;;) {
+            if (!c.reader.ReadEvent(c.in))
+                return false;
+            if (c.reader.IsEndOfTrackEvent()) {
+                c.endOfTrack = true;
+                return false;
+            }
+            if (TakeEvent(c.reader, c.track, file, c.head))
+                return true;
+        }
+    }
+
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    int division_ = 0;
+    std::vector<std::uint64_t> starts_;
+    std::vector<std::unique_ptr<Cursor>> cursors_;
+    std::vector<int> heap_;
+    bool started_ = false;
+};
 
 // The song as the walk in time order leaves it.
 struct SongWalk {
@@ -380,13 +535,15 @@ void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
 
 // Walks the events in time order. What depends on the order of events (a second MIP
 // message, a reset after the first) is raised on the way.
-SongWalk Walk(const FileEvents& file, std::vector<SpMidiFinding>& out) {
+template <class Next>
+SongWalk Walk(FileEvents& file, Next&& next, std::vector<SpMidiFinding>& out) {
     SongWalk walk;
     bool anyMessage = false;
     // A GM System On after the MIP message, while no note has followed it.
     bool resetPending = false;
     Args reset;
-    for (const RawEvent& e : file.events) {
+    RawEvent e;
+    while (next(file, e)) {
         if (e.sysex < 0) {
             anyMessage = true;
             const int ch = e.bytes[0] & 0x0F;
@@ -637,15 +794,47 @@ void CheckSysEx(const SongWalk& walk, std::vector<SpMidiFinding>& out) {
 } // namespace
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckFile(ByteSource& in) const {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[64 * 1024];
+    for (std::size_t n; (n = in.Read(block, sizeof block)) > 0;)
+        bytes.insert(bytes.end(), block, block + n);
+    return CheckBytes(bytes);
+}
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
     std::vector<SpMidiFinding> out;
-    const FileEvents file = ReadEvents(in);
+    FileEvents file;
+    // Tracks merged as they are read; a file whose tracks cannot be read apart in the same
+    // way is read whole and sorted instead.
+    TrackMerge merge;
+    file.smf = merge.Open(bytes.data(), bytes.size(), file.format);
     if (!file.smf) {
         Raise(out, "not-smf", {});
         return out;
     }
-    if (file.format == 2)
-        Raise(out, "smf-format-2", {});
-    const SongWalk walk = Walk(file, out);
+    const auto fileFindings = [&out, &file] {
+        out.clear();
+        if (file.format == 2)
+            Raise(out, "smf-format-2", {});
+    };
+    fileFindings();
+    SongWalk walk = Walk(
+        file, [&merge](FileEvents& f, RawEvent& e) { return merge.Next(f, e); }, out);
+    if (!merge.Verify()) {
+        MemorySource in(bytes);
+        file = ReadEvents(in);
+        fileFindings();
+        std::size_t next = 0;
+        walk = Walk(
+            file,
+            [&next](FileEvents& f, RawEvent& e) {
+                if (next == f.events.size())
+                    return false;
+                e = f.events[next++];
+                return true;
+            },
+            out);
+    }
     if (const std::optional<MipParse> first = CheckMipMessages(file, walk, out))
         CheckCoverage(*first, walk, out);
     CheckPlacement(walk, out);
@@ -653,11 +842,6 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckFile(ByteSource& in) const {
     CheckSysEx(walk, out);
     Sort(out);
     return out;
-}
-
-std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
-    MemorySource in(bytes);
-    return CheckFile(in);
 }
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
@@ -696,7 +880,12 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
                                                    const SongFile::SaveOptions& options) const {
-    MemorySink sink;
+    // Room for the written song at once: a growing buffer would copy itself as it goes.
+    // Most events take about four bytes in a file; what is not used is never touched.
+    std::size_t events = 0;
+    for (const Track& track : song.tracks)
+        events += track.events.size();
+    MemorySink sink(4 * events + 4096);
     if (!song.SaveProcessed(sink, options))
         throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
                                                         : song.lastError);

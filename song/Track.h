@@ -1,11 +1,11 @@
 #pragma once
 
+#include "song/EventList.h"
 #include "song/SongEvent.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // One track of a song: its name and its events in non-decreasing time order.
 class Track {
@@ -18,28 +18,27 @@ public:
     // inserts in time order. False when the event is too large (nothing stored).
     bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length, bool isMeta,
                   std::uint8_t metaType = 0);
-    // The same for an event of the given kind, built in place.
+    // The same for an event of the given kind.
     bool AddEvent(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
-                  SongEvent::Kind kind, std::uint8_t metaType) {
+                  EventRef::Kind kind, std::uint8_t metaType) {
         if (length >= kMaxEventLength)
             return false;
         if (endTime > time)
-            return InsertEventSorted(SongEvent(time, data, length, kind, metaType));
+            return InsertEventSorted(EventRef(time, data, length, kind, metaType));
         endTime = time;
-        events.emplace_back(time, data, length, kind, metaType);
+        events.PushBack(time, data, length, kind, metaType);
         return true;
     }
-    // Inserts before the first event whose time is greater than or equal to the new one's.
-    // Returns false (nothing inserted) when there is no such event.
-    bool InsertEventSorted(SongEvent event);
+    // Inserts a copy before the first event whose time is greater than or equal to the new
+    // one's. Returns false (nothing inserted) when there is no such event.
+    bool InsertEventSorted(const EventRef& event);
 
     std::size_t GetEventCount() const { return events.size(); }
     // Throws std::invalid_argument for an index outside the event list.
-    SongEvent& GetEvent(std::size_t index);
-    const SongEvent& GetEvent(std::size_t index) const;
+    EventRef GetEvent(std::size_t index) const;
     void RemoveAllEvents();
 
     std::string name;
     std::uint32_t endTime = 0;
-    std::vector<SongEvent> events;
+    EventList events;
 };

@@ -396,6 +396,56 @@ TEST_F(CheckRules, ALongSongGivesOneFindingPerChannelAndRule) {
 
 // The rules a save keeps whatever the song it starts from: each song once as loaded, the
 // findings of what a save writes from it.
+// The checker reads each track on its own and merges them; files whose tracks only a
+// reading from start to end takes apart must give what that reading gives.
+TEST_F(CheckRules, TracksAreTakenApartAsTheReaderDoes) {
+    const auto summary = [](const std::vector<SpMidiFinding>& findings) {
+        std::vector<std::string> out;
+        for (const SpMidiFinding& f : findings)
+            out.push_back(std::string(f.rule) + " ch" + std::to_string(f.channel.value_or(-1)) +
+                          " t" + std::to_string(f.track.value_or(-1)) + " " +
+                          std::to_string(f.timeMs.value_or(0)));
+        return out;
+    };
+    const Bytes end = Hex("00 FF 2F 00");
+    const Bytes first = Cat({Pc(0, 1), On(0, 60), Off(0, 60, 96), On(0, 62, 0x40, 10)});
+    const Bytes second = Cat({Pc(1, 2), On(1, 64, 0x40, 48), Off(1, 64, 96)});
+    const Bytes third = Cat({Pc(2, 3), On(2, 67, 0x40, 20), Off(2, 67, 96)});
+    auto chunk = [](const Bytes& data, std::size_t claimed) {
+        return Cat(
+            {{'M', 'T', 'r', 'k'}, testfiles::Be32(static_cast<std::uint32_t>(claimed)), data});
+    };
+    auto file = [](std::vector<Bytes> chunks) {
+        Bytes out = testfiles::Header(1, static_cast<int>(chunks.size()), 96);
+        for (const Bytes& c : chunks)
+            out = Cat({out, c});
+        return out;
+    };
+    const Bytes a = Cat({first, end}), b = Cat({second, end}), c = Cat({third, end});
+    const auto clean =
+        summary(Check(file({chunk(a, a.size()), chunk(b, b.size()), chunk(c, c.size())})));
+    ASSERT_FALSE(clean.empty()) << "the note of the first track never ends";
+    // Bytes after an End of Track up to the chunk's end are skipped.
+    const Bytes padded = Cat({a, Hex("00 90 50 40 00 80")});
+    EXPECT_EQ(summary(Check(
+                  file({chunk(padded, padded.size()), chunk(b, b.size()), chunk(c, c.size())}))),
+              clean);
+    // A chunk length that is too short: the track still runs to its End of Track.
+    EXPECT_EQ(summary(Check(file({chunk(a, 6), chunk(b, b.size()), chunk(c, c.size())}))), clean);
+    // An unknown chunk between the tracks is skipped.
+    EXPECT_EQ(summary(Check(file({chunk(a, a.size()), Cat({Hex("58 58 58 58 00 00 00 02 01 02")}),
+                                  chunk(b, b.size()), chunk(c, c.size())}))),
+              clean);
+    // The running status goes on from the track before: "3C 00" ends the note on channel 1
+    // that the first track left sounding.
+    const Bytes carried = Cat({first, end});
+    const Bytes continued = Cat({Vlq(1000), Hex("3E 00"), end});
+    const auto withStatus =
+        summary(Check(file({chunk(carried, carried.size()), chunk(continued, continued.size())})));
+    for (const std::string& f : withStatus)
+        EXPECT_EQ(f.find("note-never-ends"), std::string::npos) << f;
+}
+
 TEST_F(CheckedSongs, SavesKeepTheMipRules) {
     const Bytes lateMip = Cat({Pc(0, 0), On(0, 60), Off(0, 60, 100), Mip({0, 1}, 0x7F, 10),
                                On(0, 62, 64, 10), Off(0, 62, 10), Mip({0, 1}, 0x7F, 10)});

@@ -541,11 +541,11 @@ constexpr bool kSanitized = false;
 TEST_F(CliTest, RunningOutOfMemoryIsAnErrorNotAnAbort) {
     if (kSanitized)
         GTEST_SKIP() << "an address-space limit does not work under a sanitizer";
-    // 20 MB of notes; loading them needs well over the 200 MB the commands may take here.
+    // 64 MB of notes; loading them needs well over the 200 MB the commands may take here.
     Bytes notes;
     const Bytes pair = Cat({On(0, 60), Off(0, 60, 1)});
-    notes.reserve(20u << 20);
-    while (notes.size() < (20u << 20))
+    notes.reserve(64u << 20);
+    while (notes.size() < (64u << 20))
         notes.insert(notes.end(), pair.begin(), pair.end());
     WriteFile(in, Song(0, 96, {notes}));
     WriteFile(out, Bytes{1, 2, 3});

@@ -125,7 +125,7 @@ class CoreTest : public testing::Test {};
 // Every stored event of a track as bytes.
 inline std::vector<Bytes> TrackBytes(const Track& track) {
     std::vector<Bytes> out;
-    for (const SongEvent& e : track.events)
+    for (const EventRef e : track.events)
         out.emplace_back(e.GetData(), e.GetData() + e.GetLength());
     return out;
 }

@@ -46,7 +46,7 @@ TEST_F(LoadResults, MipMessagesAreTrustedOnlyWhenSound) {
         EXPECT_EQ(got, c.figures) << c.messages;
         EXPECT_EQ(ChannelCommands::SourceMipText(song), c.source) << c.messages;
         std::size_t sysex = 0;
-        for (const SongEvent& e : song.GetTrack(0).events)
+        for (const EventRef e : song.GetTrack(0).events)
             sysex += e.GetCode() == 0xF0 || e.IsEscape() ? 1 : 0;
         EXPECT_EQ(sysex, 1u) << "one message kept";
     }

@@ -48,7 +48,7 @@ const Bytes kEnd = Hex("00 FF 2F 00");
 std::size_t CountMip(SongWriter& song) {
     std::size_t n = 0;
     for (const Track& t : song.tracks)
-        for (const SongEvent& e : t.events) {
+        for (const EventRef e : t.events) {
             const std::uint8_t* d = e.GetData();
             n += e.GetLength() >= 6 && d[0] == 0xF0 && d[1] == 0x7F && d[3] == 0x0B && d[4] == 1;
         }
@@ -120,7 +120,7 @@ TEST_F(MipUpdate, MovesTheMessageToTheStart) {
     song.UpdateMipMessage();
     EXPECT_EQ(CountMip(song), 1u) << "the later message goes too";
     ASSERT_EQ(song.GetTrack(0).GetEventCount(), 2u);
-    const SongEvent& mip = song.GetTrack(0).GetEvent(0);
+    const EventRef mip = song.GetTrack(0).GetEvent(0);
     EXPECT_EQ(mip.GetTime(), 0u);
     EXPECT_EQ(Bytes(mip.GetData(), mip.GetData() + mip.GetLength()),
               Hex("F0 7F 7F 0B 01 00 05 01 08 F7"));
@@ -171,8 +171,8 @@ TEST_F(MipUpdate, NeverLeavesAnEmptyMessage) {
     SongFile drums;
     Load(drums, Song(0, 96, {Cat({On(9, 36), On(9, 38), Off(9, 36, 96), Off(9, 38)})}));
     drums.UpdateMipMessage();
-    const SongEvent* mip = drums.FindMipMessage();
-    ASSERT_NE(mip, nullptr);
+    const auto mip = drums.FindMipMessage();
+    ASSERT_TRUE(mip.has_value());
     EXPECT_EQ(Bytes(mip->GetData(), mip->GetData() + mip->GetLength()),
               Hex("F0 7F 7F 0B 01 09 02 F7"));
 
@@ -332,7 +332,7 @@ TEST_F(WriterEvents, TicksBeyond32Bits) {
 
 std::vector<Bytes> ChannelBytes(const Track& track) {
     std::vector<Bytes> out;
-    for (const SongEvent& e : track.events)
+    for (const EventRef e : track.events)
         if (e.IsChannelMessage())
             out.emplace_back(e.GetData(), e.GetData() + e.GetLength());
     return out;
@@ -400,8 +400,8 @@ TEST_F(ChannelOperations, DuplicateAndRemoveKeepTheNumbersTrue) {
               (std::array{1, 0, 2, 3}));
     EXPECT_EQ(song.mip[4], 3 + 1 + 3);
     song.UpdateMipMessage();
-    const SongEvent* mip = song.FindMipMessage();
-    ASSERT_NE(mip, nullptr);
+    const auto mip = song.FindMipMessage();
+    ASSERT_TRUE(mip.has_value());
     EXPECT_EQ(Bytes(mip->GetData(), mip->GetData() + mip->GetLength()),
               Hex("F0 7F 7F 0B 01 00 03 02 04 04 07 F7"));
 }
