@@ -35,7 +35,7 @@ SongState StateOf(const SongData& song) {
         song.maxPolyphony, song.program, song.vibraChannel, song.sequencePolyphony, {}};
     for (const Track& track : song.tracks) {
         auto& events = s.tracks.emplace_back();
-        for (const SongEvent& e : track.events)
+        for (const EventRef e : track.events)
             events.emplace_back(
                 e.GetTime(), std::vector<std::uint8_t>(e.GetData(), e.GetData() + e.GetLength()));
     }
@@ -45,7 +45,7 @@ SongState StateOf(const SongData& song) {
 int ChannelMessages(const SongData& song, int channel) {
     int count = 0;
     for (const Track& track : song.tracks)
-        for (const SongEvent& e : track.events)
+        for (const EventRef e : track.events)
             count += e.IsChannelMessage() && (e.GetCode() & 0x0F) == channel;
     return count;
 }

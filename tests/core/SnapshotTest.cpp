@@ -59,7 +59,7 @@ TEST(SongSnapshot, WithoutTracksLeavesTheEventsAlone) {
     EXPECT_TRUE(song.enabled[1]);
     int channel0 = 0;
     for (const Track& track : song.tracks)
-        for (const SongEvent& e : track.events)
+        for (const EventRef e : track.events)
             channel0 += e.IsChannelMessage() && (e.GetCode() & 0x0F) == 0;
     EXPECT_EQ(channel0, 0);
 
