@@ -2,6 +2,7 @@
 // real songs, including stopping and closing while the worker is busy, the question before
 // a missing destination folder is made, and the rows' reasons and the summary of a run.
 #include "app/CDlgBatch.h"
+#include "app/CheckWords.h"
 #include "app/UserPrompt.h"
 
 #include <QCheckBox>
@@ -257,6 +258,11 @@ private slots:
                               "7/7 Skipped: another file of this run was already written to "
                               "dup.mid"}));
         QCOMPARE(Summary(*dialog), QString("5 processed, 1 failed, 1 skipped"));
+        // The counts are the written file's, as the batch command prints them.
+        const BatchProcessor::FileOutcome first = BatchProcessor::ProcessBatchFile(
+            root_.filePath("first.mid").toStdString(), (source + "/01.mid").toStdString(), {});
+        QVERIFY(first.ok);
+        QCOMPARE(Column(*dialog, 1).at(0), "OK, " + TallyText(first.findings));
         // The whole message when the pointer rests on the status.
         const QStringList why = Column(*dialog, 1, true);
         QCOMPARE(why.mid(0, 4), QStringList(4));
