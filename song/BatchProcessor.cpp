@@ -49,23 +49,37 @@ std::string Normal(const fs::path& path) {
     return normal.string();
 }
 
-// Normal(path) for many paths in few folders: each folder is resolved once, and only a name
-// that is a symbolic link is resolved on its own.
+// Normal(path) for many paths in few folders: each folder is resolved and listed once, and
+// only a name the listing shows as a symbolic link is resolved on its own. The listing knows
+// each entry's kind without a call per file.
 class PathKeys {
 public:
     std::string Of(const fs::path& path) {
-        std::error_code ec;
-        if (fs::is_symlink(fs::symlink_status(path, ec)))
-            return Normal(path);
         const std::string parent = path.parent_path().string();
         auto [it, fresh] = folders_.try_emplace(parent);
-        if (fresh)
-            it->second = Normal(parent.empty() ? fs::path(".") : fs::path(parent));
-        return (fs::path(it->second) / path.filename()).string();
+        Folder& folder = it->second;
+        if (fresh) {
+            const fs::path where = parent.empty() ? fs::path(".") : fs::path(parent);
+            folder.normal = Normal(where);
+            std::error_code ec;
+            for (const fs::directory_entry& entry : fs::directory_iterator(where, ec)) {
+                std::error_code kind;
+                if (entry.is_symlink(kind))
+                    folder.links.insert(entry.path().filename().string());
+            }
+        }
+        const std::string name = path.filename().string();
+        if (folder.links.count(name) > 0)
+            return Normal(path);
+        return (fs::path(folder.normal) / name).string();
     }
 
 private:
-    std::map<std::string, std::string> folders_;
+    struct Folder {
+        std::string normal;
+        std::set<std::string> links;
+    };
+    std::map<std::string, Folder> folders_;
 };
 
 BatchProcessor::FileOutcome Failed(BatchFailure::Reason reason, std::string error = {}) {

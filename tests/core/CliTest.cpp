@@ -293,6 +293,17 @@ TEST_F(CliTest, BatchIntoItsOwnFolder) {
     EXPECT_EQ(clash.code, 1);
     EXPECT_NE(clash.out.find("Failed"), std::string::npos);
     EXPECT_EQ(ReadFile(src / "a.MID"), kThreeChannels);
+
+    // l.mid is a link to b.mid: one file under two names, processed once through b.mid
+    fs::remove(src / "a.MID");
+    WriteFile(src / "b.mid", kThreeChannels);
+    fs::create_symlink("b.mid", src / "l.mid");
+    const Outcome linked = Cli("batch " + Q(src) + " " + Q(src) + " --jobs 2");
+    EXPECT_NE(linked.out.find("b\tOK\t"), std::string::npos) << linked.out;
+    EXPECT_NE(linked.out.find("l\tFailed\tanother file of this run was already written to"),
+              std::string::npos)
+        << linked.out;
+    EXPECT_TRUE(fs::is_symlink(src / "l.mid"));
 }
 
 TEST_F(CliTest, BatchActionsTextAndVibra) {
