@@ -191,7 +191,29 @@ public:
     // Processes the files and reports them through `progress`; returns once every file that
     // was started is done and reported.
     void Run(unsigned jobs, const ProgressFn& progress) {
-        if (jobs <= 1) {
+        std::vector<std::thread> threads;
+        // As many threads as the system gives; without a flush thread or a pool thread the
+        // run goes one file after the other.
+        const auto start = [&threads, this](unsigned count, void (Pool::*body)()) {
+            unsigned started = 0;
+            try {
+                for (; started < count; ++started)
+                    threads.emplace_back(body, this);
+            } catch (const std::system_error&) {
+            }
+            return started;
+        };
+        unsigned workers = 0;
+        if (jobs > 1 && start(kFlushThreads, &Pool::Flush) > 0) {
+            {
+                std::lock_guard lock(mutex_);
+                busyWorkers_ = jobs;
+            }
+            workers = start(jobs, &Pool::Work);
+            std::lock_guard lock(mutex_);
+            busyWorkers_ -= jobs - workers;
+        }
+        if (workers == 0) {
             // One after the other on this thread, each reported before the next starts.
             for (std::size_t i = 0; i < count_ && !owner_.stop_.load(); ++i) {
                 {
@@ -202,15 +224,7 @@ public:
                 if (progress)
                     progress(i, count_);
             }
-            return;
-        }
-        busyWorkers_ = jobs;
-        std::vector<std::thread> threads;
-        for (unsigned k = 0; k < jobs; ++k)
-            threads.emplace_back(&Pool::Work, this);
-        for (unsigned k = 0; k < kFlushThreads; ++k)
-            threads.emplace_back(&Pool::Flush, this);
-        {
+        } else {
             std::unique_lock lock(mutex_);
             for (;;) {
                 reportable_.wait(lock, [&] {
@@ -225,6 +239,9 @@ public:
                     progress(index, count_);
                 lock.lock();
             }
+        }
+        {
+            std::lock_guard lock(mutex_);
             closing_ = true;
         }
         waiting_.notify_all();
