@@ -383,8 +383,9 @@ private:
                 return writes_.empty() ||
                        (writes_.size() < kMaxWaitingWrites && waitingBytes_ < kMaxWaitingBytes);
             });
-            waitingBytes_ += bytes.size();
+            const std::size_t size = bytes.size();
             writes_.push_back({index, std::move(outcome), std::move(bytes)});
+            waitingBytes_ += size;
         }
         waiting_.notify_one();
     }
