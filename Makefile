@@ -50,15 +50,21 @@ run: build
 	    $(BUILD)/cli/quellor-cli dump examples/demo.mid; \
 	fi
 
-# A picture of the main window with the demo song loaded, drawn offscreen, with a settings
-# store of its own (the user's settings are not touched) and no sound card needed.
+# Pictures of the main window with the demo song, its Polyphony window and the Batch
+# Processor after a run over the fuzzer's seed songs, drawn offscreen with a settings store of
+# their own (the user's settings are not touched) and no sound card needed; copied into docs/.
+SHOTS := $(BUILD)/screenshots
 screenshot: build
-	@mkdir -p $(BUILD)/screenshots
+	@mkdir -p $(SHOTS)
 	@tmp=$$(mktemp -d) && \
 	    XDG_CONFIG_HOME=$$tmp QT_QPA_PLATFORM=offscreen QUELLOR_AUDIO_DRIVER=file \
-	    $(BUILD)/app/quellor --screenshot $(BUILD)/screenshots/main-window.png examples/demo.mid; \
+	    $(BUILD)/app/quellor --screenshot $(SHOTS)/main-window.png \
+	        --screenshot-polyphony $(SHOTS)/polyphony-window.png \
+	        --screenshot-batch $(SHOTS)/batch-processor.png --batch-folder fuzz/seeds \
+	        examples/demo.mid; \
 	    status=$$?; rm -rf $$tmp; exit $$status
-	@echo "Wrote $(BUILD)/screenshots/main-window.png"
+	cp $(SHOTS)/main-window.png $(SHOTS)/polyphony-window.png $(SHOTS)/batch-processor.png docs/
+	@echo "Wrote $(SHOTS)/*.png and copied them into docs/"
 
 bench: build
 	@for b in $(BUILD)/bench/quellor_bench*; do [ -x "$$b" ] && "$$b"; done

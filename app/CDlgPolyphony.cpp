@@ -4,11 +4,26 @@
 #include "song/SongData.h"
 #include "ui_CDlgPolyphony.h"
 
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+
+// The scroll bar counts in steps of at least a millisecond, so that a song of any length
+// fits its integer range.
+constexpr std::int64_t kScrollSteps = 1000000;
+
+} // namespace
+
 CDlgPolyphony::CDlgPolyphony(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CDlgPolyphony>()) {
     ui_->setupUi(this);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A window of its own that can be resized and maximised; the graph takes the room.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setModal(false);
+    setSizeGripEnabled(true);
 
     boxes_ = {ui_->channelBox1,  ui_->channelBox2,  ui_->channelBox3,  ui_->channelBox4,
               ui_->channelBox5,  ui_->channelBox6,  ui_->channelBox7,  ui_->channelBox8,
@@ -22,10 +37,14 @@ CDlgPolyphony::CDlgPolyphony(QWidget* parent)
     }
     connect(ui_->allButton, &QPushButton::clicked, this, [this] { SetAllChannels(true); });
     connect(ui_->noneButton, &QPushButton::clicked, this, [this] { SetAllChannels(false); });
+    connect(ui_->graph, &CPolyphonyGraph::visibleRangeChanged, this,
+            &CDlgPolyphony::UpdateScrollBar);
+    connect(ui_->graphScrollBar, &QScrollBar::valueChanged, this,
+            [this](int value) { ui_->graph->ScrollTo(value * scrollUnit_); });
 
     Refresh(nullptr);
-    // Not resizable.
-    setFixedSize(sizeHint());
+    // The layout of the boxes above a graph of 600 x 200 pixels is the smallest size.
+    setMinimumSize(sizeHint());
 }
 
 CDlgPolyphony::~CDlgPolyphony() = default;
@@ -38,6 +57,20 @@ void CDlgPolyphony::Refresh(SongData* song) {
         boxes_[i]->setEnabled(used);
         boxes_[i]->setChecked(used && song->enabled[i]);
     }
+}
+
+void CDlgPolyphony::UpdateScrollBar() {
+    const CPolyphonyGraph::TimeRange range = ui_->graph->VisibleRange();
+    const std::int64_t length = ui_->graph->SongLength();
+    scrollUnit_ = std::max<std::int64_t>(1, (length + kScrollSteps - 1) / kScrollSteps);
+    QScrollBar* bar = ui_->graphScrollBar;
+    const QSignalBlocker quiet(bar);
+    const int page = static_cast<int>(std::max<std::int64_t>(1, range.span / scrollUnit_));
+    bar->setRange(0, static_cast<int>((length - range.span) / scrollUnit_));
+    bar->setPageStep(page);
+    bar->setSingleStep(std::max(1, page / CPolyphonyGraph::kScrollFraction));
+    bar->setValue(static_cast<int>(range.start / scrollUnit_));
+    bar->setEnabled(ui_->graph->IsZoomed());
 }
 
 void CDlgPolyphony::OnChannelClicked(int channel, bool ticked) {

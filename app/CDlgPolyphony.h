@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 class QCheckBox;
@@ -14,7 +15,9 @@ class CDlgPolyphony;
 
 // The "Polyphony Sequence" window (dialog 179): the polyphony graph of the song and one tick
 // box per channel that enables or mutes it, as muting in the channel list does. Modeless;
-// closing only hides it.
+// closing only hides it. It can be resized and maximised, never below the boxes' row over a
+// 600 x 200 graph; the graph takes the room. A scroll bar under the graph moves through a
+// zoomed song.
 //
 // The owner hands it the song with Refresh() whenever the song changed, and listens to
 // channelsChanged() to update its own views after a box, "All" or "None" changed the
@@ -40,8 +43,12 @@ private:
     void OnChannelClicked(int channel, bool ticked);
     void SetAllChannels(bool enabled);
     void ChannelsEdited(int hint);
+    // The scroll bar follows the part of the song the graph shows.
+    void UpdateScrollBar();
 
     std::unique_ptr<Ui::CDlgPolyphony> ui_;
     std::array<QCheckBox*, 16> boxes_{};
     SongData* song_ = nullptr;
+    // Milliseconds per step of the scroll bar.
+    std::int64_t scrollUnit_ = 1;
 };

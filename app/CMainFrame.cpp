@@ -7,6 +7,7 @@
 #include "app/CQuellorDoc.h"
 #include "app/CQuellorView.h"
 #include "app/CheckWords.h"
+#include "app/CommandTips.h"
 #include "app/UserPrompt.h"
 #include "resources/MenuTable.h"
 #include "resources/StringTable.h"
@@ -16,8 +17,10 @@
 #include "song/ChannelCommands.h"
 #include "song/InstrumentMap.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -25,13 +28,14 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWhatsThis>
 
 namespace {
@@ -49,6 +53,14 @@ QString FirstLocalFile(const QMimeData* data) {
     return {};
 }
 
+} // namespace
+
+QStringList CMainFrame::OpenFilters() {
+    return {StringTable::Get(Res::IDS_OPEN_FILTER), StringTable::Get(Res::IDS_ALL_FILES_FILTER)};
+}
+
+namespace {
+
 // "MIDI Song Files (*.mid)" from the document string.
 QString FileFilter() {
     return StringTable::Get(Res::IDR_MAINFRAME).section(QLatin1Char('\n'), 3, 3);
@@ -57,17 +69,17 @@ QString FileFilter() {
 } // namespace
 
 CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc) {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
     view_ = new CQuellorView(doc_, this);
     setCentralWidget(view_);
     CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
-    // Not resizable by the user: the window takes the form's size.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ApplyToolTips();
+    // The window can be resized and maximised; the channel list takes the room. The form at
+    // its natural size is the smallest the window gets, the toolbar shows every button.
+    view_->setMinimumSize(view_->sizeHint());
+    toolBar_->setMinimumWidth(toolBar_->sizeHint().width());
 
     connect(&doc_, &CQuellorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(&doc_, &CQuellorDoc::modifiedChanged, this, &CMainFrame::UpdateTitle);
@@ -75,6 +87,8 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     connect(&doc_, &CQuellorDoc::initialUpdate, this, &CMainFrame::UpdateActions);
     connect(view_, &CQuellorView::selectedChannelChanged, this, &CMainFrame::UpdateActions);
     connect(&doc_, &CQuellorDoc::findingsChanged, this, &CMainFrame::ShowFindings);
+    connect(doc_.UndoStack(), &QUndoStack::indexChanged, this, &CMainFrame::UpdateActions);
+    connect(&doc_, &CQuellorDoc::fileChangedOnDisk, this, &CMainFrame::OnFileChangedOnDisk);
     connect(findingsPanel_, &CFindingsPanel::channelChosen, view_, &CQuellorView::SelectChannel);
     ShowFindings();
     idleTimer_ = new QTimer(this);
@@ -87,7 +101,10 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     SetHandler(ID_FILE_SAVE, [this] { OnFileSave(); });
     SetHandler(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
     SetHandler(ID_FILE_RELOAD, [this] { OnFileReload(); });
+    SetHandler(ID_FILE_CLOSE, [this] { OnFileNew(); });
     SetHandler(ID_APP_EXIT, [this] { close(); });
+    SetHandler(ID_EDIT_UNDO, [this] { doc_.UndoStack()->undo(); });
+    SetHandler(ID_EDIT_REDO, [this] { doc_.UndoStack()->redo(); });
     for (int i = 0; i < kRecentFileCount; ++i)
         SetHandler(ID_FILE_MRU_FILE1 + i, [this, i] {
             const QStringList recent = app_.RecentFiles();
@@ -101,9 +118,24 @@ CMainFrame::CMainFrame(CQuellorApp& app, CQuellorDoc& doc) : app_(app), doc_(doc
     SetHandler(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
 
     UpdateTitle();
+    // Space on a focused check box or button is the box's, not Play's.
+    qApp->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier &&
+            button != nullptr && button->hasFocus()) {
+            event->accept();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 QAction* CMainFrame::Action(int id) const {
     const auto it = actions_.find(id);
@@ -169,7 +201,9 @@ void CMainFrame::CreateActions() {
             make(id, StringTable::ShortName(id));
     for (const auto& accelerator : MenuTable::Accelerators()) {
         QAction* action = make(accelerator.id, StringTable::ShortName(accelerator.id));
-        action->setShortcut(QKeySequence(QString::fromLatin1(accelerator.keys)));
+        QList<QKeySequence> keys = action->shortcuts();
+        keys << QKeySequence(QString::fromLatin1(accelerator.keys));
+        action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
     }
 }
@@ -207,6 +241,16 @@ void CMainFrame::CreateMenus() {
         if (static_cast<int>(i) == MenuTable::kOptionsMenuPosition)
             optionsMenu_ = menu;
     }
+    // The options explain themselves in tool tips.
+    optionsMenu_->setToolTipsVisible(true);
+    const QList<QAction*> options = optionsMenu_->actions();
+    for (int position = 0; position < options.size(); ++position) {
+        if (QMenu* sub = options[position]->menu()) {
+            sub->setToolTipsVisible(true);
+            options[position]->setToolTip(
+                ToolTipText(CommandName(*options[position]), {}, OptionsSubmenuToolTip(position)));
+        }
+    }
     for (QMenu* sub : menuBar()->findChildren<QMenu*>())
         connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateActions, Qt::UniqueConnection);
 
@@ -243,7 +287,8 @@ void CMainFrame::CreateToolBar() {
             // What Play and Play Solo sound like, the same choices as Options > Playback Voices.
             voicesCombo_ = new QComboBox(toolBar_);
             voicesCombo_->setObjectName(QStringLiteral("voicesCombo_1080"));
-            voicesCombo_->setToolTip(StringTable::Get(Res::IDS_VOICES_LABEL));
+            voicesCombo_->setToolTip(ToolTipText(StringTable::Get(Res::IDS_VOICES_LABEL), {},
+                                                 StringTable::Get(Res::IDS_TIP_VOICES)));
             voicesCombo_->setFocusPolicy(Qt::NoFocus);
             for (int choice = Res::ID_VOICES_FULL; choice <= Res::ID_VOICES_LAST; ++choice)
                 voicesCombo_->addItem(StringTable::ShortName(choice), choice);
@@ -253,7 +298,8 @@ void CMainFrame::CreateToolBar() {
         }
     }
     toolBar_->SetTextLabels(true);
-    toolBar_->SetToolTips(false);
+    // The labels name the buttons; the tool tips add the key and what the command does.
+    toolBar_->SetToolTips(true);
     toolBar_->SetBitmaps(AppResources::Picture(Res::IDB_TOOLBAR_NORMAL),
                          AppResources::Picture(Res::IDB_TOOLBAR_HOT),
                          AppResources::Picture(Res::IDB_TOOLBAR_DISABLED), kStripTransparent);
@@ -262,7 +308,7 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    bar->setSizeGripEnabled(false);
+    bar->setSizeGripEnabled(true);
     mapPane_ = new QLabel(StringTable::Get(Res::ID_INDICATOR_MAP), bar);
     mapPane_->setObjectName(QStringLiteral("pane_59000"));
     mapPane_->setFrameShape(QFrame::Panel);
@@ -312,6 +358,7 @@ void CMainFrame::AddOutputPort(int index, const QString& name) {
     action->setData(id);
     action->setCheckable(true);
     radioGroups_.at(Res::ID_MIDI_OUTPUT_FIRST)->addAction(action);
+    action->setToolTip(ToolTipText(name, {}, StringTable::Get(Res::IDS_TIP_OUTPUT_PORT).arg(name)));
     connect(action, &QAction::triggered, this, [this, id] { Dispatch(id); });
     actions_[id] = action;
     if (QMenu* menu = OptionsSubmenu(MenuTable::kMidiOutputPosition))
@@ -372,6 +419,7 @@ bool CMainFrame::IsEnabledByRules(int id) const {
     case ID_FILE_SAVE:
     case ID_FILE_SAVE_AS:
     case ID_FILE_RELOAD:
+    case ID_FILE_CLOSE:
     case ID_VIEW_POLYPHONY:
     case ID_CHANNEL_DUPLICATE:
         return loaded;
@@ -382,6 +430,11 @@ bool CMainFrame::IsEnabledByRules(int id) const {
         return playable && loaded && doc_.IsPlaying();
     case ID_SEND_IR:
         return loaded && !doc_.GetTransferProgram().isEmpty();
+    // Not in the middle of a drag: the drag is one step when it ends.
+    case ID_EDIT_UNDO:
+        return loaded && doc_.UndoStack()->canUndo() && !view_->IsDragging();
+    case ID_EDIT_REDO:
+        return loaded && doc_.UndoStack()->canRedo() && !view_->IsDragging();
     case ID_CHANNEL_REMOVE:
         return loaded && ChannelCommands::CanRemove(doc_);
     case ID_CHANNEL_SOLO:
@@ -458,12 +511,39 @@ void CMainFrame::UpdateActions() {
             action->setChecked(checked);
     }
     UpdateRecentFileItems();
+    UpdateSendViaIrTexts();
     mapPane_->setText(MapPaneText());
     voicesPane_->setText(VoicesPaneText());
     for (int i = 0; i < voicesCombo_->count(); ++i)
         if (MenuTable::kPlaybackVoices[i] == doc_.GetPlaybackVoices() &&
             voicesCombo_->currentIndex() != i)
             voicesCombo_->setCurrentIndex(i);
+}
+
+void CMainFrame::ApplyToolTips() {
+    for (const auto& [id, action] : actions_)
+        action->setToolTip(
+            ToolTipText(CommandName(*action), action->shortcut(), CommandExplanation(id)));
+    UpdateSendViaIrTexts();
+}
+
+void CMainFrame::UpdateSendViaIrTexts() {
+    QAction* send = Action(Res::ID_SEND_IR);
+    if (send == nullptr)
+        return;
+    // While it is off, its tool tip and status text say why and what it needs.
+    const QString program = doc_.GetTransferProgram();
+    const QString blocker = SendViaIrBlocker(!doc_.IsNoDocument(), program);
+    const QString explanation =
+        blocker.isEmpty()
+            ? StringTable::Get(Res::IDS_TIP_SEND_IR).arg(QFileInfo(program).fileName())
+            : blocker;
+    const QString toolTip = ToolTipText(CommandName(*send), send->shortcut(), explanation);
+    const QString statusTip = blocker.isEmpty() ? StringTable::Prompt(Res::ID_SEND_IR) : blocker;
+    if (send->toolTip() != toolTip)
+        send->setToolTip(toolTip);
+    if (send->statusTip() != statusTip)
+        send->setStatusTip(statusTip);
 }
 
 void CMainFrame::UpdateRecentFileItems() {
@@ -519,8 +599,8 @@ void CMainFrame::OnFileNew() {
 void CMainFrame::OnFileOpen() {
     const QString start =
         doc_.GetPathName().isEmpty() ? QString() : QFileInfo(doc_.GetPathName()).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Open"), start, FileFilter() + QStringLiteral(";;All Files (*)"));
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), start,
+                                                      OpenFilters().join(QStringLiteral(";;")));
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
@@ -549,6 +629,22 @@ bool CMainFrame::OnFileSaveAs() {
         return false;
     app_.AddToRecentFiles(path);
     return true;
+}
+
+void CMainFrame::OnFileChangedOnDisk() {
+    if (askingToReload_ || doc_.IsNoDocument())
+        return;
+    askingToReload_ = true;
+    const QString name = QDir::toNativeSeparators(doc_.GetPathName());
+    const QString question =
+        StringTable::Get(doc_.IsModified() ? Res::IDS_FILE_CHANGED_MODIFIED : Res::IDS_FILE_CHANGED)
+            .arg(name);
+    // The answer was given for this file: a reload takes the changes as they are now.
+    if (UserPrompt::Show(this, UserPrompt::Icon::Question, question,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+        doc_.OnOpenDocument(doc_.GetPathName());
+    askingToReload_ = false;
+    UpdateActions();
 }
 
 void CMainFrame::OnFileReload() {

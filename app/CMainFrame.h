@@ -22,9 +22,10 @@ class QTimer;
 class QToolButton;
 
 // The program's one window: menus, the toolbar with its large pictures and text labels, the
-// channel view and the status bar with the instrument map pane. The user cannot resize it;
-// it takes the form's size. It owns every command's action (one per command id), runs the
-// file commands and keeps the actions' enabled and checked states in one pass.
+// channel view and the status bar with the instrument map pane. It can be resized and
+// maximised, never below the form's natural size. It owns every command's action (one per
+// command id) with its tool tip, runs the file commands and keeps the actions' enabled and
+// checked states in one pass.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -68,8 +69,13 @@ public:
     void OnFileReload();
     // The save prompt: true when the caller may go on.
     bool MaybeSave();
+    // The open song's file was changed by another program: offers to read it again.
+    void OnFileChangedOnDisk();
+    // The Open dialog's filters: MIDI files (.mid, .midi, .kar), then all files.
+    static QStringList OpenFilters();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -82,6 +88,10 @@ private:
     void Dispatch(int id);
     void UpdateTitle();
     void UpdateRecentFileItems();
+    // Every action's tool tip: name, key and what the command does.
+    void ApplyToolTips();
+    // Send via IR's tool tip and status text: what it does, or why it is off.
+    void UpdateSendViaIrTexts();
     bool IsEnabledByRules(int id) const;
     bool IsCheckedByState(int id, bool& checked) const;
     void ShowHelp();
@@ -103,6 +113,7 @@ private:
     QMenu* channelPopup_ = nullptr;
     QAction* recentPlaceholder_ = nullptr;
     QTimer* idleTimer_ = nullptr;
+    bool askingToReload_ = false;
     std::map<int, QAction*> actions_;
     std::map<int, std::function<void()>> handlers_;
     std::map<int, QActionGroup*> radioGroups_;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QPixmap>
+#include <QWidgetAction>
 
 namespace {
 
@@ -35,7 +36,8 @@ void COOBmpToolBar::SetBitmaps(const QImage& normal, const QImage& hot, const QI
     const int side = HasLargeImages() ? kLargeImage : kSmallImage;
     int index = 0;
     for (QAction* action : actions()) {
-        if (action->isSeparator())
+        // Separators and embedded widgets (the Voices drop-down) have no picture.
+        if (action->isSeparator() || qobject_cast<QWidgetAction*>(action) != nullptr)
             continue;
         if ((index + 1) * side > normal.width())
             break;

@@ -17,7 +17,8 @@ class COOBmpToolBar : public COOExToolBar {
 public:
     explicit COOBmpToolBar(const QString& title, QWidget* parent = nullptr);
 
-    // Gives the buttons (separators skipped) their pictures from the strips.
+    // Gives the buttons (separators and embedded widgets skipped) their pictures from the
+    // strips.
     void SetBitmaps(const QImage& normal, const QImage& hot, const QImage& disabled,
                     QColor transparent);
     // The icon of button `index` made from the strips.

@@ -1,4 +1,5 @@
 #include "app/CQuellorDoc.h"
+#include "app/CSongEditCommand.h"
 #include "app/LoadWords.h"
 #include "app/UserPrompt.h"
 #include "resources/StringTable.h"
@@ -6,15 +7,20 @@
 
 #include "playback/PhoneEngine.h"
 #include "playback/PhoneSongBytes.h"
+#include "playback/Segment.h"
 #include "song/ByteSink.h"
+#include "song/ChannelCommands.h"
 #include "song/SongFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QUndoStack>
 
 #include <cerrno>
 #include <cstring>
@@ -24,6 +30,9 @@
 
 namespace {
 
+// How long the changes of another program's save are gathered before the user is asked.
+constexpr int kChangeDelayMs = 200;
+
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -32,6 +41,35 @@ std::string NativePath(const QString& path) {
 
 CQuellorDoc::CQuellorDoc(QObject* parent) : QObject(parent) {
     title_ = StringTable::Get(Res::IDS_NO_DOCUMENT);
+    undoStack_ = new QUndoStack(this);
+    connect(undoStack_, &QUndoStack::cleanChanged, this, &CQuellorDoc::EmitModifiedIfChanged);
+    baseline_ = SongSnapshot::Capture(*this, true);
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &CQuellorDoc::OnWatchedFileChanged);
+    changeDelay_ = new QTimer(this);
+    changeDelay_->setSingleShot(true);
+    changeDelay_->setInterval(kChangeDelayMs);
+    connect(changeDelay_, &QTimer::timeout, this, [this] {
+        if (!noDocument_ && QFileInfo::exists(pathName_))
+            emit fileChangedOnDisk();
+    });
+}
+
+void CQuellorDoc::WatchFile(const QString& filePath) {
+    changeDelay_->stop();
+    if (!watcher_->files().isEmpty())
+        watcher_->removePaths(watcher_->files());
+    if (!filePath.isEmpty() && QFileInfo::exists(filePath))
+        watcher_->addPath(filePath);
+}
+
+void CQuellorDoc::OnWatchedFileChanged(const QString& filePath) {
+    if (filePath != pathName_)
+        return;
+    // A file replaced by renaming another over it is no longer watched: watch the new one.
+    if (QFileInfo::exists(filePath) && !watcher_->files().contains(filePath))
+        watcher_->addPath(filePath);
+    changeDelay_->start();
 }
 
 // The copies made for the transfer program go with their private folder (tempFolder_).
@@ -43,9 +81,10 @@ void CQuellorDoc::OnNewDocument() {
     path.clear();
     noDocument_ = true;
     pathName_.clear();
+    WatchFile({});
     currentChannel_ = 0;
     SetDocTitle(StringTable::Get(Res::IDS_NO_DOCUMENT));
-    SetModifiedFlag(false);
+    ResetUndo();
     savingWithErrorsAccepted_ = false;
     CheckFindings();
     emit initialUpdate();
@@ -93,8 +132,9 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
     }
     noDocument_ = false;
     pathName_ = absolute;
+    WatchFile(absolute);
     SetDocTitle(QFileInfo(absolute).fileName());
-    SetModifiedFlag(false);
+    ResetUndo();
     savingWithErrorsAccepted_ = false;
     CheckFindings();
     emit initialUpdate();
@@ -110,9 +150,13 @@ bool CQuellorDoc::OnOpenDocument(const QString& filePath) {
 bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     const QString absolute = QFileInfo(filePath).absoluteFilePath();
     const std::string file = NativePath(absolute);
+    // The document's own save is no change by another program: nothing is watched while it
+    // writes.
+    WatchFile({});
     // The one safe writer of process and the batch: links are followed, special files and
     // read-only files are refused, the old file stays whole until the new one is.
     if (!SaveProcessed(file, SavingOptions())) {
+        WatchFile(pathName_);
         UserPrompt::Show(messageParent_, UserPrompt::Icon::Critical,
                          StringTable::Get(Res::IDS_CANNOT_SAVE)
                              .arg(QDir::toNativeSeparators(absolute),
@@ -122,20 +166,74 @@ bool CQuellorDoc::OnSaveDocument(const QString& filePath) {
     // Reload reads the file last saved, not the one first opened.
     SetPath(file);
     pathName_ = absolute;
+    WatchFile(absolute);
     SetDocTitle(QFileInfo(absolute).fileName());
     UpdateAllViews(0);
     SetModifiedFlag(false);
     return true;
 }
 
+bool CQuellorDoc::IsModified() const {
+    return markedModified_ || !undoStack_->isClean();
+}
+
 void CQuellorDoc::SetModifiedFlag(bool modified) {
-    if (modified_ == modified)
+    markedModified_ = modified;
+    if (!modified)
+        undoStack_->setClean();
+    EmitModifiedIfChanged();
+}
+
+void CQuellorDoc::EmitModifiedIfChanged() {
+    const bool modified = IsModified();
+    if (modified == lastModified_)
         return;
-    modified_ = modified;
+    lastModified_ = modified;
     emit modifiedChanged(modified);
 }
 
+void CQuellorDoc::ResetUndo() {
+    // The steps of the song before hold its tracks: they go with it.
+    undoStack_->clear();
+    baseline_ = SongSnapshot::Capture(*this, true);
+    SetModifiedFlag(false);
+}
+
+void CQuellorDoc::CommitEdit(const QString& text, bool eventsChanged) {
+    if (noDocument_)
+        return;
+    SongSnapshot after = SongSnapshot::Capture(*this, eventsChanged);
+    if (!eventsChanged) {
+        if (after.SameChannelState(baseline_))
+            return;
+        after = after.WithTracks(baseline_.Tracks());
+    }
+    SongSnapshot before = baseline_;
+    baseline_ = after;
+    undoStack_->push(new CSongEditCommand(*this, text, std::move(before), std::move(after)));
+}
+
+void CQuellorDoc::RestoreSnapshot(const SongSnapshot& state, bool withTracks) {
+    if (withTracks) {
+        state.Restore(*this);
+        baseline_ = state;
+    } else {
+        state.WithTracks(nullptr).Restore(*this);
+        baseline_ = state.WithTracks(baseline_.Tracks());
+    }
+    // A channel that went with the step is no longer the current one.
+    if (!used[static_cast<std::size_t>(currentChannel_)]) {
+        const std::vector<int> order = ChannelCommands::ChannelsInPriorityOrder(*this);
+        if (!order.empty())
+            currentChannel_ = order.front();
+    }
+    UpdateAllViews(0);
+}
+
 void CQuellorDoc::UpdateAllViews(int hint) {
+    // A mute, a solo or an undone one is heard at once in the song that plays.
+    if (liveMutes_)
+        SetAudibleChannels(AudibleChannelMask());
     CheckFindings();
     emit updated(hint);
 }
@@ -158,14 +256,50 @@ void CQuellorDoc::CheckFindings() {
     emit findingsChanged();
 }
 
+std::uint16_t CQuellorDoc::AudibleChannelMask() const {
+    std::uint16_t mask = 0;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (enabled[static_cast<std::size_t>(ch)])
+            mask = static_cast<std::uint16_t>(mask | (1u << ch));
+    return mask;
+}
+
 void CQuellorDoc::RenderForPlayback() {
-    if (playbackVoices_ > 0)
+    liveMutes_ = false;
+    if (playbackVoices_ > 0) {
         PlayOnPhone(-1);
-    else
-        PlayBuffer(SongWriter::RenderForPlayback(-1));
+        return;
+    }
+    // Every channel is rendered, the muted ones too, so that muting and unmuting while the
+    // song plays reach the player without a restart; the player leaves out the notes of the
+    // channels that are muted.
+    const std::array<bool, kChannels> mutes = enabled;
+    std::vector<std::uint8_t> bytes;
+    enabled.fill(true);
+    try {
+        bytes = SongWriter::RenderForPlayback(-1);
+    } catch (...) {
+        enabled = mutes;
+        throw;
+    }
+    enabled = mutes;
+    liveMutes_ = PlayBuffer(std::move(bytes), AudibleChannelMask()) == 0;
+}
+
+std::uint64_t CQuellorDoc::GetPlayingLength() {
+    if (noDocument_)
+        return 0;
+    try {
+        const std::vector<std::uint8_t> bytes = SongWriter::RenderForPlayback(-1);
+        const auto segment = Segment::FromSmf(bytes.data(), bytes.size());
+        return segment ? segment->GetLengthUs() / 1000 : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 void CQuellorDoc::RenderChannelForPlayback() {
+    liveMutes_ = false;
     if (playbackVoices_ > 0)
         PlayOnPhone(currentChannel_);
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/SongPlayer.h"
+#include "song/SongSnapshot.h"
 #include "song/SpMidiCheck.h"
 
 #include <QObject>
@@ -11,6 +12,9 @@
 #include <vector>
 
 class QTemporaryDir;
+class QUndoStack;
+class QFileSystemWatcher;
+class QTimer;
 class QWidget;
 
 // The program's one document: the open song (which is also its reader, writer and player),
@@ -36,8 +40,21 @@ public:
     QString GetPathName() const { return pathName_; }
     QString GetDocTitle() const { return title_; }
     bool IsNoDocument() const { return noDocument_; }
-    bool IsModified() const { return modified_; }
+    // Modified while the undo stack is away from the state last saved or opened (or after
+    // SetModifiedFlag(true)); SetModifiedFlag(false) makes the present state the saved one.
+    bool IsModified() const;
     void SetModifiedFlag(bool modified = true);
+
+    // Undo and Redo: every edit of the song is one step of this stack.
+    QUndoStack* UndoStack() const { return undoStack_; }
+    // Records what the song's edits changed since the last step (or since the file was
+    // opened) as one undoable step named `text`; `eventsChanged` for edits that add or remove
+    // events (remove, duplicate, add vibra), so that the step keeps the tracks. Nothing is
+    // recorded when nothing changed. The caller refreshes the views as before.
+    void CommitEdit(const QString& text, bool eventsChanged = false);
+    // Puts the song back into `state` (with its tracks when `withTracks`) and refreshes the
+    // views; the undo steps call it.
+    void RestoreSnapshot(const SongSnapshot& state, bool withTracks);
     // Tells the views what changed: 0 everything, channel + 1 that channel's row and the
     // song-wide sums. The findings are brought up to date first.
     void UpdateAllViews(int hint);
@@ -61,6 +78,8 @@ public:
     // entry only, so a phone with fewer voices than the channel needs stays silent).
     void RenderForPlayback();
     void RenderChannelForPlayback();
+    // How long Play plays the whole song, in ms (tempo changes included).
+    std::uint64_t GetPlayingLength();
     // 0: Play and Play Solo use the full synthesizer; 1-64: a phone with that many voices.
     int GetPlaybackVoices() const { return playbackVoices_; }
     void SetPlaybackVoices(int voices);
@@ -90,21 +109,38 @@ signals:
     void titleChanged(const QString& title);
     void modifiedChanged(bool modified);
     void findingsChanged();
+    // Another program changed the open song's file (a save of this document does not count).
+    void fileChangedOnDisk();
 
 private:
     void SetDocTitle(const QString& title);
+    // Watches the file at `path` for changes by other programs (none: watches nothing).
+    void WatchFile(const QString& path);
+    void OnWatchedFileChanged(const QString& path);
+    // A new song: no steps, the present state the saved one.
+    void ResetUndo();
+    void EmitModifiedIfChanged();
     // What Save and Send via IR write: SysEx kept with an up-to-date MIP message, text
     // events as the "Remove Text Events" switch says.
     SaveOptions SavingOptions() const;
     void CheckFindings();
     // Plays the song on the phone at the chosen voices: whole (`channel` < 0) or one channel.
     void PlayOnPhone(int channel);
+    // Bit n set: channel index n is not muted.
+    std::uint16_t AudibleChannelMask() const;
 
     int currentChannel_ = 0;
     int playbackVoices_ = 0;
+    // The whole song plays on the synthesizer: its mutes follow the song's.
+    bool liveMutes_ = false;
     bool phoneSoundReported_ = false; // a missing sound output is told once a run
     bool noDocument_ = true;
-    bool modified_ = false;
+    // Marked modified apart from the undo stack.
+    bool markedModified_ = false;
+    bool lastModified_ = false;
+    QUndoStack* undoStack_ = nullptr;
+    // The song as the last step (or the load) left it: the state before the next step.
+    SongSnapshot baseline_;
     QString title_;
     QString pathName_;
     QString transferProgram_;
@@ -112,5 +148,8 @@ private:
     std::unique_ptr<QTemporaryDir> tempFolder_;
     QWidget* messageParent_ = nullptr;
     std::vector<SpMidiFinding> findings_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    // A writer replaces a file in several steps: the changes of a moment are told once.
+    QTimer* changeDelay_ = nullptr;
     bool savingWithErrorsAccepted_ = false;
 };

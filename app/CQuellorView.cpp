@@ -13,6 +13,7 @@
 #include "song/InstrumentMap.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
@@ -56,7 +57,10 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::CQuellorView>()), doc_(doc) {
     ui_->setupUi(this);
     ui_->channelList_1000->header()->setSectionsMovable(false);
-    ui_->channelList_1000->header()->setStretchLastSection(true);
+    // A wider list gives its room to the instrument names.
+    ui_->channelList_1000->header()->setStretchLastSection(false);
+    ui_->channelList_1000->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    ui_->channelList_1000->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     ui_->progress_1070->setRange(0, 255);
 
     connect(ui_->channelList_1000, &QTreeWidget::currentItemChanged, this,
@@ -76,7 +80,7 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
     connect(list, &QWidget::customContextMenuRequested, this, &CQuellorView::OnListContextMenu);
     list->viewport()->installEventFilter(this);
 
-    dragImage_ = new QLabel(this);
+    dragImage_ = new QLabel(list->viewport());
     dragImage_->setObjectName(QStringLiteral("dragImage"));
     dragImage_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dragImage_->hide();
@@ -86,6 +90,40 @@ CQuellorView::CQuellorView(CQuellorDoc& doc, QWidget* parent)
 
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, &CQuellorView::OnProgressTimer);
+
+    // The playing time beside the progress bar: "0:42 / 3:15".
+    timeLabel_ = new QLabel(this);
+    timeLabel_->setObjectName(QStringLiteral("playTimeLabel"));
+    if (auto* form = qobject_cast<QBoxLayout*>(layout())) {
+        const int at = form->indexOf(ui_->progress_1070);
+        if (at >= 0) {
+            form->removeWidget(ui_->progress_1070);
+            auto* row = new QHBoxLayout;
+            row->addWidget(ui_->progress_1070, 1);
+            row->addWidget(timeLabel_);
+            form->insertLayout(at, row);
+        }
+    }
+    ShowPlayingTime(0, 0);
+}
+
+QString CQuellorView::TimeText(std::uint64_t ms) {
+    const std::uint64_t s = ms / 1000;
+    const QString seconds = QStringLiteral("%1").arg(s % 60, 2, 10, QLatin1Char('0'));
+    if (s < 3600)
+        return QStringLiteral("%1:%2").arg(s / 60).arg(seconds);
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds);
+}
+
+void CQuellorView::ShowPlayingTime(std::uint64_t positionMs, std::uint64_t lengthMs) {
+    timeLabel_->setText(QStringLiteral("%1 / %2").arg(TimeText(positionMs), TimeText(lengthMs)));
+}
+
+QString CQuellorView::PlayingTimeText() const {
+    return timeLabel_->text();
 }
 
 CQuellorView::~CQuellorView() = default;
@@ -93,6 +131,10 @@ CQuellorView::~CQuellorView() = default;
 void CQuellorView::OnInitialUpdate() {
     // A drag of the song that is being replaced ends here.
     DropDragState();
+    // The progress is the new song's: at its start.
+    progressTimer_->stop();
+    ui_->progress_1070->setValue(0);
+    ShowPlayingTime(0, IsSongLoaded() ? doc_.GetPlayingLength() : 0);
     OnUpdate(0);
     if (!firstUpdateDone_) {
         firstUpdateDone_ = true;
@@ -134,8 +176,9 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
         enable = false;
     } else if (channel != -1) {
         const int row = FindRowOfChannel(channel);
-        if (row >= 0) {
-            list->topLevelItem(row)->setIcon(0, images_[ChannelImageIndex(channel)]);
+        if (row >= 0 || channel == draggedChannel_) {
+            if (row >= 0)
+                list->topLevelItem(row)->setIcon(0, images_[ChannelImageIndex(channel)]);
             for (int r = 0; r < list->topLevelItemCount(); ++r)
                 SetRowTexts(list->topLevelItem(r), ChannelOf(list->topLevelItem(r)));
             // A priority change moves rows: keep them in priority order at once.
@@ -158,6 +201,9 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
         sequencePolyphonyText_ = QString::number(doc_.sequencePolyphony);
 
     EnablePanels(enable);
+    // Disabling the box takes the keyboard focus from it: a box toggled with Space keeps it
+    // when it stays enabled.
+    const bool vibraFocused = ui_->vibraCheck_1021->hasFocus();
     ui_->vibraCheck_1021->setEnabled(false);
 
     if (selectFirst) {
@@ -169,6 +215,8 @@ void CQuellorView::RefreshView(bool selectFirst, int channel) {
     if (draggedChannel_ < 0)
         SelectCurrentChannelRow();
     WriteControls();
+    if (vibraFocused && ui_->vibraCheck_1021->isEnabled())
+        ui_->vibraCheck_1021->setFocus();
 }
 
 void CQuellorView::ShowChannelInfo(int channel) {
@@ -275,7 +323,8 @@ void CQuellorView::ReadControls() {
 void CQuellorView::WriteControls() {
     ui_->instrumentText_1001->setText(instrumentText_);
     ui_->polyphonyText_1002->setText(polyphonyText_);
-    ui_->songNameText_1005->setText(songNameText_);
+    // A long name is elided in the middle, the whole name in its tool tip.
+    ui_->songNameText_1005->SetFullText(songNameText_);
     ui_->sourceMipText_1006->setText(sourceMipText_);
     ui_->sequencePolyphonyText_1007->setText(sequencePolyphonyText_);
     ui_->vibraCheck_1021->setChecked(vibraCheck_);
@@ -313,6 +362,18 @@ QTreeWidgetItem* CQuellorView::MakeRow(int channel) const {
 void CQuellorView::SetRowTexts(QTreeWidgetItem* item, int channel) const {
     item->setText(1, QString::fromStdString(ChannelCommands::InstrumentText(doc_, channel)));
     item->setText(2, QString::number(doc_.mip[channel]));
+    // A muted row reads as muted at a glance, selected or not: grey text is lost under the
+    // selection colour, so the font is italic too.
+    const bool muted = !doc_.enabled[channel];
+    QFont font = item->font(0);
+    font.setItalic(muted);
+    const QBrush text =
+        muted ? ui_->channelList_1000->palette().brush(QPalette::Disabled, QPalette::Text)
+              : QBrush();
+    for (int column = 0; column < item->columnCount(); ++column) {
+        item->setFont(column, font);
+        item->setForeground(column, text);
+    }
 }
 
 void CQuellorView::SortRows() {
@@ -336,20 +397,20 @@ void CQuellorView::OnCurrentRowChanged(QTreeWidgetItem* current) {
 }
 
 void CQuellorView::OnPriorityChosen(int index) {
-    ApplyComboChoice(ui_->priorityCombo_1003, index, [this](int channel, int value) {
-        ChannelCommands::SetPriority(doc_, channel, value);
-    });
+    ApplyComboChoice(
+        ui_->priorityCombo_1003, index, Res::IDS_STEP_PRIORITY,
+        [this](int channel, int value) { ChannelCommands::SetPriority(doc_, channel, value); });
 }
 
 void CQuellorView::OnMipChosen(int index) {
-    ApplyComboChoice(ui_->mipCombo_1004, index, [this](int channel, int value) {
-        ChannelCommands::SetPolyphony(doc_, channel, value);
-    });
+    ApplyComboChoice(
+        ui_->mipCombo_1004, index, Res::IDS_STEP_POLYPHONY,
+        [this](int channel, int value) { ChannelCommands::SetPolyphony(doc_, channel, value); });
 }
 
 // A choice in the priority or the MIP combo: the value goes to the current channel, and
 // that channel's row and the song-wide sums are refreshed.
-void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
+void CQuellorView::ApplyComboChoice(QComboBox* combo, int index, int stepText,
                                     const std::function<void(int, int)>& apply) {
     if (!IsSongLoaded())
         return;
@@ -357,7 +418,7 @@ void CQuellorView::ApplyComboChoice(QComboBox* combo, int index,
     const int channel = doc_.GetCurrentChannel();
     if (index >= 0) {
         apply(channel, combo->itemData(index).toInt());
-        doc_.SetModifiedFlag(true);
+        doc_.CommitEdit(StringTable::Get(stepText));
         doc_.UpdateAllViews(channel + 1);
     }
     WriteControls();
@@ -368,7 +429,7 @@ void CQuellorView::OnVibraClicked() {
         return;
     ReadControls();
     ChannelCommands::SetVibraTrigger(doc_, doc_.GetCurrentChannel(), vibraCheck_);
-    doc_.SetModifiedFlag(true);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_VIBRA));
     doc_.UpdateAllViews(0);
 }
 
@@ -379,6 +440,8 @@ void CQuellorView::OnChannelMute() {
     if (channel < 0)
         return;
     ChannelCommands::ToggleMute(doc_, channel);
+    // Muting changes what Save writes: the muted channel is left out.
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_MUTE));
     doc_.UpdateAllViews(channel + 1);
 }
 
@@ -389,6 +452,8 @@ void CQuellorView::OnRowDoubleClicked(QTreeWidgetItem* item) {
         return;
     const int channel = ChannelOf(item);
     ChannelCommands::ToggleMute(doc_, channel);
+    // Muting changes what Save writes: the muted channel is left out.
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_MUTE));
     doc_.UpdateAllViews(channel + 1);
 }
 
@@ -399,6 +464,7 @@ void CQuellorView::OnChannelSolo() {
     if (channel < 0)
         return;
     ChannelCommands::ToggleSolo(doc_, channel);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_SOLO));
     doc_.UpdateAllViews(0);
 }
 
@@ -417,7 +483,7 @@ void CQuellorView::OnChannelRemove() {
                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     ChannelCommands::Remove(doc_, channel);
-    doc_.SetModifiedFlag(true);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_REMOVE), true);
     // The removed channel has no row any more: the first row becomes the current channel, so
     // that the panel, its combos and Play Solo act on a channel of the song.
     const std::vector<int> order = ChannelCommands::ChannelsInPriorityOrder(doc_);
@@ -446,14 +512,17 @@ void CQuellorView::OnChannelDuplicate() {
     if (dialog.exec() != QDialog::Accepted || dialog.GetDestination() < 0)
         return;
     ChannelCommands::Duplicate(doc_, source, dialog.GetDestination());
-    doc_.SetModifiedFlag(true);
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_DUPLICATE), true);
     doc_.UpdateAllViews(0);
 }
 
 void CQuellorView::OnViewPolyphony() {
     if (polyphony_ == nullptr) {
         polyphony_ = new CDlgPolyphony(this);
-        connect(polyphony_, &CDlgPolyphony::channelsChanged, &doc_, &CQuellorDoc::UpdateAllViews);
+        connect(polyphony_, &CDlgPolyphony::channelsChanged, this, [this](int hint) {
+            doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_CHANNEL_BOXES));
+            doc_.UpdateAllViews(hint);
+        });
     }
     polyphony_->Refresh(IsSongLoaded() ? static_cast<SongData*>(&doc_) : nullptr);
     polyphony_->show();
@@ -493,9 +562,11 @@ void CQuellorView::OnProgressTimer() {
     }
     std::uint64_t length = 0;
     std::uint64_t position = 0;
-    if (doc_.GetProgress(length, position))
+    if (doc_.GetProgress(length, position)) {
         ui_->progress_1070->setValue(
             static_cast<int>(SongPlayer::ScaleProgress(length, position, kProgressRange)));
+        ShowPlayingTime(std::min(position, length), length);
+    }
 }
 
 void CQuellorView::OnListContextMenu(const QPoint& pos) {
@@ -566,7 +637,7 @@ void CQuellorView::BeginDrag(int channel, const QPoint& start) {
 
     dragImage_->setPixmap(image);
     dragImage_->adjustSize();
-    dragImage_->move(list->viewport()->mapTo(this, start) - hotSpot_);
+    MoveDragImage(start);
     dragImage_->raise();
     dragImage_->show();
     grabMouse();
@@ -574,7 +645,7 @@ void CQuellorView::BeginDrag(int channel, const QPoint& start) {
     grabWatch_->start();
 }
 
-void CQuellorView::DragTo(const QPoint& viewPos, const QPoint& globalPos) {
+void CQuellorView::DragTo(const QPoint& globalPos) {
     if (!IsSongLoaded() || !doc_.used[draggedChannel_]) {
         EndDrag();
         return;
@@ -597,24 +668,44 @@ void CQuellorView::DragTo(const QPoint& viewPos, const QPoint& globalPos) {
         pointerOutside_ = false;
     }
 
-    // The band under the pointer is the new priority: the rows that fit in the list spread
-    // over its height, measured from the top of this form.
-    // The dragged channel is used, so the range holds a priority at least.
+    // The row under the pointer, in the list's own coordinates, is the new priority: the
+    // dragged channel has no row meanwhile, so the channel of row k (from 1) gives up place k
+    // to it. Above the first row (the header) is priority 1, below the last the lowest.
     const ChannelCommands::Range priorities = ChannelCommands::PriorityRange(doc_);
-    const int rowsPerPage =
-        rowHeight_ > 0 ? list->viewport()->height() / rowHeight_ : priorities.hi;
-    const int height = screenArea.height();
-    const int target = height > 0 ? rowsPerPage * viewPos.y() / height + 1 : 1;
-    ChannelCommands::SetPriority(doc_, draggedChannel_,
-                                 std::clamp(target, priorities.lo, priorities.hi));
-    doc_.SetModifiedFlag(true);
-    dragImage_->move(viewPos - hotSpot_);
+    QWidget* viewport = list->viewport();
+    const QPoint at = viewport->mapFromGlobal(globalPos);
+    int target = priorities.hi;
+    if (at.y() < 0) {
+        target = priorities.lo;
+    } else if (QTreeWidgetItem* item = list->itemAt(QPoint(0, at.y()))) {
+        target = list->indexOfTopLevelItem(item) + 1;
+    } else if (list->topLevelItemCount() > 0 &&
+               at.y() < list->visualItemRect(list->topLevelItem(0)).top()) {
+        target = priorities.lo;
+    }
+    target = std::clamp(target, priorities.lo, priorities.hi);
+    if (doc_.priority[draggedChannel_] != target) {
+        ChannelCommands::SetPriority(doc_, draggedChannel_, target);
+        // The sums follow at once; the rows of the other channels keep their order.
+        doc_.UpdateAllViews(draggedChannel_ + 1);
+    }
+    MoveDragImage(at);
+}
+
+void CQuellorView::MoveDragImage(const QPoint& viewportPos) {
+    // The picture lives on the list's viewport: it never covers the header.
+    QWidget* viewport = ui_->channelList_1000->viewport();
+    const QPoint topLeft = viewportPos - hotSpot_;
+    const int lowest = std::max(0, viewport->height() - dragImage_->height());
+    dragImage_->move(topLeft.x(), std::clamp(topLeft.y(), 0, lowest));
 }
 
 void CQuellorView::EndDrag() {
     if (!IsDragging())
         return;
     DropDragState();
+    // The whole drag is one step.
+    doc_.CommitEdit(StringTable::Get(Res::IDS_STEP_DRAG));
     // Every row again, sorted by the new priorities, the current channel's row selected.
     doc_.UpdateAllViews(0);
 }
@@ -643,7 +734,7 @@ void CQuellorView::mouseMoveEvent(QMouseEvent* event) {
         QWidget::mouseMoveEvent(event);
         return;
     }
-    DragTo(event->position().toPoint(), event->globalPosition().toPoint());
+    DragTo(event->globalPosition().toPoint());
     event->accept();
 }
 

@@ -8,6 +8,7 @@
 class QComboBox;
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -80,6 +81,10 @@ public:
     void OnStop();
     // The progress timer's period in ms; 0 while it does not run.
     int ProgressTimerInterval() const;
+    // "0:42 / 3:15": the playing position and the song's length beside the progress bar.
+    QString PlayingTimeText() const;
+    // "m:ss", or "h:mm:ss" from an hour on.
+    static QString TimeText(std::uint64_t ms);
 
     bool IsDragging() const { return draggedChannel_ >= 0; }
 
@@ -109,19 +114,23 @@ private:
     void OnCurrentRowChanged(QTreeWidgetItem* current);
     void OnPriorityChosen(int index);
     void OnMipChosen(int index);
-    void ApplyComboChoice(QComboBox* combo, int index, const std::function<void(int, int)>& apply);
+    void ApplyComboChoice(QComboBox* combo, int index, int stepText,
+                          const std::function<void(int, int)>& apply);
     void OnVibraClicked();
     void OnRowDoubleClicked(QTreeWidgetItem* item);
     void OnListContextMenu(const QPoint& pos);
     void OnProgressTimer();
     void StartProgressTimer(int periodMs);
+    void ShowPlayingTime(std::uint64_t positionMs, std::uint64_t lengthMs);
 
     // Priority dragging. `start` is in the list viewport's coordinates.
     void BeginDrag(int channel, const QPoint& start);
-    void DragTo(const QPoint& viewPos, const QPoint& globalPos);
+    void DragTo(const QPoint& globalPos);
     // Ends a drag: by the button's release, or when the mouse was taken away from it. Every
     // row shows again in the new order.
     void EndDrag();
+    // Puts the row picture under the pointer (list viewport coordinates), within the rows.
+    void MoveDragImage(const QPoint& viewportPos);
     // Forgets a drag without refreshing (the song is being replaced).
     void DropDragState();
     void WatchGrab();
@@ -147,6 +156,7 @@ private:
     QTimer* grabWatch_ = nullptr;
 
     QTimer* progressTimer_ = nullptr;
+    QLabel* timeLabel_ = nullptr;
     CDlgPolyphony* polyphony_ = nullptr;
 
     // Fields bound to the controls.

@@ -1,11 +1,13 @@
 // quellor [FILE]: the desktop program, opened on FILE when one is named.
 #include "app/CMainFrame.h"
 #include "app/CQuellorApp.h"
+#include "app/Screenshots.h"
 #include "app/UserPrompt.h"
 #include "song/AtomicFile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <csignal>
@@ -27,14 +29,32 @@ int main(int argc, char** argv) {
                                  QStringLiteral("[file]"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
-        QStringLiteral("Write a picture of the window to <png> and quit; messages go to the "
-                       "error output instead of boxes."),
+        QStringLiteral("Write a picture of the main window to <png> and quit; messages go to "
+                       "the error output instead of boxes."),
         QStringLiteral("png"));
-    parser.addOption(screenshot);
+    const QCommandLineOption polyphonyShot(
+        QStringLiteral("screenshot-polyphony"),
+        QStringLiteral("With --screenshot: also a picture of the Polyphony window."),
+        QStringLiteral("png"));
+    const QCommandLineOption batchShot(
+        QStringLiteral("screenshot-batch"),
+        QStringLiteral("With --screenshot: also a picture of the Batch Processor after a run "
+                       "over copies of the songs in --batch-folder."),
+        QStringLiteral("png"));
+    const QCommandLineOption batchFolder(
+        QStringLiteral("batch-folder"),
+        QStringLiteral("The songs of the Batch Processor's picture (default: the folder of "
+                       "the song opened)."),
+        QStringLiteral("folder"));
+    parser.addOptions({screenshot, polyphonyShot, batchShot, batchFolder});
     parser.process(application);
 
-    const QString picture = parser.value(screenshot);
-    if (!picture.isEmpty())
+    ScreenshotPaths pictures{parser.value(screenshot), parser.value(polyphonyShot),
+                             parser.value(batchShot), parser.value(batchFolder)};
+    const bool screenshots = !pictures.mainWindow.isEmpty();
+    if (pictures.batchFolder.isEmpty() && !parser.positionalArguments().isEmpty())
+        pictures.batchFolder = QFileInfo(parser.positionalArguments().front()).absolutePath();
+    if (screenshots)
         UserPrompt::SetHandler(
             [](UserPrompt::Icon, const QString& text, QMessageBox::StandardButtons) {
                 std::fprintf(stderr, "quellor: %s\n", qPrintable(QString(text).replace('\n', ' ')));
@@ -45,11 +65,11 @@ int main(int argc, char** argv) {
     if (!app.InitInstance(parser.positionalArguments()))
         return 1;
     int result = 0;
-    if (!picture.isEmpty()) {
-        QTimer::singleShot(0, &app, [&app, &picture, &result] {
-            app.Frame()->UpdateActions();
-            if (!app.Frame()->grab().save(picture, "PNG")) {
-                std::fprintf(stderr, "quellor: cannot write %s\n", qPrintable(picture));
+    if (screenshots) {
+        QTimer::singleShot(0, &app, [&app, &pictures, &result] {
+            QString error;
+            if (!TakeScreenshots(*app.Frame(), pictures, error)) {
+                std::fprintf(stderr, "quellor: %s\n", qPrintable(error));
                 result = 1;
             }
             app.Frame()->close();

@@ -1,13 +1,13 @@
 #include "graph/PolyphonyGraphPainter.h"
 
-#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -15,126 +15,186 @@ const QColor kGridColour(200, 200, 230);
 const QColor kCurveColour(100, 200, 250);
 const QColor kFillColour(50, 80, 170);
 
-// A line that, like the classic line-to, leaves out its end point. Every line of the graph
-// is horizontal or vertical.
-void DrawLineTo(QPainter& painter, int x0, int y0, int x1, int y1) {
-    if (x0 == x1 && y0 == y1)
+QPen CosmeticPen(const QColor& colour, Qt::PenStyle style) {
+    QPen pen(colour, 1, style);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+void DrawLabel(QPainter& painter, const QFontMetrics& metrics, const QRect& rect,
+               const QString& text) {
+    if (!rect.isEmpty())
+        painter.drawText(rect.left(), rect.top() + metrics.ascent(), text);
+}
+
+// The highest sum of the enabled channels' notes sounding within each plot column: a sum
+// holds from its time to the next change, so a column takes the sum carried into it and
+// every sum that starts inside it.
+std::vector<std::uint32_t> ColumnPeaks(const PolyphonySeries& series,
+                                       const PolyphonyGraphLayout& layout) {
+    const int columns = layout.plot.width();
+    std::vector<std::uint32_t> peaks(static_cast<std::size_t>(std::max(columns, 0)), 0);
+    if (columns <= 0 || series.LastTime() == 0)
+        return peaks;
+    const std::int64_t start = layout.range.start;
+    const std::int64_t end = start + layout.range.span;
+    const std::int64_t span = layout.range.span;
+    const std::vector<PolyphonySeries::Point>& points = series.Points();
+    std::size_t i = series.FirstAtOrAfter(start);
+    std::uint32_t level = i > 0 ? points[i - 1].sum : 0; // the sum since the last change
+    int column = -1; // the column of the last change; -1: before the range
+    for (; i < points.size() && points[i].time < end; ++i) {
+        const std::int64_t t = points[i].time;
+        const int c = static_cast<int>(((t - start) * columns) / span);
+        for (int k = column + 1; k < c; ++k)
+            peaks[k] = std::max(peaks[k], level);
+        // The sum before this change still sounds at the column's first time.
+        if (c > column && t > layout.ColumnStart(c))
+            peaks[c] = std::max(peaks[c], level);
+        peaks[c] = std::max(peaks[c], points[i].sum);
+        level = points[i].sum;
+        column = c;
+    }
+    for (int k = column + 1; k < columns; ++k)
+        peaks[k] = std::max(peaks[k], level);
+    return peaks;
+}
+
+// The filled step curve, drawn pixel by pixel into a transparent picture of the plot: below
+// each column's peak the fill, on its top edge and on the steps between columns the outline.
+// A painter call per column would cost more than the whole song's data.
+void DrawCurve(QPainter& painter, const PolyphonySeries& series,
+               const PolyphonyGraphLayout& layout) {
+    const std::vector<std::uint32_t> peaks = ColumnPeaks(series, layout);
+    if (peaks.empty() || series.LastTime() == 0)
         return;
-    const int dx = (x1 > x0) - (x1 < x0);
-    const int dy = (y1 > y0) - (y1 < y0);
-    painter.drawLine(x0, y0, x1 - dx, y1 - dy);
-}
-
-void DrawText(QPainter& painter, int x, int y, std::int64_t number) {
-    const QString text = QString::number(number);
-    const QFontMetrics metrics(painter.font());
-    painter.drawText(x, y + metrics.ascent(), text);
-}
-
-void FillBox(QPainter& painter, int x, int y, int width, int height) {
-    if (width > 0 && height > 0)
-        painter.fillRect(x, y, width, height, kFillColour);
+    const int width = static_cast<int>(peaks.size());
+    const int top = layout.plot.top();
+    const int height = layout.plot.height();
+    // The outline's row in each column, 0 at the plot's top edge.
+    std::vector<int> rows(peaks.size());
+    for (std::size_t x = 0; x < peaks.size(); ++x)
+        rows[x] = std::clamp(layout.Y(std::min<std::int64_t>(peaks[x], layout.maxLevel)) - top, 0,
+                             height - 1);
+    QImage curve(width, height, QImage::Format_ARGB32_Premultiplied);
+    curve.fill(Qt::transparent);
+    const QRgb fill = kFillColour.rgba();
+    const QRgb outline = kCurveColour.rgba();
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(curve.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            if (y > rows[x] && peaks[x] > 0)
+                line[x] = fill;
+    }
+    auto pixel = [&curve](int x, int y) -> QRgb& {
+        return reinterpret_cast<QRgb*>(curve.scanLine(y))[x];
+    };
+    for (int x = 0; x < width; ++x) {
+        pixel(x, rows[x]) = outline;
+        // The step from the column before, drawn in the taller of the two, so that the
+        // outline never rises above a column's own peak.
+        if (x > 0 && rows[x - 1] != rows[x]) {
+            const int taller = rows[x - 1] < rows[x] ? x - 1 : x;
+            for (int y = std::min(rows[x - 1], rows[x]); y <= std::max(rows[x - 1], rows[x]); ++y)
+                pixel(taller, y) = outline;
+        }
+    }
+    painter.drawImage(layout.plot.left(), top, curve);
 }
 
 } // namespace
 
-void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w, int h) {
-    // All coordinates in 64 bits: t x W overflows 32 bits on long songs.
-    const std::int64_t W = w - 20;
-    const std::int64_t H = h - 10;
-    const std::int64_t P = song.sequencePolyphony;
-    const std::int64_t M = P > 1 ? P : 1;
-    const std::int64_t T = song.lastTime;
-    auto y = [&](std::int64_t v) { return static_cast<int>(h + 8 - (v * H) / M); };
-    auto x = [&](std::int64_t t) { return static_cast<int>(20 + (t * W) / T); };
+PolyphonyGraphPainter::TimeRange PolyphonyGraphPainter::WholeSong(const SongData& song) {
+    return {0, song.lastTime};
+}
 
-    painter.save();
+PolyphonyGraphPainter::TimeRange PolyphonyGraphPainter::WholeSong(const PolyphonySeries& series) {
+    return {0, series.LastTime()};
+}
+
+QFont PolyphonyGraphPainter::Font() {
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(13);
     font.setWeight(QFont::Thin);
+    return font;
+}
+
+PolyphonyGraphLayout PolyphonyGraphPainter::Layout(const SongData& song, int w, int h,
+                                                   TimeRange range) {
+    return PolyphonyGraphLayout::Compute(QFontMetrics(Font()), w, h, song.sequencePolyphony, range);
+}
+
+PolyphonyGraphLayout PolyphonyGraphPainter::Layout(const PolyphonySeries& series, int w, int h,
+                                                   TimeRange range) {
+    return PolyphonyGraphLayout::Compute(QFontMetrics(Font()), w, h, series.MaxSum(), range);
+}
+
+void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w, int h) {
+    Draw(painter, song, w, h, WholeSong(song));
+}
+
+void PolyphonyGraphPainter::Draw(QPainter& painter, const SongData& song, int w, int h,
+                                 TimeRange range) {
+    Draw(painter, PolyphonySeries(song), w, h, range);
+}
+
+void PolyphonyGraphPainter::Draw(QPainter& painter, const PolyphonySeries& series, int w, int h,
+                                 TimeRange range) {
+    const PolyphonyGraphLayout layout = Layout(series, w, h, range);
+    if (layout.plot.isEmpty())
+        return;
+    painter.save();
+    const QFont font = Font();
     painter.setFont(font);
+    const QFontMetrics metrics(font);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     painter.setBackgroundMode(Qt::TransparentMode);
+    const QRect& plot = layout.plot;
 
-    QPen dotted(kGridColour, 1, Qt::DotLine);
-    dotted.setCosmetic(true);
-    QPen text(Qt::black);
-
-    // Level lines with their numbers. Levels closer than a pixel share one line: with a
-    // huge polyphony only the levels that land on a new row are drawn.
-    int lastRow = INT_MIN;
-    for (std::int64_t v = 1; v <= M && H > 0;) {
-        const int yv = y(v);
-        if (yv != lastRow && yv >= -20) {
-            painter.setPen(dotted);
-            DrawLineTo(painter, 0, yv, w, yv);
-            painter.setPen(text);
-            DrawText(painter, 8, yv, v);
-        }
-        lastRow = yv;
-        // The next level whose row differs: (v x H) / M grows by one.
-        const std::int64_t k = (v * H) / M;
-        v = std::max(v + 1, ((k + 1) * M + H - 1) / H);
+    // The grid: level lines (every level where they lie apart, else the numbered ones) and a
+    // line at every time label.
+    painter.setPen(CosmeticPen(kGridColour, Qt::DotLine));
+    if (layout.everyLevelLine) {
+        for (std::int64_t v = 1; v <= layout.maxLevel; ++v)
+            painter.drawLine(plot.left(), layout.Y(v), plot.right(), layout.Y(v));
+    } else {
+        for (const PolyphonyGraphLayout::Tick& level : layout.levels)
+            painter.drawLine(plot.left(), level.position, plot.right(), level.position);
     }
+    for (const PolyphonyGraphLayout::Tick& time : layout.times)
+        painter.drawLine(time.position, plot.top(), time.position, plot.bottom());
 
-    // Bar lines: B is the duration in ms over the division. Lines closer than one pixel and
-    // labels of an empty graph area are left out.
-    const std::int64_t D = song.GetDivision();
-    const std::int64_t B = D > 0 ? song.GetDuration() / D : 0;
-    if (B > 0 && w > 20) {
-        const std::int64_t b = (4 * std::int64_t{w}) / B;
-        if (b > 0) {
-            painter.setPen(dotted);
-            for (std::int64_t px = 0; px <= w - 21; px += b)
-                DrawLineTo(painter, static_cast<int>(px + 20), 2, static_cast<int>(px + 20), h);
-        }
-        // The smallest step q of 4, 8, 12 ... that puts labels at least 20 pixels apart.
-        std::int64_t q = std::max<std::int64_t>(4, ((20 * B + w - 1) / w + 3) / 4 * 4);
-        while ((w * q) / B < 20)
-            q += 4;
-        const std::int64_t L = (w * q) / B;
-        painter.setPen(text);
-        std::int64_t n = 1;
-        for (std::int64_t px = 0; px <= w - 21; px += L, n += q / 4)
-            DrawText(painter, static_cast<int>(px + 26), 2, n);
-    }
+    // The reference line at four notes and the time axis.
+    painter.setPen(CosmeticPen(kGridColour, Qt::SolidLine));
+    if (layout.maxLevel >= 4)
+        painter.drawLine(plot.left(), layout.Y(4), plot.right(), layout.Y(4));
+    painter.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
 
-    // Reference line at four notes.
-    QPen light(kGridColour, 1, Qt::SolidLine);
-    light.setCosmetic(true);
-    painter.setPen(light);
-    DrawLineTo(painter, 0, y(4), w, y(4));
+    DrawCurve(painter, series, layout);
 
-    // The filled step curve; the outline runs one step behind the fill.
-    QPen curve(kCurveColour, 1, Qt::SolidLine);
-    curve.setCosmetic(true);
-    painter.setPen(curve);
-    int curX = 21, curY = h + 9;
-    int prevX = 21, prevY = h + 9;
-    if (T > 0) {
-        song.VisitPolyphonySums([&](std::uint32_t t, std::uint64_t s) {
-            const int X = x(t);
-            FillBox(painter, prevX, prevY, X - prevX, h - prevY);
-            DrawLineTo(painter, curX, curY, prevX, prevY);
-            DrawLineTo(painter, prevX, prevY, X, prevY);
-            curX = X;
-            curY = prevY;
-            prevX = X;
-            prevY = y(static_cast<std::int64_t>(std::min<std::uint64_t>(s, 0x7FFFFFFF)));
-        });
-    }
-    FillBox(painter, prevX, prevY, w - prevX, h - prevY);
-    DrawLineTo(painter, curX, curY, prevX, h);
-    DrawLineTo(painter, prevX, h, w, h);
+    painter.setPen(QPen(Qt::black));
+    for (const auto* ticks : {&layout.levels, &layout.times})
+        for (const PolyphonyGraphLayout::Tick& tick : *ticks)
+            DrawLabel(painter, metrics, tick.label, tick.text);
+    DrawLabel(painter, metrics, layout.notesCaption, PolyphonyGraphLayout::kNotesCaption);
+    DrawLabel(painter, metrics, layout.secondsCaption, PolyphonyGraphLayout::kSecondsCaption);
     painter.restore();
 }
 
 QImage PolyphonyGraphPainter::Render(const SongData& song, int w, int h) {
+    return Render(song, w, h, WholeSong(song));
+}
+
+QImage PolyphonyGraphPainter::Render(const SongData& song, int w, int h, TimeRange range) {
+    return Render(PolyphonySeries(song), w, h, range);
+}
+
+QImage PolyphonyGraphPainter::Render(const PolyphonySeries& series, int w, int h, TimeRange range) {
     QImage image(std::max(w, 1), std::max(h, 1), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    Draw(painter, song, w, h);
+    Draw(painter, series, w, h, range);
     return image;
 }

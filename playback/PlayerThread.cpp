@@ -47,8 +47,9 @@ bool PlayerThread::WaitUntil(std::uint64_t timeUs) {
 
 void PlayerThread::Run() {
     output_.ResetControllers();
-    const bool ended = Sequencer::Run(*state_->GetSegment(), output_,
-                                      [this](std::uint64_t timeUs) { return WaitUntil(timeUs); });
+    const bool ended = Sequencer::Run(
+        *state_->GetSegment(), output_, [this](std::uint64_t timeUs) { return WaitUntil(timeUs); },
+        &state_->AudibleChannels());
     if (!ended)
         output_.SilenceAll();
     state_->Finish(SegmentState::Clock::now());

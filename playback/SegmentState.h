@@ -25,9 +25,15 @@ public:
     // Called by the player thread when it ends, at the end of the list or on a stop.
     void Finish(Clock::time_point when);
 
+    // The channels that sound (bit n: channel index n), changed while the segment plays:
+    // the player skips the note-ons of the others and silences a channel once it is muted.
+    void SetAudibleChannels(std::uint16_t mask) { audible_.store(mask, std::memory_order_release); }
+    const std::atomic<std::uint16_t>& AudibleChannels() const { return audible_; }
+
 private:
     std::shared_ptr<const Segment> segment_;
     Clock::time_point start_;
     std::atomic<bool> playing_{true};
     std::atomic<std::uint64_t> finalSeekMs_{0};
+    std::atomic<std::uint16_t> audible_{0xFFFF};
 };

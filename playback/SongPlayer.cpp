@@ -39,7 +39,7 @@ PhonePlayer::Result SongPlayer::PlayPhoneBuffer(const std::vector<std::uint8_t>&
     return Phone().Play(bytes, voices);
 }
 
-int SongPlayer::PlayBuffer(std::vector<std::uint8_t> bytes) {
+int SongPlayer::PlayBuffer(std::vector<std::uint8_t> bytes, std::uint16_t audibleChannels) {
     if (phone_)
         phone_->Stop();
     phoneLast_ = false;
@@ -53,11 +53,16 @@ int SongPlayer::PlayBuffer(std::vector<std::uint8_t> bytes) {
     segment_ = LoadSegmentFromMemory(bytes.data(), bytes.size());
     if (!segment_)
         return 1;
-    segmentState_ = PlaySegment(segment_);
+    segmentState_ = PlaySegment(segment_, audibleChannels);
     if (!segmentState_)
         return 1;
     hasSegment_ = true;
     return 0;
+}
+
+void SongPlayer::SetAudibleChannels(std::uint16_t audibleChannels) {
+    if (hasSegment_ && segmentState_)
+        segmentState_->SetAudibleChannels(audibleChannels);
 }
 
 void SongPlayer::StopPlayback() {

@@ -23,7 +23,12 @@ public:
 
     // Plays a rendered Standard MIDI File from its start, after stopping whatever plays.
     // 0 on success; 1 when the engine is not ready or the bytes are not a song.
-    int PlayBuffer(std::vector<std::uint8_t> bytes);
+    // `audibleChannels` (bit n: channel index n) sound from the start; SetAudibleChannels
+    // changes them while the song plays.
+    int PlayBuffer(std::vector<std::uint8_t> bytes, std::uint16_t audibleChannels = 0xFFFF);
+    // Mutes and unmutes channels of the song that plays, without restarting it: the muted
+    // ones are silenced within a fraction of a second. Nothing when nothing plays.
+    void SetAudibleChannels(std::uint16_t audibleChannels);
     // Plays a Standard MIDI File from its start as a phone with `voices` voices plays it,
     // after stopping whatever plays: Playing, NotPlayable (the phone synthesizer refuses the
     // bytes or the voices) or NoSound (the sound output cannot play).

@@ -112,12 +112,15 @@ std::shared_ptr<const Segment> LoadSegmentFromMemory(const std::uint8_t* bytes,
     return Segment::FromSmf(bytes, length);
 }
 
-std::shared_ptr<SegmentState> PlaySegment(const std::shared_ptr<const Segment>& segment) {
+std::shared_ptr<SegmentState> PlaySegment(const std::shared_ptr<const Segment>& segment,
+                                          std::uint16_t audibleChannels) {
     EngineState& engine = Engine();
     StopAndWait();
     if (!segment || !engine.soundReady)
         return nullptr;
     auto state = std::make_shared<SegmentState>(segment, SegmentState::Clock::now());
+    // Set before the thread starts: the first notes already keep to it.
+    state->SetAudibleChannels(audibleChannels);
     // Raised before the thread starts, so that a caller asking at once sees it playing.
     engine.playing.store(true, std::memory_order_release);
     engine.player = std::make_unique<PlayerThread>(state, engine.Output(), engine.playing);

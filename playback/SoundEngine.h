@@ -35,7 +35,10 @@ void SelectOutputPort(std::uint32_t index);
 std::shared_ptr<const Segment> LoadSegmentFromMemory(const std::uint8_t* bytes, std::size_t length);
 // Stops the current playback and starts `segment` from its beginning on the selected output.
 // nullptr (and nothing plays) for a null segment or an engine that is not ready.
-std::shared_ptr<SegmentState> PlaySegment(const std::shared_ptr<const Segment>& segment);
+// `audibleChannels` (bit n: channel index n) are the channels that sound at the start; the
+// state's SetAudibleChannels changes them while it plays.
+std::shared_ptr<SegmentState> PlaySegment(const std::shared_ptr<const Segment>& segment,
+                                          std::uint16_t audibleChannels = 0xFFFF);
 // Stops the current playback; when it returns, the player thread has ended and every channel
 // of the output has been silenced.
 void StopAndWait();

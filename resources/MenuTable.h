@@ -28,15 +28,16 @@ const std::vector<MenuEntry>& MainMenu();
 const std::vector<MenuEntry>& ChannelPopup();
 // Toolbar 128: the button commands in order; 0 stands for a gap.
 const std::vector<int>& ToolbarButtons();
-// Accelerators 128.
+// Accelerators 128; a command may have several keys, the first is the one its menu shows.
 const std::vector<Accelerator>& Accelerators();
 // The mark a command carries; radio commands come in groups, see RadioGroup.
 Mark MarkOf(int id);
 // The first and last id of the radio group `id` belongs to; {id, id} for other commands.
 std::pair<int, int> RadioGroup(int id);
 
-// Positions of the submenus within "&Options", the third top-level menu.
-inline constexpr int kOptionsMenuPosition = 2;
+// Positions of the submenus within "&Options", the fourth top-level menu (after "&File",
+// "&Edit" and "&View").
+inline constexpr int kOptionsMenuPosition = 3;
 inline constexpr int kMidiOutputPosition = 0;
 inline constexpr int kInstrumentMappingPosition = 2;
 inline constexpr int kVibraTriggerPosition = 4;

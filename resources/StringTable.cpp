@@ -20,6 +20,25 @@ const QHash<int, QString>& Table() {
         {IDS_VOICES_PANE, QStringLiteral("Voices: %1")},
         {IDS_VOICES_ALL, QStringLiteral("all")},
         {IDS_VOICES_LABEL, QStringLiteral("Voices")},
+        {IDS_STEP_PRIORITY, QStringLiteral("Priority")},
+        {IDS_STEP_POLYPHONY, QStringLiteral("Maximum Instantaneous Polyphony")},
+        {IDS_STEP_MUTE, QStringLiteral("Mute Channel")},
+        {IDS_STEP_SOLO, QStringLiteral("Solo Channel")},
+        {IDS_STEP_REMOVE, QStringLiteral("Remove Channel")},
+        {IDS_STEP_DUPLICATE, QStringLiteral("Duplicate Channel")},
+        {IDS_STEP_VIBRA, QStringLiteral("Vibra Trigger")},
+        {IDS_STEP_CHANNEL_BOXES, QStringLiteral("Polyphony Channels")},
+        {IDS_STEP_DRAG, QStringLiteral("Move Channel")},
+        {IDS_FILE_CHANGED,
+         QStringLiteral("%1 has been changed by another program.\nDo you want to reload it?")},
+        {IDS_FILE_CHANGED_MODIFIED,
+         QStringLiteral("%1 has been changed by another program.\nDo you want to reload it and "
+                        "lose your changes?")},
+        {IDS_OPEN_FILTER, QStringLiteral("MIDI files (*.mid *.midi *.kar)")},
+        {IDS_ALL_FILES_FILTER, QStringLiteral("All files (*)")},
+        {ID_EDIT_UNDO, QStringLiteral("Undo the last edit\nUndo")},
+        {ID_EDIT_REDO, QStringLiteral("Redo the edit last undone\nRedo")},
+        {ID_FILE_CLOSE, QStringLiteral("Close the song\nClose")},
         {IDS_PHONE_NO_SOUND,
          QStringLiteral("The phone preview cannot play: no sound output is available.\n\n%1")},
         {IDS_PHONE_CANNOT_PLAY, QStringLiteral("The phone preview cannot play this song: %1")},
@@ -55,7 +74,7 @@ const QHash<int, QString>& Table() {
          QStringLiteral("Cannot write the copy to send\n%1\n\n%2\n\nNothing was sent.")},
         {IDS_IR_START_FAILED, QStringLiteral("Cannot start the transfer program\n%1")},
         {IDS_ASK_REMOVE,
-         QStringLiteral("Do you really want to remove\nchannel #%1 (Instrument: %2)")},
+         QStringLiteral("Do you really want to remove\nchannel #%1 (Instrument: %2)?")},
         {IDS_ONE_DUPLICATE, QStringLiteral("Only one channel may be duplicated at a time.")},
         {IDS_NO_CHANNEL_LEFT, QStringLiteral("No channel left.")},
         {IDS_BATCH_LEFT_OUT,
@@ -101,6 +120,86 @@ const QHash<int, QString>& Table() {
         {IDS_ABOUT_VERSION, QStringLiteral("Quellor Version %1.%2")},
         {IDS_ABOUT_TEXT,
          QStringLiteral("Prepares Standard MIDI Files for Scalable Polyphony MIDI phones.")},
+
+        // Tool tips.
+        {IDS_TIP_NAME_KEY, QStringLiteral("%1 (%2)")},
+        {IDS_TIP_OPEN, QStringLiteral("Opens a Standard MIDI File and lists its channels in "
+                                      "priority order.")},
+        {IDS_TIP_RELOAD, QStringLiteral("Reads the open file again from disk; the changes made "
+                                        "since it was opened or saved are dropped.")},
+        {IDS_TIP_SAVE, QStringLiteral("Writes the song with an up-to-date MIP message; muted "
+                                      "channels are left out.")},
+        {IDS_TIP_PLAY, QStringLiteral("Plays the song with its current mutes, on the "
+                                      "synthesizer or the phone chosen under Voices.")},
+        {IDS_TIP_PLAY_SOLO, QStringLiteral("Plays the selected channel alone.")},
+        {IDS_TIP_STOP, QStringLiteral("Ends Play or Play Solo.")},
+        {IDS_TIP_SEND_IR, QStringLiteral("Hands a copy of the song, as Save would write it, to "
+                                         "%1, which sends it to a phone.")},
+        {IDS_TIP_HELP, QStringLiteral("Shows how to open, edit, save, play and send a song, and "
+                                      "what the options do.")},
+        {IDS_TIP_VOICES,
+         QStringLiteral("What Play and Play Solo sound like: the full synthesizer, or a phone "
+                        "with 5 to 64 voices playing the song as Save would write it.")},
+        {IDS_TIP_DEFAULT_DEVICE, QStringLiteral("Plays on the built-in General MIDI synthesizer "
+                                                "through the default sound output.")},
+        {IDS_TIP_OUTPUT_PORT, QStringLiteral("Plays on the MIDI output port %1.")},
+        {IDS_TIP_MAP_SPMIDI,
+         QStringLiteral("Names the instruments, and writes the program changes, of the reduced "
+                        "instrument set that SP-MIDI phones carry.")},
+        {IDS_TIP_MAP_GM, QStringLiteral("Names the instruments of the full General MIDI set and "
+                                        "writes the program changes unchanged.")},
+        {IDS_TIP_VIBRA_DP1,
+         QStringLiteral("The vibra channel is set up with Bank Select 121/6 and Program Change "
+                        "125, the value the first Series 40 phones (Developer Platform 1) "
+                        "answer to through a firmware fault. Later phones do not vibrate with "
+                        "it.")},
+        {IDS_TIP_VIBRA_DP2,
+         QStringLiteral("The vibra channel is set up with Bank Select 121/6 and Program Change "
+                        "124, the value Series 40 phones from Developer Platform 2 on answer "
+                        "to. Developer Platform 1 phones do not vibrate with it.")},
+        {IDS_TIP_STRIP_TEXT,
+         QStringLiteral("Save leaves out the meta events other than Set Tempo (texts, lyrics, "
+                        "markers, track names), which phones do not need.")},
+        {IDS_TIP_STRIP_SYSEX,
+         QStringLiteral("Opening a file drops its System Exclusive messages, except the MIP "
+                        "message.")},
+        {IDS_TIP_STRIP_CONTROLS,
+         QStringLiteral("Kept with the settings only: no step of opening or saving removes "
+                        "controllers yet.")},
+        {IDS_TIP_PRIO_CHANNEL,
+         QStringLiteral("A song opened without a usable MIP message gets its priorities in "
+                        "channel order, the lowest used channel first. Applies from the next "
+                        "open or reload.")},
+        {IDS_TIP_PRIO_OBLIX,
+         QStringLiteral("A song opened without a usable MIP message gets its priorities from a "
+                        "weighting: each channel scores by its instrument (pianos, chromatic "
+                        "percussion, organs and synth leads most, guitars and basses less, "
+                        "ensembles, pads and effects least), by its notes per voice and by its "
+                        "loudness. The best channel comes first, the percussion channel "
+                        "second, the others by score. Applies from the next open or reload.")},
+        {IDS_IR_NEEDS_SONG,
+         QStringLiteral("Send via IR is off until a song is open: it sends the song, as Save "
+                        "would write it, through %1.")},
+        {IDS_IR_NEEDS_PROGRAM,
+         QStringLiteral("Send via IR is off: it needs a Bluetooth file sender on the PATH when "
+                        "Quellor starts, bluetooth-sendto (package gnome-bluetooth-sendto) or "
+                        "blueman-sendto (package blueman).")},
+        {IDS_TIP_MIDI_OUTPUT_MENU,
+         QStringLiteral("Where Play sounds on the full synthesizer: the built-in synthesizer "
+                        "or a MIDI output port.")},
+        {IDS_TIP_MAPPING_MENU,
+         QStringLiteral("Which instrument set names the channels and is written on Save.")},
+        {IDS_TIP_VIBRA_MENU,
+         QStringLiteral("The program change that sets up the vibra channel; phone series "
+                        "answer to different ones. Opening a song that sets up a vibra channel "
+                        "chooses the one it uses.")},
+        {IDS_TIP_STRIPPING_MENU, QStringLiteral("What opening and saving leave out.")},
+        {IDS_TIP_PROPOSAL_MENU, QStringLiteral("How a song without a usable MIP message gets its "
+                                               "channel priorities.")},
+        {IDS_TIP_VOICES_MENU, QStringLiteral("What Play and Play Solo sound like.")},
+        {IDS_TIP_GRAPH, QStringLiteral("Wheel or Ctrl+wheel: zoom in or out at the pointer. "
+                                       "Shift+wheel or the scroll bar: scroll. Home: the whole "
+                                       "song.")},
 
         // Command prompts: status-bar text, then the short name.
         {ID_FILE_NEW, QStringLiteral("Create a new document\nNew")},

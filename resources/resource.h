@@ -41,11 +41,14 @@ inline constexpr int ID_MIDI_OUTPUT_FIRST = 32800;
 inline constexpr int ID_MIDI_OUTPUT_LAST = 32928;
 
 inline constexpr int ID_FILE_NEW = 57600;
+inline constexpr int ID_FILE_CLOSE = 57602;
 inline constexpr int ID_FILE_OPEN = 57601;
 inline constexpr int ID_FILE_SAVE = 57603;
 inline constexpr int ID_FILE_SAVE_AS = 57604;
 inline constexpr int ID_FILE_MRU_FILE1 = 57616; // ... ID_FILE_MRU_FILE1 + 3
 inline constexpr int kRecentFileCount = 4;
+inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_APP_ABOUT = 57664;
 inline constexpr int ID_APP_EXIT = 57665;
 inline constexpr int ID_HELP_FINDER = 57667;
@@ -166,6 +169,55 @@ inline constexpr int IDS_WHY_OUTPUT_TAKEN = 496;
 inline constexpr int IDS_WHY_OUTPUT_IS_SOURCE = 497;
 inline constexpr int IDS_BATCH_SUMMARY = 498;
 inline constexpr int IDS_BATCH_STOPPED = 499;
+// Tool tips (530-569): a command's name with its key, then what it does.
+inline constexpr int IDS_TIP_NAME_KEY = 530;
+inline constexpr int IDS_TIP_OPEN = 531;
+inline constexpr int IDS_TIP_RELOAD = 532;
+inline constexpr int IDS_TIP_SAVE = 533;
+inline constexpr int IDS_TIP_PLAY = 534;
+inline constexpr int IDS_TIP_PLAY_SOLO = 535;
+inline constexpr int IDS_TIP_STOP = 536;
+inline constexpr int IDS_TIP_SEND_IR = 537;
+inline constexpr int IDS_TIP_HELP = 538;
+inline constexpr int IDS_TIP_VOICES = 539;
+inline constexpr int IDS_TIP_DEFAULT_DEVICE = 540;
+inline constexpr int IDS_TIP_OUTPUT_PORT = 541;
+inline constexpr int IDS_TIP_MAP_SPMIDI = 542;
+inline constexpr int IDS_TIP_MAP_GM = 543;
+inline constexpr int IDS_TIP_VIBRA_DP1 = 544;
+inline constexpr int IDS_TIP_VIBRA_DP2 = 545;
+inline constexpr int IDS_TIP_STRIP_TEXT = 546;
+inline constexpr int IDS_TIP_STRIP_SYSEX = 547;
+inline constexpr int IDS_TIP_STRIP_CONTROLS = 548;
+inline constexpr int IDS_TIP_PRIO_CHANNEL = 549;
+inline constexpr int IDS_TIP_PRIO_OBLIX = 550;
+// Why Send via IR is off, as its tool tip and status text.
+inline constexpr int IDS_IR_NEEDS_SONG = 552;
+inline constexpr int IDS_IR_NEEDS_PROGRAM = 553;
+// The submenus of "&Options", in menu order.
+inline constexpr int IDS_TIP_MIDI_OUTPUT_MENU = 554;
+inline constexpr int IDS_TIP_MAPPING_MENU = 555;
+inline constexpr int IDS_TIP_VIBRA_MENU = 556;
+inline constexpr int IDS_TIP_STRIPPING_MENU = 557;
+inline constexpr int IDS_TIP_PROPOSAL_MENU = 558;
+inline constexpr int IDS_TIP_VOICES_MENU = 559;
+// The Polyphony window's graph.
+inline constexpr int IDS_TIP_GRAPH = 560;
+
+// --- Undo steps, the playing time, a changed file (500-529) ---
+inline constexpr int IDS_STEP_PRIORITY = 500;
+inline constexpr int IDS_STEP_POLYPHONY = 501;
+inline constexpr int IDS_STEP_MUTE = 502;
+inline constexpr int IDS_STEP_SOLO = 503;
+inline constexpr int IDS_STEP_REMOVE = 504;
+inline constexpr int IDS_STEP_DUPLICATE = 505;
+inline constexpr int IDS_STEP_VIBRA = 506;
+inline constexpr int IDS_STEP_CHANNEL_BOXES = 507;
+inline constexpr int IDS_STEP_DRAG = 508;
+inline constexpr int IDS_FILE_CHANGED = 509;
+inline constexpr int IDS_FILE_CHANGED_MODIFIED = 510;
+inline constexpr int IDS_OPEN_FILTER = 511;
+inline constexpr int IDS_ALL_FILES_FILTER = 512;
 
 // The resource path of a picture or icon id, e.g. ":/res/331.png".
 inline constexpr const char* kPicturePrefix = ":/res/";

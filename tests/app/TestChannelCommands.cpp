@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -116,7 +117,8 @@ private slots:
     }
 
     // The list's commands and the Polyphony Sequence window's boxes mute the same channels.
-    void muteSoloAndTheWindowsBoxesChangeTheSumsButNotTheFile() {
+    // They change what Save writes (muted channels are left out): the song is modified.
+    void muteSoloAndTheWindowsBoxesChangeTheSumsAndMarkTheSong() {
         CMainFrame& f = OpenDemo();
         run->Action(Res::ID_VIEW_POLYPHONY)->trigger();
         CDlgPolyphony* window = f.View().PolyphonyWindow();
@@ -130,8 +132,20 @@ private slots:
         QCOMPARE(f.View().ChannelImageIndex(1), 0);
         QVERIFY(run->Action(Res::ID_CHANNEL_MUTE)->isChecked());
         QVERIFY(!box2->isChecked());
+        // The muted row stands out in every column, even while selected; the others do not.
+        const auto rowItem = [&f](const QString& number) {
+            return List(f)->findItems(number, Qt::MatchExactly, 0).value(0);
+        };
+        QVERIFY(rowItem("2")->isSelected());
+        for (int column = 0; column < 3; ++column) {
+            QVERIFY(rowItem("2")->font(column).italic());
+            QVERIFY(!rowItem("1")->font(column).italic());
+            QVERIFY(rowItem("2")->foreground(column) != rowItem("1")->foreground(column));
+        }
         box2->click();
         QCOMPARE(f.View().ChannelImageIndex(1), 1);
+        QVERIFY(!rowItem("2")->font(0).italic());
+        QCOMPARE(rowItem("2")->foreground(0), rowItem("1")->foreground(0));
         QCOMPARE(Column(f, 2), allAudible);
         box2->click();
         QCOMPARE(f.View().ChannelImageIndex(1), 0);
@@ -152,7 +166,7 @@ private slots:
         QCOMPARE(Column(f, 2), allAudible);
         window->findChild<QPushButton*>("noneButton")->click();
         QCOMPARE(Column(f, 2), (QStringList{"0", "0", "0", "0", "0", "0"}));
-        QVERIFY(!run->Doc().IsModified());
+        QVERIFY(run->Doc().IsModified());
         // Closing only hides the window; the command shows the same one again.
         window->close();
         run->Action(Res::ID_VIEW_POLYPHONY)->trigger();
@@ -264,7 +278,8 @@ private slots:
         QCOMPARE(image->isVisible(), !outside);
         // Live: the model follows the pointer before the button is released.
         QCOMPARE(run->Doc().priority[row.toInt() - 1], priority);
-        QCOMPARE(run->Doc().IsModified(), !outside);
+        // The drag is one step, made when it ends.
+        QVERIFY(!run->Doc().IsModified());
 
         QWidget other;
         if (end == QLatin1String("grab")) {
@@ -283,8 +298,115 @@ private slots:
         QCOMPARE(view.cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(RowChannels(f).indexOf(row), finalRow);
         QCOMPARE(Column(f, 2).last(), "10");
-        if (end != QLatin1String("reload"))
+        if (end != QLatin1String("reload")) {
             QCOMPARE(SelectedRow(f), row);
+            QCOMPARE(run->Doc().IsModified(), !outside);
+        }
+    }
+
+    // The row under the pointer is the target: row k of the remaining rows gives priority k,
+    // the header 1, below the last row the lowest; the sums follow while the pointer moves and
+    // the row picture stays off the header.
+    void dragOntoEveryRowGivesThatRowsPlace() {
+        CMainFrame& f = OpenDemo();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        CQuellorView& view = f.View();
+        QTreeWidget* list = List(f);
+        QVERIFY(list->header()->isVisible());
+        auto* image = view.findChild<QLabel*>("dragImage");
+        const int n = run->Doc().CountUsedChannels();
+        const QStringList channels = RowChannels(f);
+        for (const QString& row : channels) {
+            const int ch = row.toInt() - 1;
+            const QPoint start = RowCenter(f, row);
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
+            QTest::mouseMove(list->viewport(),
+                             start + QPoint(0, QApplication::startDragDistance() + 2));
+            QVERIFY(view.IsDragging());
+            const QStringList others = RowChannels(f);
+            QCOMPARE(others.size(), n - 1);
+            auto moveTo = [&](QPoint viewportPos) {
+                QTest::mouseMove(&view, list->viewport()->mapTo(&view, viewportPos));
+                const QRect picture(image->mapTo(list, QPoint(0, 0)), image->size());
+                QVERIFY(picture.top() >= list->header()->geometry().bottom());
+            };
+            for (int k = 0; k < others.size(); ++k) {
+                const QRect band = list->visualItemRect(list->topLevelItem(k));
+                for (int y : {band.top(), band.center().y(), band.bottom()}) {
+                    moveTo(QPoint(band.center().x(), y));
+                    QCOMPARE(run->Doc().priority[ch], k + 1);
+                }
+                // The other rows keep their order and show the sums of the moment.
+                QCOMPARE(RowChannels(f), others);
+                run->Doc().ComputeMipTable();
+                for (int r = 0; r < others.size(); ++r)
+                    QCOMPARE(Column(f, 2)[r],
+                             QString::number(run->Doc().mip[others[r].toInt() - 1]));
+            }
+            const QRect last = list->visualItemRect(list->topLevelItem(others.size() - 1));
+            moveTo(QPoint(last.center().x(), last.bottom() + 3));
+            QCOMPARE(run->Doc().priority[ch], n);
+            // The header, over the top edge of the list.
+            QTest::mouseMove(
+                &view, list->mapTo(&view, QPoint(list->width() / 2, list->header()->height() / 2)));
+            QCOMPARE(run->Doc().priority[ch], 1);
+            const QRect picture(image->mapTo(list, QPoint(0, 0)), image->size());
+            QVERIFY(picture.top() >= list->header()->geometry().bottom());
+            QTest::mouseRelease(&view, Qt::LeftButton, {}, list->mapTo(&view, QPoint(5, 5)));
+            QVERIFY(!view.IsDragging());
+            QCOMPARE(RowChannels(f).first(), row);
+        }
+    }
+
+    // Muting while the song plays is heard at once: the same playback goes on without the
+    // channel's notes, which are cut off; Undo (unmuting) brings them back.
+    void muteWhilePlayingTakesEffectWithoutARestart() {
+        CMainFrame& f = OpenDemo();
+        RecordingOutput& output = *run->output;
+        // Note-ons of `channel` (-1: any) from message `from` on.
+        const auto onsOf = [&output](int channel, std::size_t from) {
+            const auto messages = output.Messages();
+            int n = 0;
+            for (std::size_t i = from; i < messages.size(); ++i) {
+                const auto& m = messages[i].bytes;
+                n += m.size() == 3 && (m[0] & 0xF0) == 0x90 && m[2] > 0 &&
+                     (channel < 0 || (m[0] & 0x0F) == channel);
+            }
+            return n;
+        };
+        const auto indexOf = [&output](const std::vector<std::uint8_t>& bytes) {
+            const auto messages = output.Messages();
+            for (std::size_t i = messages.size(); i-- > 0;)
+                if (messages[i].bytes == bytes)
+                    return i;
+            return std::size_t(0);
+        };
+        run->Action(Res::ID_PLAY)->trigger();
+        QTRY_VERIFY(onsOf(9, 0) > 0);
+        ClickRow(f, "10");
+        run->Action(Res::ID_CHANNEL_MUTE)->trigger();
+        QTRY_VERIFY(indexOf({0xB9, 123, 0}) > 0);
+        const std::size_t silenced = indexOf({0xB9, 123, 0});
+        // The others play on: three notes of them after the drums' silence.
+        QTRY_VERIFY(onsOf(-1, silenced) - onsOf(9, silenced) >= 3);
+        QCOMPARE(onsOf(9, silenced), 0);
+        QVERIFY(run->Doc().IsPlaying());
+        const std::size_t unmuted = output.Messages().size();
+        run->Action(Res::ID_EDIT_UNDO)->trigger();
+        QVERIFY(run->Doc().enabled[9]);
+        QTRY_VERIFY(onsOf(9, unmuted) > 0);
+        run->Action(Res::ID_STOP)->trigger();
+
+        // The elapsed and total time beside the bar; a new song starts them again.
+        const QString total = f.View().PlayingTimeText().section(" / ", 1);
+        QVERIFY(total != "0:00");
+        auto* bar = Control<QProgressBar>(f, "progress_1070");
+        QVERIFY(bar->value() > 0);
+        run->Action(Res::ID_FILE_RELOAD)->trigger();
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(f.View().PlayingTimeText(), "0:00 / " + total);
+        QCOMPARE(CQuellorView::TimeText(3'723'999), "1:02:03");
+        QCOMPARE(CQuellorView::TimeText(59'999), "0:59");
     }
 
     void playSoundsTheAudibleChannelsWithTheProgressBar() {

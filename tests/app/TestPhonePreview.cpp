@@ -63,9 +63,9 @@ private slots:
         QMenu* voices = run->app.OptionsSubmenu(MenuTable::kPlaybackVoicesPosition);
         QVERIFY(voices != nullptr);
         QCOMPARE(voices->actions().size(), 8);
-        QCOMPARE(voices->actions().first()->text(), "Full Synthesizer");
-        QCOMPARE(voices->actions().at(1)->text(), "Phone, 5 Voices");
-        QCOMPARE(run->app.OptionsSubmenu(MenuTable::kPriorityProposalPosition)->title(),
+        QCOMPARE(voices->actions().first()->text().remove('&'), "Full Synthesizer");
+        QCOMPARE(voices->actions().at(1)->text().remove('&'), "Phone, 5 Voices");
+        QCOMPARE(run->app.OptionsSubmenu(MenuTable::kPriorityProposalPosition)->title().remove('&'),
                  "Priority Proposal");
         run->Action(Res::ID_VOICES_FULL + 4)->trigger();
         run.reset();

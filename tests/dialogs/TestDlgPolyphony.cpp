@@ -5,15 +5,18 @@
 
 #include "song/SongFile.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
-const QRgb kGrid = qRgb(200, 200, 230);
 const QRgb kFill = qRgb(50, 80, 170);
+const QRgb kOutline = qRgb(100, 200, 250);
 
 // Pixels of `colour` in an area (by default the whole picture).
 int Count(const QImage& image, QRgb colour, QRect area = {}) {
@@ -25,9 +28,9 @@ int Count(const QImage& image, QRgb colour, QRect area = {}) {
     return count;
 }
 
-bool HasDarkPixel(const QImage& image, int left, int top, int width, int height) {
-    for (int y = top; y < top + height && y < image.height(); ++y)
-        for (int x = left; x < left + width && x < image.width(); ++x)
+bool HasDarkPixel(const QImage& image, const QRect& area) {
+    for (int y = area.top(); y <= area.bottom() && y < image.height(); ++y)
+        for (int x = area.left(); x <= area.right() && x < image.width(); ++x)
             if (qGray(image.pixel(x, y)) < 128)
                 return true;
     return false;
@@ -50,33 +53,6 @@ private slots:
             QSKIP("the openmsx songs are not installed");
         QVERIFY(real_.LoadFile(path.toStdString()));
         QVERIFY(real_.CountUsedChannels() > 2);
-    }
-
-    void barGridOfA16SecondSong() {
-        // 16 s with division 480: B = 33, lines every 72 pixels from x = 20, labels 1 ... 8
-        // six pixels to the right of the lines (the ninth falls outside).
-        SongData song;
-        song.division = 480;
-        song.lastTime = 16000;
-        CPolyphonyGraph graph;
-        graph.resize(600, 200);
-        graph.Refresh(&song);
-        const QImage image = Picture(graph);
-        for (int x = 0; x < 600; ++x) {
-            const int dots = Count(image, kGrid, QRect(x, 40, 1, 160));
-            if (x >= 20 && (x - 20) % 72 == 0)
-                QVERIFY2(dots >= 40, qPrintable(QString("no bar line at x = %1").arg(x)));
-            else
-                QVERIFY2(dots == 0, qPrintable(QString("stray line at x = %1").arg(x)));
-        }
-        for (int n = 1; n <= 8; ++n)
-            QVERIFY2(HasDarkPixel(image, 26 + 72 * (n - 1), 2, 10, 14),
-                     qPrintable(QString("no label %1").arg(n)));
-        QVERIFY(!HasDarkPixel(image, 60, 2, 30, 14));
-        // No polyphony: a single level line at y = 18 labelled 1, no curve.
-        QVERIFY(Count(image, kGrid, QRect(300, 18, 3, 1)) >= 1);
-        QVERIFY(HasDarkPixel(image, 8, 18, 10, 14));
-        QCOMPARE(Count(image, kFill), 0);
     }
 
     // A 16 s song (division 480) with a three-note chord on channel 1 from 1 s to 9 s and
@@ -105,19 +81,23 @@ private slots:
         graph.Refresh(&song);
         const QImage image = Picture(graph);
 
-        // x(t) = 20 + t * 580 / 16000, y(v) = 208 - v * 190 / 4.
-        // 1-2 s: four notes, filled from y(4) = 18 down.
-        QCOMPARE(image.pixel(70, 30), kFill);
-        QCOMPARE(image.pixel(70, 199), kFill);
-        // 2-3 s: channel 2 alone changes, to 0; channel 1's chord still counts: y(3) = 66.
-        QCOMPARE(image.pixel(110, 70), kFill);
-        QVERIFY(image.pixel(110, 60) != kFill);
+        const PolyphonyGraphLayout layout = graph.Layout();
+        auto at = [&](int ms, int notes) { return image.pixel(layout.X(ms), layout.Y(notes)); };
+        // 1-2 s: four notes, filled from the top level down.
+        QCOMPARE(at(1500, 4) == kFill || at(1500, 4) == kOutline, true);
+        QCOMPARE(at(1500, 3), kFill);
+        QCOMPARE(image.pixel(layout.X(1500), layout.plot.bottom() - 1), kFill);
+        // 2-3 s: channel 2 alone changes, to 0; channel 1's chord still counts.
+        QCOMPARE(at(2500, 2), kFill);
+        QVERIFY(at(2500, 3) != kFill && at(2500, 4) != kFill);
         // 3-4 s: four notes again; 4-9 s: the chord alone.
-        QCOMPARE(image.pixel(150, 30), kFill);
-        QCOMPARE(image.pixel(300, 70), kFill);
-        QVERIFY(image.pixel(300, 60) != kFill);
+        QCOMPARE(at(3500, 3), kFill);
+        QCOMPARE(at(6000, 2), kFill);
+        QVERIFY(at(6000, 4) != kFill);
         // After 9 s nothing sounds.
-        QCOMPARE(Count(image, kFill, QRect(400, 20, 1, 180)), 0);
+        QCOMPARE(
+            Count(image, kFill, QRect(layout.X(10000), layout.plot.top(), 1, layout.plot.height())),
+            0);
 
         // A repaint copies the cached picture; only a refresh draws the song again.
         song.enabled.fill(false);
@@ -161,7 +141,10 @@ private slots:
         // One level line labelled 1 and no curve.
         const QImage none = Picture(*graph);
         QCOMPARE(Count(none, kFill), 0);
-        QVERIFY(HasDarkPixel(none, 8, 18, 10, 14));
+        const PolyphonyGraphLayout noneLayout = graph->Layout();
+        QCOMPARE(noneLayout.levels.size(), std::size_t{1});
+        QCOMPARE(noneLayout.levels[0].text, QStringLiteral("1"));
+        QVERIFY(HasDarkPixel(none, noneLayout.levels[0].label));
 
         QTest::mouseClick(dialog.findChild<QPushButton*>("allButton"), Qt::LeftButton);
         QCOMPARE(changed.takeFirst().at(0).toInt(), 0);
@@ -172,7 +155,114 @@ private slots:
         QVERIFY(Count(Picture(*graph), kFill) > 0);
     }
 
+    void windowResizesAndTheGraphTakesTheRoom() {
+        CDlgPolyphony dialog;
+        dialog.Refresh(&real_);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* graph = dialog.findChild<CPolyphonyGraph*>("graph");
+        auto* all = dialog.findChild<QPushButton*>("allButton");
+        QVERIFY(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
+        // The boxes over a 600 x 200 graph are the smallest size.
+        QCOMPARE(dialog.minimumSize(), dialog.sizeHint());
+        dialog.resize(1, 1);
+        QCOMPARE(dialog.size(), dialog.minimumSize());
+        QTRY_VERIFY(graph->height() == 200 && graph->width() >= 600);
+        const QSize smallest = graph->size();
+        const QPoint allAt = all->mapTo(&dialog, QPoint());
+
+        dialog.resize(dialog.minimumSize() + QSize(400, 300));
+        QTRY_COMPARE(graph->size(), smallest + QSize(400, 300));
+        QCOMPARE(all->height(), dialog.findChild<QPushButton*>("noneButton")->height());
+        QCOMPARE(all->mapTo(&dialog, QPoint()).y(), allAt.y());
+        // Redrawn at the new size, with the curve across the width.
+        const QImage wide = Picture(*graph);
+        QCOMPARE(wide.size(), smallest + QSize(400, 300));
+        QVERIFY(Count(wide, kFill, QRect(wide.width() - 200, 0, 180, wide.height())) > 0);
+
+        dialog.showMaximized();
+        QTRY_VERIFY(dialog.windowState() & Qt::WindowMaximized);
+        QTRY_VERIFY(graph->height() > smallest.height() + 300 ||
+                    graph->width() > smallest.width() + 400);
+    }
+
+    void wheelZoomsAtThePointerAndScrollBarFollows() {
+        CDlgPolyphony dialog;
+        dialog.Refresh(&real_);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* graph = dialog.findChild<CPolyphonyGraph*>("graph");
+        auto* bar = dialog.findChild<QScrollBar*>("graphScrollBar");
+        const std::int64_t length = real_.lastTime;
+        QCOMPARE(graph->VisibleRange(), (CPolyphonyGraph::TimeRange{0, length}));
+        QVERIFY(!bar->isEnabled());
+
+        // A notch up at a quarter of the plot zooms in; the time under the pointer stays.
+        const PolyphonyGraphLayout layout = graph->Layout();
+        const int x = layout.plot.left() + layout.plot.width() / 4;
+        const double at = double(x - layout.plot.left()) / layout.plot.width();
+        Wheel(*graph, x, {0, 120});
+        CPolyphonyGraph::TimeRange range = graph->VisibleRange();
+        QVERIFY(qAbs(range.span - qRound64(length / CPolyphonyGraph::kZoomPerNotch)) <= 1);
+        QVERIFY(qAbs(range.start + at * range.span - at * length) <= 2);
+        QVERIFY(bar->isEnabled());
+        QCOMPARE(bar->value(), static_cast<int>(range.start));
+        // Ctrl+wheel zooms as well; the picture shows the narrower part.
+        const QImage before = Picture(*graph);
+        Wheel(*graph, x, {0, 120}, Qt::ControlModifier);
+        QVERIFY(graph->VisibleRange().span < range.span);
+        QVERIFY(Picture(*graph) != before);
+
+        // Shift+wheel towards the user scrolls later by an eighth of the width shown.
+        range = graph->VisibleRange();
+        Wheel(*graph, x, {0, -120}, Qt::ShiftModifier);
+        QCOMPARE(graph->VisibleRange().start,
+                 range.start + qRound64(range.span / double(CPolyphonyGraph::kScrollFraction)));
+        QCOMPARE(graph->VisibleRange().span, range.span);
+        QCOMPARE(bar->value(), static_cast<int>(graph->VisibleRange().start));
+        // A horizontal wheel to the left scrolls back.
+        Wheel(*graph, x, {120, 0});
+        QCOMPARE(graph->VisibleRange().start, range.start);
+        // The scroll bar scrolls the graph, never past the song's end.
+        bar->setValue(bar->maximum());
+        QCOMPARE(graph->VisibleRange().start + graph->VisibleRange().span, length);
+
+        // Zooming stops at a second; zooming out stops at the whole song.
+        for (int i = 0; i < 60; ++i)
+            Wheel(*graph, x, {0, 120});
+        QCOMPARE(graph->VisibleRange().span, CPolyphonyGraph::kMinSpanMs);
+        for (int i = 0; i < 60; ++i)
+            Wheel(*graph, x, {0, -120});
+        QCOMPARE(graph->VisibleRange(), (CPolyphonyGraph::TimeRange{0, length}));
+        QVERIFY(!bar->isEnabled());
+
+        // A channel box keeps the zoom; Home shows the whole song again.
+        Wheel(*graph, x, {0, 240});
+        range = graph->VisibleRange();
+        int used = 0;
+        while (!real_.IsChannelUsed(used))
+            ++used;
+        QTest::mouseClick(
+            dialog.findChild<QCheckBox*>(QStringLiteral("channelBox%1").arg(used + 1)),
+            Qt::LeftButton);
+        QCOMPARE(graph->VisibleRange(), range);
+        graph->setFocus();
+        QTest::keyClick(graph, Qt::Key_Home);
+        QCOMPARE(graph->VisibleRange(), (CPolyphonyGraph::TimeRange{0, length}));
+        real_.enabled.fill(true);
+        real_.ComputeSequencePolyphony();
+    }
+
 private:
+    // A wheel turn over the graph at pixel column `x`, in the eighths of a degree Qt counts.
+    static void Wheel(CPolyphonyGraph& graph, int x, QPoint angle,
+                      Qt::KeyboardModifiers modifiers = {}) {
+        const QPointF at(x, graph.height() / 2);
+        QWheelEvent event(at, graph.mapToGlobal(at), QPoint(), angle, Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&graph, &event);
+    }
+
     SongFile real_;
 };
 

@@ -1,8 +1,11 @@
 // The engine and the song player over recording outputs: timing, ending, stopping,
 // restarting, ports, settings and progress.
+#include "playback/Sequencer.h"
 #include "playback/SongPlayer.h"
 #include "tests/playback/PlaybackSupport.h"
 
+#include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 using namespace playtest;
@@ -10,6 +13,101 @@ using namespace playtest;
 namespace {
 
 using EngineTest = EngineFixture;
+
+// Channels 1 and 2 strike a note together every `stepMs`, `count` times (division 500: a
+// tick is 1 ms).
+Bytes TwoChannelsStriking(std::uint32_t stepMs, int count) {
+    Bytes events;
+    for (int i = 0; i < count; ++i)
+        events = Cat({events, Vlq(i == 0 ? 0 : 1), Bytes{0x90, 0x3C, 0x64, 0x00, 0x91, 0x40, 0x64},
+                      Vlq(stepMs - 1), Bytes{0x80, 0x3C, 0x00, 0x00, 0x81, 0x40, 0x00}});
+    return Cat({testfiles::Header(0, 1, 500), testfiles::TrackChunk(events)});
+}
+
+bool IsNoteOn(const Bytes& m, int channel) {
+    return m.size() == 3 && m[0] == (0x90 | channel) && m[2] > 0;
+}
+
+// A sequencer over a clock of its own: the audible channels change at a given song time.
+TEST(SequencerTest, NoteOnsOfAMutedChannelAreLeftOutAndItIsSilencedAtOnce) {
+    const Bytes song = TwoChannelsStriking(100, 10);
+    const auto segment = Segment::FromSmf(song.data(), song.size());
+    ASSERT_NE(segment, nullptr);
+    RecordingOutput output;
+    std::atomic<std::uint16_t> audible{0x0003};
+    std::vector<std::pair<std::uint64_t, std::size_t>> clock; // (time, messages so far)
+    const bool ended = Sequencer::Run(
+        *segment, output,
+        [&](std::uint64_t timeUs) {
+            clock.emplace_back(timeUs, output.Messages().size());
+            // Muted between two notes, unmuted again later.
+            if (timeUs >= 330000 && timeUs < 650000)
+                audible = 0x0001;
+            else if (timeUs >= 650000)
+                audible = 0x0003;
+            return true;
+        },
+        &audible);
+    EXPECT_TRUE(ended);
+    for (std::size_t i = 1; i < clock.size(); ++i)
+        EXPECT_LE(clock[i].first - clock[i - 1].first, Sequencer::kAudibleCheckUs);
+    const auto messages = output.Messages();
+    int onsOfChannel2 = 0;
+    std::size_t silenced = 0;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        onsOfChannel2 += IsNoteOn(messages[i].bytes, 1);
+        if (messages[i].bytes == Bytes{0xB1, 120, 0}) {
+            EXPECT_EQ(silenced, 0u) << "silenced once";
+            silenced = i;
+            ASSERT_LT(i + 1, messages.size());
+            EXPECT_EQ(messages[i + 1].bytes, (Bytes{0xB1, 123, 0}));
+        }
+    }
+    ASSERT_GT(silenced, 0u);
+    // Notes at 0, 100 ... 900 ms: those at 400, 500 and 600 ms are left out; channel 1 and
+    // the note-offs play on.
+    EXPECT_EQ(onsOfChannel2, 7);
+    int onsOfChannel1 = 0;
+    for (const auto& m : messages)
+        onsOfChannel1 += IsNoteOn(m.bytes, 0);
+    EXPECT_EQ(onsOfChannel1, 10);
+    // The silence comes at the step after the change, before the next note.
+    const auto stepOfChange =
+        std::find_if(clock.begin(), clock.end(), [](const auto& c) { return c.first >= 330000; });
+    ASSERT_NE(stepOfChange, clock.end());
+    EXPECT_EQ(silenced, stepOfChange->second);
+}
+
+TEST_F(EngineTest, MutingWhilePlayingSilencesTheChannelWithoutARestart) {
+    ASSERT_TRUE(Start());
+    const auto state = Play(TwoChannelsStriking(20, 1000)); // 20 s
+    ASSERT_NE(state, nullptr);
+    const auto countOns = [&](int channel, std::size_t from) {
+        const auto messages = device_->Messages();
+        int n = 0;
+        for (std::size_t i = from; i < messages.size(); ++i)
+            n += IsNoteOn(messages[i].bytes, channel);
+        return n;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return countOns(1, 0) > 0; }));
+    state->SetAudibleChannels(0x0001);
+    std::size_t silenced = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto messages = device_->Messages();
+        for (std::size_t i = 0; i < messages.size(); ++i)
+            if (messages[i].bytes == Bytes{0xB1, 123, 0})
+                silenced = i;
+        return silenced > 0;
+    }));
+    // Channel 1 plays on, channel 2 strikes no note after its silence.
+    ASSERT_TRUE(WaitUntil([&] { return countOns(0, silenced) >= 3; }));
+    EXPECT_EQ(countOns(1, silenced), 0);
+    state->SetAudibleChannels(0x0003);
+    const std::size_t unmuted = device_->Messages().size();
+    ASSERT_TRUE(WaitUntil([&] { return countOns(1, unmuted) > 0; }));
+    EXPECT_TRUE(state->IsPlaying()) << "the same playback, not a new one";
+    StopAndWait();
+}
 
 TEST_F(EngineTest, EventsArriveInOrderAtTheirTempoScaledTimesAndPlayEndsByItself) {
     ASSERT_TRUE(Start());
