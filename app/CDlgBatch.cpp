@@ -2,6 +2,7 @@
 #include "app/CheckWords.h"
 #include "app/LoadWords.h"
 #include "app/QtSettingsStore.h"
+#include "app/UserPrompt.h"
 #include "resources/StringTable.h"
 #include "resources/resource.h"
 
@@ -10,19 +11,26 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMetaObject>
 #include <QSettings>
 #include <QShowEvent>
 #include <QTreeWidgetItem>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <system_error>
 
 namespace {
 
 const QString kSourceHistory = QStringLiteral("SourcePathHistory");
 const QString kDestinationHistory = QStringLiteral("DestinationPathHistory");
+const QString kLastSourcePath = QStringLiteral("BatchSourcePath");
+const QString kLastDestinationPath = QStringLiteral("BatchDestinationPath");
 
 // The per-user settings store that holds the folder histories.
 QSettings OpenStore() {
@@ -42,13 +50,51 @@ QString ShownName(const std::string& name) {
     return QFile::decodeName(name.c_str());
 }
 
+// A file the run left alone so as not to replace another file of it.
+bool IsSkipped(const BatchFileEntry& entry) {
+    return entry.result == BatchFileEntry::Result::Failed &&
+           (entry.failure.reason == BatchFailure::Reason::OutputTaken ||
+            entry.failure.reason == BatchFailure::Reason::OutputIsSource);
+}
+
+// Why the file failed, in a few words for its row; empty when there is nothing to say.
+QString ReasonText(const BatchFailure& failure) {
+    const QString output = ShownName(std::filesystem::path(failure.path).filename().string());
+    const QString error = QString::fromLocal8Bit(failure.error.c_str());
+    switch (failure.reason) {
+    case BatchFailure::Reason::None:
+        break;
+    case BatchFailure::Reason::CannotOpen:
+        return StringTable::Get(Res::IDS_WHY_CANNOT_OPEN).arg(error);
+    case BatchFailure::Reason::NotSmf:
+        return StringTable::Get(Res::IDS_WHY_NOT_SMF);
+    case BatchFailure::Reason::LeftOut:
+        return StringTable::Get(Res::IDS_WHY_LEFT_OUT).arg(LeftOutText(failure.leftOut));
+    case BatchFailure::Reason::CannotWrite:
+        return StringTable::Get(Res::IDS_WHY_CANNOT_WRITE).arg(error);
+    case BatchFailure::Reason::OutputTaken:
+        return StringTable::Get(Res::IDS_WHY_OUTPUT_TAKEN).arg(output);
+    case BatchFailure::Reason::OutputIsSource:
+        return StringTable::Get(Res::IDS_WHY_OUTPUT_IS_SOURCE).arg(output);
+    case BatchFailure::Reason::Error:
+        return error;
+    }
+    return {};
+}
+
 QString ResultText(const BatchFileEntry& entry) {
     switch (entry.result) {
     case BatchFileEntry::Result::Processed:
         // With what the SP-MIDI checker found in the written file.
         return StringTable::Get(Res::IDS_RESULT_OK_FINDINGS).arg(TallyText(entry.findings));
-    case BatchFileEntry::Result::Failed:
-        return StringTable::Get(Res::IDS_RESULT_FAILED);
+    case BatchFileEntry::Result::Failed: {
+        // With its reason: "Failed: not a Standard MIDI File".
+        const QString result =
+            StringTable::Get(IsSkipped(entry) ? Res::IDS_RESULT_SKIPPED : Res::IDS_RESULT_FAILED);
+        const QString reason = ReasonText(entry.failure);
+        return reason.isEmpty() ? result
+                                : StringTable::Get(Res::IDS_RESULT_WHY).arg(result, reason);
+    }
     case BatchFileEntry::Result::Pending:
         break;
     }
@@ -93,18 +139,22 @@ CDlgBatch::CDlgBatch(QWidget* parent)
         QSettings store = OpenStore();
         destinationHistory_.Load(store, kDestinationHistory);
         sourceHistory_.Load(store, kSourceHistory);
+        lastDestinationPath_ = store.value(kLastDestinationPath).toString();
+        lastSourcePath_ = store.value(kLastSourcePath).toString();
     }
 
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    // Both combos start with their history in the list and an empty path.
+    // Both combos start with their history in the list and the path of the last run.
     ui_->destinationCombo->addItems(destinationHistory_.Entries());
     ui_->sourceCombo->addItems(sourceHistory_.Entries());
     ui_->destinationCombo->setCurrentIndex(-1);
     ui_->sourceCombo->setCurrentIndex(-1);
     ui_->destinationCombo->clearEditText();
     ui_->sourceCombo->clearEditText();
+    sourcePath_ = lastSourcePath_;
+    destinationPath_ = lastDestinationPath_;
 
     connect(ui_->sourceCombo, &QComboBox::editTextChanged, this, &CDlgBatch::OnSourceEdited);
     connect(ui_->destinationCombo, &QComboBox::editTextChanged, this,
@@ -196,6 +246,7 @@ void CDlgBatch::WriteControls() {
     ui_->copyProtectedCheck->setChecked(smafOptions_[2]);
     ui_->extractSamplesCheck->setChecked(smafOptions_[3]);
     ui_->processedEdit->setText(processedText_);
+    ui_->summaryLabel->setText(summaryText_);
 }
 
 void CDlgBatch::UpdateControls() {
@@ -255,18 +306,23 @@ void CDlgBatch::OnRun() {
     ReadControls();
     if (running_ || sourcePath_.isEmpty() || destinationPath_.isEmpty())
         return;
+    if (!DestinationReady())
+        return;
 
     // A folder that cannot be listed gives an empty run, like a folder without songs.
     std::string error;
     entries_.clear();
     BatchProcessor::FindFiles(LocalPath(sourcePath_), entries_, error);
     RebuildList();
+    summaryText_.clear();
+    stopRequested_ = false;
 
     BatchProcessor::Options options;
     options.midiAction = midiAction_;
     options.removeText = removeText_;
     options.addVibra = addVibra_;
     options.switches = switches_;
+    options.jobs = jobs_;
     const unsigned run = ++run_;
     // Both reports run on the worker thread and only post: the worker never waits for this
     // dialog, so the dialog may always wait for the worker.
@@ -284,16 +340,69 @@ void CDlgBatch::OnRun() {
     running_ = true;
     processor_.Start(entries_, LocalPath(destinationPath_), options, progress, finished);
 
+    // Only folders that exist are remembered; the destination does by now.
     destinationHistory_.Add(destinationPath_);
-    sourceHistory_.Add(sourcePath_);
+    lastDestinationPath_ = destinationPath_;
+    if (QFileInfo(sourcePath_).isDir()) {
+        sourceHistory_.Add(sourcePath_);
+        lastSourcePath_ = sourcePath_;
+    }
 
     UpdateControls();
     WriteControls();
 }
 
 void CDlgBatch::OnStop() {
-    if (running_)
-        processor_.RequestStop();
+    if (!running_)
+        return;
+    stopRequested_ = true;
+    processor_.RequestStop();
+}
+
+bool CDlgBatch::DestinationReady() {
+    const QFileInfo info(destinationPath_);
+    if (info.isDir())
+        return true;
+    const QString shown = QDir::toNativeSeparators(destinationPath_);
+    if (info.exists()) {
+        UserPrompt::Show(this, UserPrompt::Icon::Critical,
+                         StringTable::Get(Res::IDS_CANNOT_USE_FOLDER)
+                             .arg(shown, QString::fromLocal8Bit(std::strerror(ENOTDIR))));
+        return false;
+    }
+    if (UserPrompt::Show(this, UserPrompt::Icon::Question,
+                         StringTable::Get(Res::IDS_ASK_CREATE_FOLDER).arg(shown),
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(LocalPath(destinationPath_), ec);
+    if (ec) {
+        UserPrompt::Show(this, UserPrompt::Icon::Critical,
+                         StringTable::Get(Res::IDS_CANNOT_USE_FOLDER)
+                             .arg(shown, QString::fromLocal8Bit(ec.message().c_str())));
+        return false;
+    }
+    return true;
+}
+
+void CDlgBatch::ShowSummary() {
+    std::size_t processed = 0, failed = 0, skipped = 0, pending = 0;
+    for (const BatchFileEntry& entry : entries_) {
+        if (entry.result == BatchFileEntry::Result::Processed)
+            ++processed;
+        else if (IsSkipped(entry))
+            ++skipped;
+        else if (entry.result == BatchFileEntry::Result::Failed)
+            ++failed;
+        else
+            ++pending;
+    }
+    const std::size_t count = entries_.size();
+    summaryText_ =
+        stopRequested_ && pending > 0
+            ? StringTable::Get(Res::IDS_BATCH_STOPPED).arg(count - pending).arg(count)
+            : StringTable::Get(Res::IDS_BATCH_SUMMARY).arg(processed).arg(failed).arg(skipped);
+    ui_->summaryLabel->setText(summaryText_);
 }
 
 void CDlgBatch::OnProgress(unsigned run, std::size_t index, std::size_t count,
@@ -305,6 +414,7 @@ void CDlgBatch::OnProgress(unsigned run, std::size_t index, std::size_t count,
     if (index < entries_.size() && static_cast<int>(index) < ui_->fileList->topLevelItemCount()) {
         entries_[index].result = result.result;
         entries_[index].failure = result.failure;
+        entries_[index].findings = result.findings;
         ShowResult(index);
     } else {
         RebuildList();
@@ -318,6 +428,7 @@ void CDlgBatch::OnFinished(unsigned run) {
     processor_.Join();
     switches_ = processor_.Switches();
     running_ = false;
+    ShowSummary();
     ReadControls();
     UpdateControls();
     WriteControls();
@@ -344,11 +455,14 @@ void CDlgBatch::StopAndWait(bool notify) {
             continue;
         entries_[i].result = results[i].result;
         entries_[i].failure = results[i].failure;
+        entries_[i].findings = results[i].findings;
         processed = i + 1;
         ShowResult(i);
     }
     if (processed > 0)
         processedText_ = QStringLiteral("%1/%2").arg(processed).arg(results.size());
+    stopRequested_ = true;
+    ShowSummary();
     UpdateControls();
     WriteControls();
     if (notify)
@@ -387,4 +501,8 @@ void CDlgBatch::SaveHistories() const {
     QSettings store = OpenStore();
     destinationHistory_.Save(store, kDestinationHistory);
     sourceHistory_.Save(store, kSourceHistory);
+    if (!lastDestinationPath_.isEmpty())
+        store.setValue(kLastDestinationPath, lastDestinationPath_);
+    if (!lastSourcePath_.isEmpty())
+        store.setValue(kLastSourcePath, lastSourcePath_);
 }

@@ -28,7 +28,7 @@ const char* ResultText(BatchFileEntry::Result result) {
 }
 
 extern "C" void StopOnInterrupt(int) {
-    // Like the dialog's "Stop": the current file completes, no further file starts.
+    // Like the dialog's "Stop": the files being processed complete, no further file starts.
     if (runningBatch)
         runningBatch->RequestStop();
 }
@@ -47,6 +47,8 @@ int RunBatch(const std::vector<std::string>& args) {
         } else if (ParseWriteOption(args, i, options)) {
         } else if (a == "--add-vibra") {
             options.addVibra = true;
+        } else if (a == "--jobs") {
+            options.jobs = static_cast<unsigned>(ParseInt(OptionValue(args, i), 1, 256, "--jobs"));
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError{"unknown option " + a};
         } else {
@@ -73,6 +75,7 @@ int RunBatch(const std::vector<std::string>& args) {
     }
 
     BatchProcessor batch;
+    // Each file's line as soon as it and every file before it are done, in name order.
     std::size_t processed = 0;
     bool anyFailed = false;
     auto progress = [&](std::size_t index, std::size_t count) {

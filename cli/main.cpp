@@ -37,8 +37,11 @@ Commands:
       left data out is not written unless --allow-loss is given.
   batch SRC DST [--action remove|leave|update] [--text strip|keep] [--add-vibra]
                 [--prio channel|oblix] [--sysex strip|keep] [--vibra-mode 0|1] [--map sp|gm]
-      Processes every .mid file of folder SRC into folder DST, one line per file. A
-      missing DST is created (its parent must exist).
+                [--jobs N]
+      Processes every .mid file of folder SRC into folder DST, one line per file in name
+      order. A missing DST is created (its parent must exist). --jobs N processes N files
+      at once, 1-256 (default: one per processor core); the files written and the lines
+      printed are the same for every N.
   check IN [--json] [--after-save] [load, map, action, text and edit options]
       Checks IN against the SP-MIDI rules and prints one line per finding: rule, severity,
       where, what happens and the fix. With --after-save it checks what process writes

@@ -156,6 +156,19 @@ inline constexpr int IDS_FINDING_ROW = 473;
 inline constexpr int IDS_LEFT_OUT_TIMES = 437;
 // Resources the machine ran out of (450-459).
 inline constexpr int IDS_OUT_OF_MEMORY = 450;
+// The Batch Processor's questions (485-489), its rows' reasons and its summary (490-499).
+inline constexpr int IDS_ASK_CREATE_FOLDER = 485;
+inline constexpr int IDS_CANNOT_USE_FOLDER = 486;
+inline constexpr int IDS_RESULT_WHY = 490;
+inline constexpr int IDS_RESULT_SKIPPED = 491;
+inline constexpr int IDS_WHY_CANNOT_OPEN = 492;
+inline constexpr int IDS_WHY_NOT_SMF = 493;
+inline constexpr int IDS_WHY_LEFT_OUT = 494;
+inline constexpr int IDS_WHY_CANNOT_WRITE = 495;
+inline constexpr int IDS_WHY_OUTPUT_TAKEN = 496;
+inline constexpr int IDS_WHY_OUTPUT_IS_SOURCE = 497;
+inline constexpr int IDS_BATCH_SUMMARY = 498;
+inline constexpr int IDS_BATCH_STOPPED = 499;
 // Tool tips (530-569): a command's name with its key, then what it does.
 inline constexpr int IDS_TIP_NAME_KEY = 530;
 inline constexpr int IDS_TIP_OPEN = 531;

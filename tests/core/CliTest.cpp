@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace core;
@@ -61,10 +63,12 @@ TEST_F(CliTest, ExitCodesAndMessages) {
     }
     // usage errors, and edits the program itself never allows
     const std::string i = Q(in), d = Q(dir.Path());
-    for (const std::string& args :
-         std::vector<std::string>{"frobnicate", "dump", "info", "info --prio fast " + i,
-                                  "info --bogus " + i, "info " + i + " " + i, "process " + i,
-                                  "batch " + d, "batch " + d + " " + d + " --action twice"})
+    for (const std::string& args : std::vector<std::string>{
+             "frobnicate", "dump", "info", "info --prio fast " + i, "info --bogus " + i,
+             "info " + i + " " + i, "process " + i, "batch " + d,
+             "batch " + d + " " + d + " --action twice", "batch " + d + " " + d + " --jobs 0",
+             "batch " + d + " " + d + " --jobs -2", "batch " + d + " " + d + " --jobs 257",
+             "batch " + d + " " + d + " --jobs two", "batch " + d + " " + d + " --jobs"})
         EXPECT_EQ(Cli(args).code, 2) << args;
     for (const char* edit :
          {"--bogus", "--action keep", "--duplicate 1", "--duplicate 1=10", "--duplicate 1=2",
@@ -250,18 +254,18 @@ TEST_F(CliTest, BatchFolder) {
     // its reason
     const std::string chords = "\tOK\t0 errors, 1 warning";
     std::vector<std::pair<std::string, std::string>> expected = {
-        {"a", "a" + chords},      {"b", "B" + chords},     {title, title + "\tOK\t0 errors, "},
-        {"x", "x\tFailed\t"},     {"y", "y\tFailed\t"},    {"z", "z\tFailed\t"},
-        {"big", "big\tFailed\t"}, {"cut", "cut\tFailed\t"}};
+        {"a", "a" + chords},     {"b", "B" + chords},  {title, title + "\tOK\t0 errors, "},
+        {"y", "y\tFailed\t"},    {"z", "z\tFailed\t"}, {"big", "big\tFailed\t"},
+        {"cut", "cut\tFailed\t"}};
     std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(lines.size(), 9u) << r.out;
+    ASSERT_EQ(lines.size(), 8u) << r.out;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i].rfind(expected[i].second, 0), 0u) << lines[i];
         if (expected[i].first != title && lines[i].find("Failed") == std::string::npos) {
             EXPECT_EQ(lines[i], expected[i].second);
         }
     }
-    EXPECT_EQ(lines[8], "Processed: 8/8");
+    EXPECT_EQ(lines[7], "Processed: 7/7") << "the folder x.mid is no file";
     EXPECT_NE(r.out.find("cut\tFailed\tdata left out on loading: the end of the file, which is "
                          "cut off inside an event\n"),
               std::string::npos)
@@ -289,6 +293,17 @@ TEST_F(CliTest, BatchIntoItsOwnFolder) {
     EXPECT_EQ(clash.code, 1);
     EXPECT_NE(clash.out.find("Failed"), std::string::npos);
     EXPECT_EQ(ReadFile(src / "a.MID"), kThreeChannels);
+
+    // l.mid is a link to b.mid: one file under two names, processed once through b.mid
+    fs::remove(src / "a.MID");
+    WriteFile(src / "b.mid", kThreeChannels);
+    fs::create_symlink("b.mid", src / "l.mid");
+    const Outcome linked = Cli("batch " + Q(src) + " " + Q(src) + " --jobs 2");
+    EXPECT_NE(linked.out.find("b\tOK\t"), std::string::npos) << linked.out;
+    EXPECT_NE(linked.out.find("l\tFailed\tanother file of this run was already written to"),
+              std::string::npos)
+        << linked.out;
+    EXPECT_TRUE(fs::is_symlink(src / "l.mid"));
 }
 
 TEST_F(CliTest, BatchActionsTextAndVibra) {
@@ -324,14 +339,16 @@ TEST_F(CliTest, BatchStopsAfterTheCurrentFileAndForgetsOldStops) {
     for (int i = 0; i < 10; ++i)
         WriteFile(dir / std::string(1, static_cast<char>('a' + i)).append(".mid"), kThreeChannels);
     fs::create_directories(dir / "dst");
-    auto run = [this](std::size_t stopAfter) {
+    auto run = [this](std::size_t stopAfter, unsigned jobs) {
         std::vector<BatchFileEntry> entries;
         std::string error;
         EXPECT_TRUE(BatchProcessor::FindFiles(dir.Path().string(), entries, error)) << error;
         BatchProcessor batch;
+        BatchProcessor::Options options;
+        options.jobs = jobs;
         std::size_t reports = 0;
         batch.Start(
-            std::move(entries), (dir / "dst").string(), {},
+            std::move(entries), (dir / "dst").string(), options,
             [&](std::size_t index, std::size_t) {
                 EXPECT_EQ(index, reports++);
                 if (index + 1 == stopAfter)
@@ -340,17 +357,120 @@ TEST_F(CliTest, BatchStopsAfterTheCurrentFileAndForgetsOldStops) {
             nullptr);
         batch.Join();
         EXPECT_FALSE(batch.IsRunning());
+        EXPECT_EQ(reports, std::count_if(batch.Entries().begin(), batch.Entries().end(),
+                                         [](const BatchFileEntry& e) {
+                                             return e.result != BatchFileEntry::Result::Pending;
+                                         }))
+            << "every file started is reported";
         return batch.Entries();
     };
-    const auto stopped = run(3);
+    // One job: each file is reported before the next starts.
+    const auto stopped = run(3, 1);
     ASSERT_EQ(stopped.size(), 11u) << "in.mid too";
     for (std::size_t i = 0; i < stopped.size(); ++i)
         EXPECT_EQ(stopped[i].result,
                   i < 3 ? BatchFileEntry::Result::Processed : BatchFileEntry::Result::Pending);
     EXPECT_FALSE(fs::exists(dir / "dst" / "d.mid"));
-    for (const BatchFileEntry& e : run(SIZE_MAX))
+    for (const BatchFileEntry& e : run(SIZE_MAX, 1))
         EXPECT_EQ(e.result, BatchFileEntry::Result::Processed)
             << "an old stop request is forgotten";
+    for (const BatchFileEntry& e : run(SIZE_MAX, 4))
+        EXPECT_EQ(e.result, BatchFileEntry::Result::Processed);
+}
+
+TEST_F(CliTest, AStoppedParallelBatchCompletesWhatItStartedAndNothingElse) {
+    const fs::path src = dir / "src", dst = dir / "dst";
+    fs::create_directories(src);
+    fs::create_directories(dst);
+    for (int i = 0; i < 120; ++i)
+        WriteFile(src / (std::to_string(1000 + i) + ".mid"), kThreeChannels);
+    std::vector<BatchFileEntry> entries;
+    std::string error;
+    ASSERT_TRUE(BatchProcessor::FindFiles(src.string(), entries, error)) << error;
+    BatchProcessor batch;
+    BatchProcessor::Options options;
+    options.jobs = 3;
+    std::size_t reports = 0;
+    batch.Start(
+        std::move(entries), dst.string(), options,
+        [&](std::size_t index, std::size_t) {
+            EXPECT_EQ(index, reports++) << "in name order";
+            if (index == 2)
+                batch.RequestStop();
+        },
+        nullptr);
+    batch.Join();
+    // The files that were started form the front of the list: all written and reported.
+    const std::vector<BatchFileEntry>& results = batch.Entries();
+    ASSERT_GE(reports, 3u);
+    for (std::size_t i = 0; i < results.size(); ++i)
+        EXPECT_EQ(results[i].result,
+                  i < reports ? BatchFileEntry::Result::Processed : BatchFileEntry::Result::Pending)
+            << i;
+    std::size_t outputs = 0;
+    for (const auto& e : fs::directory_iterator(dst)) {
+        EXPECT_NE(e.path().filename().string()[0], '.') << "a temporary file " << e.path();
+        ++outputs;
+    }
+    EXPECT_EQ(outputs, reports);
+}
+
+TEST_F(CliTest, BatchInParallelWritesAndPrintsWhatASerialRunDoes) {
+    const fs::path src = dir / "src";
+    fs::create_directories(src);
+    // A vibra setup with program 124 (mode 1) in f10 and one with 125 (mode 0) in f30: every
+    // song after one of them gets its vibra channel in that mode, as one after the other.
+    const Bytes mode1 = Song(0, 96, {Cat({Cc(3, 0, 121), Cc(3, 32, 6), Pc(3, 124), On(3, 60)})});
+    const Bytes mode0 = Song(0, 96, {Cat({Cc(3, 0, 121), Cc(3, 32, 6), Pc(3, 125), On(3, 60)})});
+    for (int i = 0; i < 48; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "f%02d", i);
+        WriteFile(src / (std::string(name) + ".mid"), i == 10   ? mode1
+                                                      : i == 30 ? mode0
+                                                                : kThreeChannels);
+    }
+    WriteFile(src / "f20.mid", Bytes{'n', 'o', 'p', 'e'});
+    // Both want dup.mid: "dup.MID" comes first and is written, "dup.mid" is refused.
+    WriteFile(src / "dup.MID", kThreeChannels);
+    WriteFile(src / "dup.mid", mode1);
+    const fs::path real = testfiles::RealSongs().at(0);
+    fs::copy_file(real, src / real.filename());
+
+    // Each run into a new folder of one name, so that the lines name the same paths.
+    const auto run = [&](const std::string& jobs) {
+        const fs::path dst = dir / "out";
+        fs::remove_all(dst);
+        const Outcome r = Cli("batch " + Q(src) + " " + Q(dst) + " --add-vibra " + jobs);
+        std::map<std::string, Bytes> files;
+        for (const auto& e : fs::directory_iterator(dst))
+            files[e.path().filename().string()] = ReadFile(e.path());
+        return std::make_tuple(r.code, r.out, files);
+    };
+    const auto serial = run("--jobs 1");
+    const auto& [code, out, files] = serial;
+    EXPECT_EQ(code, 1) << "f20 and dup.mid fail";
+    EXPECT_EQ(files.size(), 49u) << out;
+    EXPECT_NE(out.find("f20\tFailed\tnot a Standard MIDI File\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("dup\tFailed\tanother file of this run was already written to"),
+              std::string::npos)
+        << out;
+    EXPECT_LT(out.find("dup\tOK"), out.find("dup\tFailed"));
+    const auto vibraModeOf = [&](const std::string& name) {
+        SongFile song;
+        MemorySource source(files.at(name));
+        song.LoadSong(source, name);
+        return song.lastLoad.vibraMode;
+    };
+    EXPECT_EQ(vibraModeOf("f09.mid"), 0u);
+    EXPECT_EQ(vibraModeOf("f11.mid"), 1u);
+    EXPECT_EQ(vibraModeOf("f29.mid"), 1u);
+    EXPECT_EQ(vibraModeOf("f31.mid"), 0u);
+    for (const char* jobs : {"--jobs 2", "--jobs 7", ""}) {
+        const auto parallel = run(jobs);
+        EXPECT_EQ(std::get<0>(parallel), code) << jobs;
+        EXPECT_EQ(std::get<1>(parallel), out) << jobs;
+        EXPECT_TRUE(std::get<2>(parallel) == files) << jobs << ": the same files, byte for byte";
+    }
 }
 
 } // namespace

@@ -1,13 +1,19 @@
 // The Batch Processor dialog: its control rules, its folder histories and runs over folders of
-// real songs, including stopping and closing while the worker is busy.
+// real songs, including stopping and closing while the worker is busy, the question before
+// a missing destination folder is made, and the rows' reasons and the summary of a run.
 #include "app/CDlgBatch.h"
+#include "app/CheckWords.h"
+#include "app/UserPrompt.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -25,9 +31,12 @@
 namespace {
 
 // Holds the worker after it finished the third file until the test lets it go, so that a
-// stop or a close lands while a file is being processed.
+// stop or a close lands while a file is being processed. It runs one job: each file is
+// reported before the next starts.
 class PacedBatch : public CDlgBatch {
 public:
+    PacedBatch() { SetJobs(1); }
+
     std::atomic<bool> reached{false};
     std::atomic<bool> closing{false};
     QSemaphore release;
@@ -67,6 +76,28 @@ QStringList Column(const CDlgBatch& dialog, int column, bool toolTips = false) {
 QString Processed(const CDlgBatch& dialog) {
     return Control<QLineEdit>(dialog, "processedEdit")->text();
 }
+
+QString Summary(const CDlgBatch& dialog) {
+    return Control<QLabel>(dialog, "summaryLabel")->text();
+}
+
+// Answers every message box with `answer` and remembers their texts, until destroyed.
+class Prompts {
+public:
+    explicit Prompts(QMessageBox::StandardButton answer) {
+        UserPrompt::SetHandler([this, answer](UserPrompt::Icon icon, const QString& text,
+                                              QMessageBox::StandardButtons) {
+            texts << text;
+            icons << icon;
+            return answer;
+        });
+    }
+    ~Prompts() { UserPrompt::SetHandler({}); }
+    Prompts(const Prompts&) = delete;
+    Prompts& operator=(const Prompts&) = delete;
+    QStringList texts;
+    QList<UserPrompt::Icon> icons;
+};
 
 void Click(const CDlgBatch& dialog, const char* button) {
     QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
@@ -119,6 +150,7 @@ private slots:
     }
 
     void init() { Store().clear(); }
+    void cleanup() { UserPrompt::SetHandler({}); }
 
     void controlStates_data() {
         QTest::addColumn<bool>("source");
@@ -195,6 +227,10 @@ private slots:
         broken.close();
         QVERIFY(QDir().mkpath(source + "/folder.mid"));
         QFile::copy(songs_[0], source + "/notes.txt");
+        // Both want the output dup.mid: the first (by exact name "dup.MID") is written, the
+        // other one left alone.
+        QFile::copy(songs_[0], source + "/dup.MID");
+        QFile::copy(songs_[1], source + "/dup.mid");
 
         auto dialog = std::make_unique<CDlgBatch>();
         dialog->show();
@@ -209,27 +245,135 @@ private slots:
         QVERIFY(dialog->IsRunning());
         QVERIFY(!Control<QPushButton>(*dialog, "runButton")->isEnabled());
         QVERIFY(Control<QPushButton>(*dialog, "stopButton")->isEnabled());
-        // Sorted ignoring case; "notes.txt" is no song.
-        QCOMPARE(Column(*dialog, 0), QStringList({"01", "02", "03", "04", "Broken", "folder"}));
+        // Sorted ignoring case; "notes.txt" is no song, the folder "folder.mid" no file.
+        QCOMPARE(Column(*dialog, 0), QStringList({"01", "02", "03", "04", "Broken", "dup", "dup"}));
 
         QVERIFY(finished.wait(60000));
-        // A written file's row says what the SP-MIDI checker found in it.
+        // The rows fill in list order. A written file's row says what the SP-MIDI checker
+        // found in it, a failed one why.
         QCOMPARE(Errors(seen),
-                 QStringList({"1/6 OK, 0 errors", "2/6 OK, 0 errors", "3/6 OK, 0 errors",
-                              "4/6 OK, 0 errors", "5/6 Failed", "6/6 Failed"}));
-        // A failed file says why when the pointer rests on its status.
+                 QStringList({"1/7 OK, 0 errors", "2/7 OK, 0 errors", "3/7 OK, 0 errors",
+                              "4/7 OK, 0 errors", "5/7 Failed: not a Standard MIDI File",
+                              "6/7 OK, 0 errors",
+                              "7/7 Skipped: another file of this run was already written to "
+                              "dup.mid"}));
+        QCOMPARE(Summary(*dialog), QString("5 processed, 1 failed, 1 skipped"));
+        // The counts are the written file's, as the batch command prints them.
+        const BatchProcessor::FileOutcome first = BatchProcessor::ProcessBatchFile(
+            root_.filePath("first.mid").toStdString(), (source + "/01.mid").toStdString(), {});
+        QVERIFY(first.ok);
+        QCOMPARE(Column(*dialog, 1).at(0), "OK, " + TallyText(first.findings));
+        // The whole message when the pointer rests on the status.
         const QStringList why = Column(*dialog, 1, true);
         QCOMPARE(why.mid(0, 4), QStringList(4));
         QVERIFY2(why[4].contains("Broken.MID\nis not a Standard MIDI File"), qPrintable(why[4]));
-        QVERIFY2(why[5].startsWith("Cannot open the file\n" + source), qPrintable(why[5]));
+        QVERIFY2(
+            why[6].startsWith("Another file of this run was already written to\n" + destination),
+            qPrintable(why[6]));
         QVERIFY(!dialog->IsRunning());
         QVERIFY(Control<QPushButton>(*dialog, "runButton")->isEnabled());
         QVERIFY(!Control<QPushButton>(*dialog, "stopButton")->isEnabled());
         QCOMPARE(QDir(destination).entryList({"*.mid"}, QDir::Files, QDir::Name),
-                 QStringList({"01.mid", "02.mid", "03.mid", "04.mid"}));
+                 QStringList({"01.mid", "02.mid", "03.mid", "04.mid", "dup.mid"}));
+        QCOMPARE(QFileInfo(destination + "/dup.mid").size(),
+                 QFileInfo(destination + "/01.mid").size());
 
         dialog.reset();
         QCOMPARE(Store().value("SourcePathHistory/1").toString(), source);
+
+        // The next time, the path fields start at the paths of this run.
+        CDlgBatch again;
+        QCOMPARE(Control<QComboBox>(again, "sourceCombo")->currentText(), source);
+        QCOMPARE(Control<QComboBox>(again, "destinationCombo")->currentText(), destination);
+        QVERIFY(Control<QPushButton>(again, "runButton")->isEnabled());
+    }
+
+    void aMissingDestinationIsMadeOnlyWhenTheUserSaysSo() {
+        const QString source = songFolder("ask-in", 2);
+        const QString destination = root_.filePath("ask-out/new");
+        {
+            // No: nothing runs, nothing is made or remembered.
+            Prompts prompts(QMessageBox::No);
+            CDlgBatch dialog;
+            QSignalSpy processed(&dialog, &CDlgBatch::fileProcessed);
+            TypePaths(dialog, source, destination);
+            Click(dialog, "runButton");
+            QCOMPARE(prompts.texts.size(), 1);
+            QCOMPARE(prompts.icons.at(0), UserPrompt::Icon::Question);
+            QVERIFY2(prompts.texts[0].contains(destination), qPrintable(prompts.texts[0]));
+            QVERIFY(!dialog.IsRunning());
+            QCOMPARE(Column(dialog, 0), QStringList());
+            QVERIFY(!QFileInfo::exists(destination));
+        }
+        QVERIFY(!Store().contains("DestinationPathHistory/1"));
+        QVERIFY(!Store().contains("SourcePathHistory/1"));
+        {
+            // Yes: the folder is made, with its missing parent, and the run goes into it.
+            Prompts prompts(QMessageBox::Yes);
+            CDlgBatch dialog;
+            QSignalSpy finished(&dialog, &CDlgBatch::runFinished);
+            TypePaths(dialog, source, destination);
+            Click(dialog, "runButton");
+            QCOMPARE(prompts.texts.size(), 1);
+            QVERIFY(finished.wait(60000));
+            QCOMPARE(Summary(dialog), QString("2 processed, 0 failed, 0 skipped"));
+            QCOMPARE(QDir(destination).entryList({"*.mid"}, QDir::Files).size(), 2);
+        }
+        QCOMPARE(Store().value("DestinationPathHistory/1").toString(), destination);
+        {
+            // A destination that is a file is refused, and a missing source is not remembered.
+            Prompts prompts(QMessageBox::Yes);
+            QFile file(root_.filePath("ask-file"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            CDlgBatch dialog;
+            Control<QComboBox>(dialog, "sourceCombo")->setEditText(root_.filePath("no-such"));
+            Control<QComboBox>(dialog, "destinationCombo")->setEditText(file.fileName());
+            Click(dialog, "runButton");
+            QCOMPARE(prompts.icons, QList<UserPrompt::Icon>{UserPrompt::Icon::Critical});
+            QVERIFY(!dialog.IsRunning());
+            QSignalSpy finished(&dialog, &CDlgBatch::runFinished);
+            Control<QComboBox>(dialog, "destinationCombo")->setEditText(destination);
+            Click(dialog, "runButton");
+            QVERIFY(finished.wait(60000));
+            QCOMPARE(Summary(dialog), QString("0 processed, 0 failed, 0 skipped"));
+        }
+        QCOMPARE(Store().value("SourcePathHistory/1").toString(), source);
+        QVERIFY(!Store().contains("SourcePathHistory/2"));
+    }
+
+    void aParallelRunFillsItsRowsInOrderAndStopsCleanly() {
+        const QString source = songFolder("parallel-in", 10);
+        for (int copy = 0; copy < 4; ++copy)
+            for (int i = 0; i < 10; ++i)
+                QFile::copy(songs_[i], QStringLiteral("%1/%2-%3.mid").arg(source).arg(i).arg(copy));
+        const QString destination = songFolder("parallel-out", 0);
+        CDlgBatch dialog;
+        dialog.SetJobs(3);
+        TypePaths(dialog, source, destination);
+        // Each report finds every row before its own filled in already.
+        int next = 0;
+        bool ordered = true;
+        connect(&dialog, &CDlgBatch::fileProcessed, this, [&](int index) {
+            ordered = ordered && index == next++;
+            const QStringList results = Column(dialog, 1);
+            ordered = ordered && !results.mid(0, index + 1).contains("-");
+            if (index == 2)
+                Click(dialog, "stopButton");
+        });
+        QSignalSpy finished(&dialog, &CDlgBatch::runFinished);
+        Click(dialog, "runButton");
+        QVERIFY(finished.wait(60000));
+        QVERIFY(ordered);
+        // What was started was finished: the rows up to there are done, the rest untouched.
+        const int done = next;
+        QVERIFY(done >= 3);
+        const QStringList results = Column(dialog, 1);
+        QCOMPARE(results.count("-"), 50 - done);
+        QVERIFY(!results.mid(0, done).contains("-"));
+        QCOMPARE(Summary(dialog), done < 50 ? QStringLiteral("Stopped after %1 of 50").arg(done)
+                                            : QString("50 processed, 0 failed, 0 skipped"));
+        QCOMPARE(QDir(destination).entryList(QDir::Files | QDir::Hidden).size(), done);
     }
 
     void stopFinishesTheCurrentFileOnly() {
@@ -242,6 +386,7 @@ private slots:
         QVERIFY(finished.wait(30000));
         QCOMPARE(Processed(dialog), QString("3/10"));
         QCOMPARE(Errors(Column(dialog, 1)), kStoppedAfterThree);
+        QCOMPARE(Summary(dialog), QString("Stopped after 3 of 10"));
         QCOMPARE(QDir(destination_).entryList({"*.mid"}, QDir::Files).size(), 3);
         QVERIFY(!Control<QPushButton>(dialog, "stopButton")->isEnabled());
 
@@ -250,6 +395,7 @@ private slots:
         Click(dialog, "runButton");
         QVERIFY(finished.wait(60000));
         QCOMPARE(Processed(dialog), QString("10/10"));
+        QCOMPARE(Summary(dialog), QString("10 processed, 0 failed, 0 skipped"));
     }
 
     void closeDuringRunWaitsForTheCurrentFileThenSavesHistories() {
