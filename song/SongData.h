@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -154,42 +155,53 @@ template <class Visit> void SongData::VisitMipOrder(Visit&& visit) const {
 }
 
 template <class Visit> void SongData::VisitPolyphonySums(Visit&& visit) const {
-    // A merge of the enabled channels' sorted entry lists with a running sum; disabled
-    // channels neither count nor mark a time.
+    // The enabled channels' sorted entry lists are merged a block of times at a time: each
+    // list adds its changes of the count within the block to a small table by time and marks
+    // those times, then the marked times are walked in order with a running sum. Each entry
+    // costs a few steps, and a block with no entry costs nothing (the next block starts at
+    // the earliest entry left). Disabled channels neither count nor mark a time.
+    constexpr std::uint32_t kBlock = 1024; // times per block
     struct Cursor {
         const PolyphonyTimeline::Entry* at;
         const PolyphonyTimeline::Entry* end;
-        int channel;
+        std::uint32_t current; // the channel's count before `at`
     };
     Cursor cursors[kChannels];
     int count = 0;
+    std::uint64_t start = 0xFFFFFFFFu; // the earliest entry left
     for (int ch = 0; ch < kChannels; ++ch) {
-        if (!enabled[ch])
-            continue;
         const auto& entries = timelines[ch].Entries();
-        if (!entries.empty())
-            cursors[count++] = {entries.data(), entries.data() + entries.size(), ch};
+        if (!enabled[ch] || entries.empty())
+            continue;
+        cursors[count++] = {entries.data(), entries.data() + entries.size(), 0};
+        start = std::min<std::uint64_t>(start, entries.front().time);
     }
-    std::uint32_t current[kChannels] = {};
+    std::uint64_t change[kBlock] = {}; // the sum's change at each time of the block
+    std::uint64_t marked[kBlock / 64] = {};
     std::uint64_t sum = 0;
-    while (count > 0) {
-        std::uint32_t t = cursors[0].at->time;
-        for (int k = 1; k < count; ++k)
-            t = std::min(t, cursors[k].at->time);
-        if (t >= lastTime)
-            return;
-        int out = 0;
+    while (start < lastTime) {
+        const std::uint64_t stop = std::min<std::uint64_t>(start + kBlock, lastTime);
+        std::uint64_t next = 0xFFFFFFFFu;
         for (int k = 0; k < count; ++k) {
-            Cursor c = cursors[k];
-            if (c.at->time == t) {
-                sum = sum - current[c.channel] + c.at->value;
-                current[c.channel] = c.at->value;
-                ++c.at;
+            Cursor& c = cursors[k];
+            for (; c.at != c.end && c.at->time < stop; ++c.at) {
+                const auto i = static_cast<std::size_t>(c.at->time - start);
+                change[i] += std::uint64_t{c.at->value} - c.current;
+                c.current = c.at->value;
+                marked[i / 64] |= std::uint64_t{1} << (i % 64);
             }
             if (c.at != c.end)
-                cursors[out++] = c;
+                next = std::min<std::uint64_t>(next, c.at->time);
         }
-        count = out;
-        visit(t, sum);
+        for (std::size_t word = 0; word < kBlock / 64; ++word) {
+            for (std::uint64_t bits = marked[word]; bits != 0; bits &= bits - 1) {
+                const std::size_t i = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                sum += change[i];
+                change[i] = 0;
+                visit(static_cast<std::uint32_t>(start + i), sum);
+            }
+            marked[word] = 0;
+        }
+        start = next;
     }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <numeric>
 #include <random>
 
 using namespace core;
@@ -113,6 +114,48 @@ TEST(SequencePolyphony, MatchesPerMillisecondWalkOnRandomSongs) {
         song.enabled.fill(true);
         song.ComputeSequencePolyphony();
         ASSERT_EQ(song.sequencePolyphony, Oracle(song, tl)) << "round " << round;
+    }
+}
+
+TEST(SequencePolyphony, VisitsEveryTimeOverLongSongsWithGaps) {
+    // Songs of several seconds: entries in bursts around whole seconds and multiples of 1024
+    // ms, long silences between them, some channels ending early; every visited time and sum
+    // against a millisecond-by-millisecond walk.
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 40; ++round) {
+        SongFile song;
+        song.lastTime = 2000 + rng() % 9000;
+        std::array<std::map<std::uint32_t, std::uint32_t>, 16> last;
+        for (int ch = 0; ch < 16; ++ch) {
+            song.enabled[ch] = rng() % 5 != 0;
+            const int bursts = static_cast<int>(rng() % 6);
+            for (int b = 0; b < bursts; ++b) {
+                const std::uint32_t base = (rng() % 2 ? 1000u : 1024u) * (rng() % 11);
+                for (int e = 0; e < 8; ++e) {
+                    const std::uint32_t t = base + rng() % 5 - std::min<std::uint32_t>(base, 2);
+                    const std::uint32_t v = rng() % 9;
+                    song.timelines[ch].Set(t, v);
+                    last[ch][t] = v;
+                }
+            }
+        }
+        std::vector<std::pair<std::uint32_t, std::uint64_t>> expected, sums;
+        std::array<std::uint64_t, 16> held{};
+        for (std::uint32_t t = 0; t < song.lastTime; ++t) {
+            bool found = false;
+            for (int ch = 0; ch < 16; ++ch)
+                if (const auto it = last[ch].find(t); it != last[ch].end() && song.enabled[ch]) {
+                    held[ch] = it->second;
+                    found = true;
+                }
+            if (found)
+                expected.push_back(
+                    {t, std::accumulate(held.begin(), held.end(), std::uint64_t{0})});
+        }
+        song.VisitPolyphonySums([&](std::uint32_t t, std::uint64_t sum) {
+            sums.push_back({t, sum});
+        });
+        ASSERT_EQ(sums, expected) << "round " << round;
     }
 }
 
