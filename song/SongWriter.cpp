@@ -3,23 +3,17 @@
 
 #include <cmath>
 #include <cstring>
-
-namespace {
-
-void WriteBigEndian(ByteSink& out, std::uint32_t value, int bytes) {
-    std::uint8_t buf[4];
-    for (int i = 0; i < bytes; ++i)
-        buf[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
-    out.Write(buf, static_cast<std::size_t>(bytes));
-}
-
-} // namespace
+#include <memory>
 
 namespace {
 
 // Puts a variable-length quantity at `out` (room for 10 bytes); returns its length.
 // 7 bits per byte, most significant group first, bit 7 set on every byte but the last.
 int PutVarLen(std::uint8_t* out, std::uint64_t value) {
+    if (value < 0x80) { // nearly every delta time
+        out[0] = static_cast<std::uint8_t>(value);
+        return 1;
+    }
     std::uint8_t groups[10];
     int n = 0;
     groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
@@ -30,7 +24,69 @@ int PutVarLen(std::uint8_t* out, std::uint64_t value) {
     return n;
 }
 
+void PutBigEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+}
+
 } // namespace
+
+// The writer puts its bytes straight into this buffer, which hands them to the sink in large
+// pieces: the sink sees one call per 64 KB, not one per event. A track's length is filled in
+// here while its header is still in the buffer; the sink only sees a seek back when it is not.
+class SongWriter::OutBuffer {
+public:
+    static constexpr std::size_t kSize = 64 * 1024;
+
+    explicit OutBuffer(ByteSink& sink) : sink_(sink), base_(sink.GetPosition()) {}
+    OutBuffer(const OutBuffer&) = delete;
+    OutBuffer& operator=(const OutBuffer&) = delete;
+
+    // Room for `count` bytes (at most kSize) at the end; Commit says how many were put there.
+    std::uint8_t* Room(std::size_t count) {
+        if (kSize - used_ < count)
+            Flush();
+        return bytes_ + used_;
+    }
+    void Commit(std::size_t count) { used_ += count; }
+    void Put(const std::uint8_t* data, std::size_t count) {
+        if (count > kSize / 2) {
+            Flush();
+            sink_.Write(data, count);
+            base_ += count;
+            return;
+        }
+        std::memcpy(Room(count), data, count);
+        used_ += count;
+    }
+    // Where the next byte goes, in the sink's positions.
+    std::uint64_t Position() const { return base_ + used_; }
+    // Overwrites four bytes written before, at sink position `at`, with `value`.
+    void Patch(std::uint64_t at, std::uint32_t value) {
+        std::uint8_t big[4];
+        PutBigEndian(big, value, 4);
+        if (at >= base_) {
+            std::memcpy(bytes_ + (at - base_), big, 4);
+            return;
+        }
+        Flush();
+        sink_.Seek(at);
+        sink_.Write(big, 4);
+        sink_.Seek(base_);
+    }
+    void Flush() {
+        if (used_ > 0)
+            sink_.Write(bytes_, used_);
+        base_ += used_;
+        used_ = 0;
+    }
+
+private:
+    ByteSink& sink_;
+    std::uint64_t base_; // the sink position of bytes_[0]
+    std::size_t used_ = 0;
+    std::uint8_t bytes_[kSize];
+};
 
 void SongWriter::WriteVarLen(ByteSink& out, std::uint64_t value) {
     std::uint8_t buf[10];
@@ -44,29 +100,54 @@ std::uint8_t SongWriter::OutgoingStatus(std::uint8_t code, bool forPlayback) con
     return code;
 }
 
-void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t statusOut) {
+inline std::uint64_t SongWriter::TickOf(std::uint32_t timeMs) {
     // Ticks at the same fixed tempo the reader used, in 64 bits: long songs at large
     // divisions exceed 32 bits.
     // Events at one time share their tick: it is computed once.
-    if (!tickOfTimeValid_ || event.GetTime() != tickOfTimeMs_) {
-        const double exact = std::floor(static_cast<double>(event.GetTime()) / msPerTick + 0.5);
+    if (!tickOfTimeValid_ || timeMs != tickOfTimeMs_) {
+        const double exact = std::floor(static_cast<double>(timeMs) / msPerTick + 0.5);
         tickOfTime_ =
             exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
-        tickOfTimeMs_ = event.GetTime();
+        tickOfTimeMs_ = timeMs;
         tickOfTimeValid_ = true;
     }
-    const std::uint64_t tick = tickOfTime_;
+    return tickOfTime_;
+}
+
+inline void SongWriter::WriteShortMessage(OutBuffer& out, std::uint32_t time,
+                                          const std::uint8_t* data, std::uint32_t length,
+                                          std::uint8_t statusOut) {
+    const std::uint64_t tick = TickOf(time);
+    std::uint8_t* head = out.Room(16);
+    std::size_t n =
+        static_cast<std::size_t>(PutVarLen(head, tick >= runningTick ? tick - runningTick : 0));
+    // Running status as WriteEvent keeps it.
+    const bool system = statusOut >= 0xF0;
+    const bool dataLooksLikeStatus = length > 1 && (data[1] & 0x80) != 0;
+    if (system || dataLooksLikeStatus || statusOut != runningStatusOut_)
+        head[n++] = statusOut;
+    runningStatusOut_ = system ? 0 : statusOut;
+    head[n] = data[1];
+    head[n + 1] = data[2];
+    out.Commit(n + length - 1);
+    runningTick = tick;
+}
+
+void SongWriter::WriteEvent(OutBuffer& out, const EventRef& event, std::uint8_t statusOut) {
+    const std::uint64_t tick = TickOf(event.GetTime());
     const std::uint8_t* data = event.GetData();
     const std::uint32_t length = event.GetLength();
 
-    // Delta time, status or prefix and length go out in one piece with short data.
-    std::uint8_t head[32];
-    int n = PutVarLen(head, tick >= runningTick ? tick - runningTick : 0);
+    // Delta time, status or prefix and length go straight into the buffer, with short data.
+    constexpr std::size_t kHead = 32;
+    std::uint8_t* head = out.Room(kHead);
+    std::size_t n =
+        static_cast<std::size_t>(PutVarLen(head, tick >= runningTick ? tick - runningTick : 0));
     const std::uint8_t* body = data + 1;
     std::uint32_t bodyLength = length - 1;
     if (event.IsEscape()) {
         head[n++] = 0xF7;
-        n += PutVarLen(head + n, length);
+        n += static_cast<std::size_t>(PutVarLen(head + n, length));
         body = data;
         bodyLength = length;
         runningStatusOut_ = 0;
@@ -76,11 +157,11 @@ void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t s
             type = data[0] == 0x60 ? 0x51 : data[0];
         head[n++] = 0xFF;
         head[n++] = type;
-        n += PutVarLen(head + n, length - 1);
+        n += static_cast<std::size_t>(PutVarLen(head + n, length - 1));
         runningStatusOut_ = 0;
     } else if (data[0] == 0xF0) {
         head[n++] = 0xF0;
-        n += PutVarLen(head + n, length - 1);
+        n += static_cast<std::size_t>(PutVarLen(head + n, length - 1));
         runningStatusOut_ = 0;
     } else {
         // Running status: a channel message leaves out its status byte when it repeats. Not
@@ -93,17 +174,14 @@ void SongWriter::WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t s
             head[n++] = statusOut;
         runningStatusOut_ = system ? 0 : statusOut;
     }
-    if (bodyLength <= 2) {
-        // A channel message's data bytes.
+    if (bodyLength <= kHead - n) {
+        // A channel message's data bytes, or a short SysEx or meta event.
         for (std::uint32_t i = 0; i < bodyLength; ++i)
-            head[n + static_cast<int>(i)] = body[i];
-        out.Write(head, static_cast<std::size_t>(n) + bodyLength);
-    } else if (bodyLength <= sizeof head - static_cast<std::size_t>(n)) {
-        std::memcpy(head + n, body, bodyLength);
-        out.Write(head, static_cast<std::size_t>(n) + bodyLength);
+            head[n + i] = body[i];
+        out.Commit(n + bodyLength);
     } else {
-        out.Write(head, static_cast<std::size_t>(n));
-        out.Write(body, bodyLength);
+        out.Commit(n);
+        out.Put(body, bodyLength);
     }
     runningTick = tick;
 }
@@ -112,7 +190,7 @@ int SongWriter::WriteSong(ByteSink& out, const ChannelFlags& channelFlags) {
     return Write(out, channelFlags, false);
 }
 
-int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forPlayback) {
+int SongWriter::Write(ByteSink& sink, const ChannelFlags& channelFlags, bool forPlayback) {
     std::uint32_t trackCount = 0;
     for (const Track& track : tracks)
         if (!track.events.empty())
@@ -120,11 +198,16 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
     // A file without a track chunk is no Standard MIDI File to the reader: a song with no
     // event left is written as one track holding End of Track alone.
     const bool emptySong = trackCount == 0;
-    out.Write(reinterpret_cast<const std::uint8_t*>("MThd"), 4);
-    WriteBigEndian(out, 6, 4);
-    WriteBigEndian(out, trackCount > 1 ? 1 : 0, 2);
-    WriteBigEndian(out, emptySong ? 1 : trackCount, 2);
-    WriteBigEndian(out, static_cast<std::uint32_t>(division) & 0xFFFF, 2);
+    // The buffer is large: it is kept off the stack of the thread that writes.
+    const auto buffer = std::make_unique<OutBuffer>(sink);
+    OutBuffer& out = *buffer;
+    std::uint8_t* header = out.Room(14);
+    std::memcpy(header, "MThd", 4);
+    PutBigEndian(header + 4, 6, 4);
+    PutBigEndian(header + 8, trackCount > 1 ? 1 : 0, 2);
+    PutBigEndian(header + 10, emptySong ? 1 : trackCount, 2);
+    PutBigEndian(header + 12, static_cast<std::uint32_t>(division) & 0xFFFF, 2);
+    out.Commit(14);
 
     bool vibraSetupWritten = false;
     const std::uint32_t mapIndex = switches.instrumentMapIndex;
@@ -133,10 +216,11 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
         Track& track = tracks[t];
         if (track.events.empty())
             continue;
-        out.Write(reinterpret_cast<const std::uint8_t*>("MTrk"), 4);
-        lengthPosition_ = out.GetPosition();
-        const std::uint8_t placeholder[4] = {0x00, 0x00, 0xFF, 0xFF};
-        out.Write(placeholder, 4);
+        // The chunk header with a placeholder length, filled in when the track is written.
+        const std::uint8_t chunk[8] = {'M', 'T', 'r', 'k', 0x00, 0x00, 0xFF, 0xFF};
+        std::memcpy(out.Room(8), chunk, 8);
+        out.Commit(8);
+        lengthPosition_ = out.Position() - 4;
         msPerTick = division > 0 ? 500000.0 / (static_cast<double>(division) * timeUnit) : 1.0;
         tickOfTimeValid_ = false;
         runningTick = 0;
@@ -190,23 +274,25 @@ int SongWriter::Write(ByteSink& out, const ChannelFlags& channelFlags, bool forP
                     (data[1] == 0 || data[1] == 32 || data[1] == 7))
                     continue;
             }
-            WriteEvent(out, event, OutgoingStatus(data[0], forPlayback));
+            if (event.GetLength() <= 3)
+                WriteShortMessage(out, event.GetTime(), data, event.GetLength(),
+                                  OutgoingStatus(data[0], forPlayback));
+            else
+                WriteEvent(out, event, OutgoingStatus(data[0], forPlayback));
         }
 
-        const std::uint64_t end = out.GetPosition();
-        out.Seek(lengthPosition_);
-        WriteBigEndian(out, static_cast<std::uint32_t>(end - lengthPosition_), 4);
-        out.Seek(end);
+        out.Patch(lengthPosition_, static_cast<std::uint32_t>(out.Position() - lengthPosition_));
         const std::uint8_t endOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
-        out.Write(endOfTrack, 4);
+        out.Put(endOfTrack, 4);
     }
     if (emptySong) {
         const std::uint8_t onlyEndOfTrack[12] = {'M', 'T', 'r',  'k',  0,    0,
                                                  0,   4,   0x00, 0xFF, 0x2F, 0x00};
-        out.Write(onlyEndOfTrack, sizeof onlyEndOfTrack);
+        out.Put(onlyEndOfTrack, sizeof onlyEndOfTrack);
     }
     out.Flush();
-    return out.Ok() ? 1 : 0;
+    sink.Flush();
+    return sink.Ok() ? 1 : 0;
 }
 
 SongWriter::ChannelFlags SongWriter::ChannelFlagsFor(int channel) {

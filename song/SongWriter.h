@@ -80,9 +80,18 @@ public:
     int AddVibraFromBass(bool updateMipFirst = false);
 
 private:
+    // Bytes on their way to the sink, gathered in large pieces (SongWriter.cpp).
+    class OutBuffer;
+
     // The one writing of the song, for a file or for the playback engine.
     int Write(ByteSink& out, const ChannelFlags& channelFlags, bool forPlayback);
-    void WriteEvent(ByteSink& out, const EventRef& event, std::uint8_t statusOut);
+    void WriteEvent(OutBuffer& out, const EventRef& event, std::uint8_t statusOut);
+    // WriteEvent for a message of one to three bytes kept in the event's record (nearly
+    // every event), without the cases it cannot be.
+    void WriteShortMessage(OutBuffer& out, std::uint32_t time, const std::uint8_t* data,
+                           std::uint32_t length, std::uint8_t statusOut);
+    // The tick of an event time, for the track being written.
+    std::uint64_t TickOf(std::uint32_t timeMs);
     std::uint8_t OutgoingStatus(std::uint8_t code, bool forPlayback) const;
 
     std::vector<std::uint32_t> readPositions_;
