@@ -21,21 +21,6 @@ constexpr std::int64_t kHour = 3600000;
 // Longer than any song: 2^40 ms, about 35 years.
 constexpr std::int64_t kLongestTime = std::int64_t{1} << 40;
 
-std::int64_t NextTimeStep(std::int64_t step) {
-    for (std::int64_t s : kTimeSteps)
-        if (s > step)
-            return s;
-    // 1 h, 2 h, 5 h, 10 h, 20 h, ...: multiply by 2, 2.5, 2 in turn.
-    std::int64_t decade = kHour;
-    while (decade * 10 <= step)
-        decade *= 10;
-    if (step < 2 * decade)
-        return 2 * decade;
-    if (step < 5 * decade)
-        return 5 * decade;
-    return 10 * decade;
-}
-
 // Levels: 1, 2, 5, 10, 20, 50, ...
 std::int64_t NextLevelStep(std::int64_t step) {
     std::int64_t decade = 1;
@@ -46,6 +31,14 @@ std::int64_t NextLevelStep(std::int64_t step) {
     if (step < 5 * decade)
         return 5 * decade;
     return 10 * decade;
+}
+
+std::int64_t NextTimeStep(std::int64_t step) {
+    for (std::int64_t s : kTimeSteps)
+        if (s > step)
+            return s;
+    // 2 h, 5 h, 10 h, 20 h, ...: the level steps, counted in hours.
+    return kHour * NextLevelStep(step / kHour);
 }
 
 // A time label in seconds, with as many decimals as the step needs.

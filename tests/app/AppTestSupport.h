@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CDlgDuplicateChannel.h"
 #include "app/CMainFrame.h"
 #include "app/CQuellorApp.h"
 #include "app/CQuellorDoc.h"
@@ -10,6 +11,7 @@
 #include "tests/playback/FakeSoundBackend.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <deque>
@@ -230,5 +233,17 @@ private slots:
         config.reset();
     }
 };
+
+// Answers the Duplicate Channel dialog once it is up: OK on `channelNumber`, else Cancel.
+inline void AnswerDuplicateDialog(const QString& channelNumber = {}) {
+    QTimer::singleShot(0, [channelNumber] {
+        auto* dialog = qobject_cast<CDlgDuplicateChannel*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        auto* combo = dialog->findChild<QComboBox*>("destinationCombo");
+        combo->setCurrentIndex(combo->findText(channelNumber));
+        channelNumber.isEmpty() ? dialog->reject() : dialog->accept();
+    });
+}
 
 } // namespace apptest

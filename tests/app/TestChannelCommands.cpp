@@ -38,18 +38,6 @@ QString SelectedRow(QWidget& root) {
     return selected.size() == 1 ? selected.first()->text(0) : QString();
 }
 
-// Answers the Duplicate Channel dialog once it is up: OK on `channelNumber`, else Cancel.
-void AnswerDuplicateDialog(const QString& channelNumber = {}) {
-    QTimer::singleShot(0, [channelNumber] {
-        auto* dialog = qobject_cast<CDlgDuplicateChannel*>(QApplication::activeModalWidget());
-        if (dialog == nullptr)
-            return;
-        auto* combo = dialog->findChild<QComboBox*>("destinationCombo");
-        combo->setCurrentIndex(combo->findText(channelNumber));
-        channelNumber.isEmpty() ? dialog->reject() : dialog->accept();
-    });
-}
-
 // The channels (0-15) that received a sounding note.
 std::set<int> NoteOnChannels(const RecordingOutput& output) {
     std::set<int> channels;

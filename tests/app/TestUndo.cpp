@@ -50,17 +50,6 @@ int ChannelMessages(const SongData& song, int channel) {
     return count;
 }
 
-void AnswerDuplicateDialog(const QString& channelNumber) {
-    QTimer::singleShot(0, [channelNumber] {
-        auto* dialog = qobject_cast<CDlgDuplicateChannel*>(QApplication::activeModalWidget());
-        if (dialog == nullptr)
-            return;
-        auto* combo = dialog->findChild<QComboBox*>("destinationCombo");
-        combo->setCurrentIndex(combo->findText(channelNumber));
-        dialog->accept();
-    });
-}
-
 using Edit = std::function<void(CMainFrame&)>;
 
 } // namespace
