@@ -309,23 +309,23 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(true);
-    mapPane_ = new QLabel(StringTable::Get(Res::ID_INDICATOR_MAP), bar);
-    mapPane_->setObjectName(QStringLiteral("pane_59000"));
-    mapPane_->setFrameShape(QFrame::Panel);
-    mapPane_->setFrameShadow(QFrame::Sunken);
-    mapPane_->setAlignment(Qt::AlignCenter);
-    mapPane_->setMinimumWidth(mapPane_->sizeHint().width() + 8);
+    // A sunken indicator pane, as wide as its first text.
+    const auto makePane = [bar](int id, const char* name) {
+        auto* pane = new QLabel(StringTable::Get(id), bar);
+        pane->setObjectName(QString::fromLatin1(name));
+        pane->setFrameShape(QFrame::Panel);
+        pane->setFrameShadow(QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(pane->sizeHint().width() + 8);
+        return pane;
+    };
+    mapPane_ = makePane(Res::ID_INDICATOR_MAP, "pane_59000");
     findingsPane_ = new QToolButton(bar);
     findingsPane_->setObjectName(QStringLiteral("findingsPane"));
     findingsPane_->setAutoRaise(true);
     findingsPane_->setFocusPolicy(Qt::NoFocus);
     bar->addPermanentWidget(findingsPane_);
-    voicesPane_ = new QLabel(StringTable::Get(Res::ID_INDICATOR_VOICES), bar);
-    voicesPane_->setObjectName(QStringLiteral("pane_59001"));
-    voicesPane_->setFrameShape(QFrame::Panel);
-    voicesPane_->setFrameShadow(QFrame::Sunken);
-    voicesPane_->setAlignment(Qt::AlignCenter);
-    voicesPane_->setMinimumWidth(voicesPane_->sizeHint().width() + 8);
+    voicesPane_ = makePane(Res::ID_INDICATOR_VOICES, "pane_59001");
     bar->addPermanentWidget(voicesPane_);
     bar->addPermanentWidget(mapPane_);
     findingsPanel_ = new CFindingsPanel(this);
