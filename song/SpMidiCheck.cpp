@@ -335,7 +335,7 @@ public:
         if (!started_) {
             started_ = true;
             for (std::size_t i = 0; i < cursors_.size(); ++i)
-                if (Advance(*cursors_[i], file))
+                if ((only_.empty() || only_[i]) && Advance(*cursors_[i], file))
                     heap_.push_back(static_cast<int>(i));
             std::make_heap(heap_.begin(), heap_.end(), Later{this});
         } else if (!heap_.empty()) {
@@ -354,6 +354,19 @@ public:
         if (heap_.empty())
             return false;
         e = cursors_[static_cast<std::size_t>(heap_.front())]->head;
+        return true;
+    }
+
+    int TrackCount() const { return static_cast<int>(cursors_.size()); }
+    // Next merges only the tracks whose flag is set (before the first call).
+    void Restrict(const std::vector<bool>& tracks) { only_ = tracks; }
+    // Every event of track `track` that the walk takes, in file order, to take(event);
+    // false as soon as take returns false.
+    template <class Take> bool ReadTrack(int track, FileEvents& file, Take&& take) {
+        Cursor& c = *cursors_[static_cast<std::size_t>(track)];
+        while (Advance(c, file))
+            if (!take(c.head))
+                return false;
         return true;
     }
 
@@ -428,6 +441,7 @@ private:
     std::vector<std::uint64_t> starts_;
     std::vector<std::unique_ptr<Cursor>> cursors_;
     std::vector<int> heap_;
+    std::vector<bool> only_;
     bool started_ = false;
 };
 
@@ -585,6 +599,137 @@ SongWalk Walk(FileEvents& file, Next&& next, std::vector<SpMidiFinding>& out) {
         }
     }
     return walk;
+}
+
+// How the walk track by track ended.
+enum class TrackWalk {
+    Done,
+    Mixed,     // the song needs the walk in merged order (see WalkByTrack)
+    Unverified // the tracks cannot be read apart (TrackMerge::Verify)
+};
+
+// The walk of Walk without merging every track: each track is read on its own, its channel
+// messages straight into the channels it plays, and the SysEx messages of all tracks, few,
+// are walked in merged order afterwards. A channel's state depends only on the order of its
+// own messages: a channel that plays on one track takes them in that track's order, and a
+// channel that plays on several (drums split over two tracks) is walked again over just
+// those tracks merged. The result is that of Walk unless a GM System On follows the first
+// MIP message (whether a note comes after it depends on every track): then it gives up
+// (Mixed). Merged order puts events by time, at one time the earlier track first, within a
+// track in file order.
+TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes, FileEvents& file,
+                      SongWalk& walk, std::vector<SpMidiFinding>& out) {
+    // Where in its track an event stands among those the walk takes.
+    struct Place {
+        std::uint32_t time = 0;
+        int track = -1;
+        std::size_t index = 0;
+        // True when this place comes before `other` in merged order.
+        bool Before(const Place& other) const {
+            if (track == other.track)
+                return index < other.index;
+            return time < other.time || (time == other.time && track < other.track);
+        }
+    };
+    struct SysExSeen {
+        Place place;
+        std::int32_t sysex;
+    };
+    std::array<int, kChannels> owner;
+    owner.fill(-1);
+    std::bitset<kChannels> shared;
+    const int tracks = merge.TrackCount();
+    std::vector<std::bitset<kChannels>> plays(static_cast<std::size_t>(tracks));
+    std::vector<std::optional<Place>> firstNote(static_cast<std::size_t>(tracks));
+    std::vector<std::optional<Place>> firstMessage(static_cast<std::size_t>(tracks));
+    std::vector<SysExSeen> sysex;
+    for (int t = 0; t < tracks; ++t) {
+        std::size_t index = 0;
+        const auto track = static_cast<std::size_t>(t);
+        merge.ReadTrack(t, file, [&](const RawEvent& e) {
+            const Place place{e.time, t, index++};
+            if (e.sysex >= 0) {
+                sysex.push_back({place, e.sysex});
+                return true;
+            }
+            const int ch = e.bytes[0] & 0x0F;
+            const auto c = static_cast<std::size_t>(ch);
+            plays[track].set(c);
+            if (owner[c] != t) {
+                if (owner[c] >= 0)
+                    shared.set(c); // walked again below
+                else
+                    owner[c] = t;
+            }
+            if (!firstMessage[track])
+                firstMessage[track] = place;
+            const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
+            if (note && !firstNote[track])
+                firstNote[track] = place;
+            walk.anyNote = walk.anyNote || note;
+            if (!shared[c])
+                WalkChannelMessage(walk.channels[c], ch, e);
+            return true;
+        });
+    }
+    if (!merge.Verify())
+        return TrackWalk::Unverified;
+    if (shared.any()) {
+        // The channels on several tracks from the start, over the tracks that play them.
+        std::vector<bool> involved(static_cast<std::size_t>(tracks));
+        for (std::size_t t = 0; t < involved.size(); ++t)
+            involved[t] = (plays[t] & shared).any();
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (shared[static_cast<std::size_t>(ch)])
+                walk.channels[static_cast<std::size_t>(ch)] = ChannelWalk();
+        TrackMerge again;
+        FileEvents scratch; // their SysEx are known already
+        again.Open(bytes.data(), bytes.size(), scratch.format);
+        again.Restrict(involved);
+        RawEvent e;
+        while (again.Next(scratch, e)) {
+            const int ch = e.bytes[0] & 0x0F;
+            if (e.sysex < 0 && shared[static_cast<std::size_t>(ch)])
+                WalkChannelMessage(walk.channels[static_cast<std::size_t>(ch)], ch, e);
+        }
+    }
+
+    // Each track's SysEx came in its order: sorting by time and track gives merged order.
+    std::stable_sort(sysex.begin(), sysex.end(), [](const SysExSeen& a, const SysExSeen& b) {
+        return std::tie(a.place.time, a.place.track) < std::tie(b.place.time, b.place.track);
+    });
+    const auto anyBefore = [](const std::vector<std::optional<Place>>& firsts, const Place& at) {
+        return std::any_of(firsts.begin(), firsts.end(),
+                           [&at](const std::optional<Place>& f) { return f && f->Before(at); });
+    };
+    for (const SysExSeen& seen : sysex) {
+        const Place& at = seen.place;
+        const SysExBytes& s = file.sysex[static_cast<std::size_t>(seen.sysex)];
+        switch (Classify(s)) {
+        case SysExKind::Mip:
+            if (walk.mips.empty()) {
+                walk.noteBeforeMip = anyBefore(firstNote, at);
+                walk.messageBeforeMip = anyBefore(firstMessage, at);
+            } else {
+                Raise(out, "mip-repeated", {.track = at.track, .time = at.time});
+            }
+            walk.mips.push_back({at.time, at.track, static_cast<std::size_t>(seen.sysex)});
+            break;
+        case SysExKind::GmOn:
+            if (!walk.mips.empty())
+                return TrackWalk::Mixed;
+            break;
+        case SysExKind::MasterVolume:
+            walk.masterVolume.Add(at.time, at.track);
+            break;
+        case SysExKind::Other:
+            if (!walk.otherSysEx.first)
+                walk.firstOtherSysEx = s.oversize ? "(too large to read)" : HexBytes(s.bytes, 6);
+            walk.otherSysEx.Add(at.time, at.track);
+            break;
+        }
+    }
+    return TrackWalk::Done;
 }
 
 // The bytes of every MIP message; the pairs of the first one when a phone can read them.
@@ -818,9 +963,18 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_
             Raise(out, "smf-format-2", {});
     };
     fileFindings();
-    SongWalk walk = Walk(
-        file, [&merge](FileEvents& f, RawEvent& e) { return merge.Next(f, e); }, out);
-    if (!merge.Verify()) {
+    SongWalk walk;
+    TrackWalk walked = WalkByTrack(merge, bytes, file, walk, out);
+    if (walked == TrackWalk::Mixed) {
+        file.sysex.clear();
+        fileFindings();
+        TrackMerge merged;
+        merged.Open(bytes.data(), bytes.size(), file.format);
+        walk = Walk(
+            file, [&merged](FileEvents& f, RawEvent& e) { return merged.Next(f, e); }, out);
+        walked = merged.Verify() ? TrackWalk::Done : TrackWalk::Unverified;
+    }
+    if (walked == TrackWalk::Unverified) {
         MemorySource in(bytes);
         file = ReadEvents(in);
         fileFindings();
