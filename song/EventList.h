@@ -83,6 +83,16 @@ public:
             records_.push_back(MakeExternal(time, data, length, kind, metaType));
         }
     }
+    // Appends a message of two or three bytes; d2 is 0 for two.
+    void PushShort(std::uint32_t time, std::uint8_t status, std::uint8_t d1, std::uint8_t d2,
+                   std::uint32_t length) {
+        Record& r = records_.emplace_back();
+        r.time = time;
+        r.bytes[0] = status;
+        r.bytes[1] = d1;
+        r.bytes[2] = d2;
+        r.tag = static_cast<std::uint8_t>(length);
+    }
     void PushBack(const EventRef& event) {
         PushBack(event.GetTime(), event.GetData(), event.GetLength(), event.GetKind(),
                  event.GetMetaType());

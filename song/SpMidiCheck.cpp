@@ -360,14 +360,23 @@ public:
     int TrackCount() const { return static_cast<int>(cursors_.size()); }
     // Next merges only the tracks whose flag is set (before the first call).
     void Restrict(const std::vector<bool>& tracks) { only_ = tracks; }
-    // Every event of track `track` that the walk takes, in file order, to take(event);
-    // false as soon as take returns false.
-    template <class Take> bool ReadTrack(int track, FileEvents& file, Take&& take) {
+    // Every event of track `track` that the walk takes, in file order, to take(event).
+    template <class Take> void ReadTrack(int track, FileEvents& file, Take&& take) {
         Cursor& c = *cursors_[static_cast<std::size_t>(track)];
-        while (Advance(c, file))
-            if (!take(c.head))
-                return false;
-        return true;
+        const auto number = static_cast<std::uint16_t>(c.track);
+        for (;;) {
+            // Runs of channel messages straight from the bytes, the rest event by event.
+            c.reader.ReadChannelRun(
+                c.in, [&](std::uint32_t time, const std::uint8_t* msg, std::uint32_t length) {
+                    c.head = RawEvent{time, number, static_cast<std::uint8_t>(length),
+                                      {msg[0], msg[1], msg[2]}, -1};
+                    take(c.head);
+                    return true;
+                });
+            if (!Advance(c, file))
+                return;
+            take(c.head);
+        }
     }
 
     // True when the tracks read are those that reading the file from start to end finds,
@@ -650,7 +659,7 @@ TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes,
             const Place place{e.time, t, index++};
             if (e.sysex >= 0) {
                 sysex.push_back({place, e.sysex});
-                return true;
+                return;
             }
             const int ch = e.bytes[0] & 0x0F;
             const auto c = static_cast<std::size_t>(ch);
@@ -669,7 +678,6 @@ TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes,
             walk.anyNote = walk.anyNote || note;
             if (!shared[c])
                 WalkChannelMessage(walk.channels[c], ch, e);
-            return true;
         });
     }
     if (!merge.Verify())
