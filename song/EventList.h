@@ -97,6 +97,19 @@ public:
         PushBack(event.GetTime(), event.GetData(), event.GetLength(), event.GetKind(),
                  event.GetMetaType());
     }
+    // Calls visit(time, bytes, length) for the events from `index` on while they are kept in
+    // their records (plain messages of up to three bytes, which visit may change in place)
+    // and visit returns true; returns the index of the first event not visited.
+    template <class Visit> std::size_t VisitInline(std::size_t index, Visit&& visit) {
+        Record* const records = records_.data();
+        const std::size_t count = records_.size();
+        for (; index < count; ++index) {
+            Record& r = records[index];
+            if (r.tag >= kExternal || !visit(r.time, r.bytes, std::uint32_t{r.tag}))
+                break;
+        }
+        return index;
+    }
     // Inserts a copy of the event before position `index`.
     void Insert(std::size_t index, const EventRef& event);
     // Removes every event for which keep-not `remove(EventRef)` is true, keeping the order
