@@ -119,6 +119,10 @@ public:
     // anything longer than three bytes) satisfies `pred`; a fast way to ask whether a list
     // holds such an event at all. Removed events may still be seen.
     template <class Pred> bool AnyLongEvent(Pred&& pred) const;
+    // The events kept outside their records, and the bytes they take in the arena (removed
+    // ones included): what a writer may have to write besides the records.
+    std::size_t LongEventCount() const { return externals_.size(); }
+    std::size_t LongEventBytes() const { return arena_.size(); }
     // The first position whose time is at or after `time`.
     std::size_t LowerBound(std::uint32_t time) const;
     void clear();

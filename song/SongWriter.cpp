@@ -368,6 +368,8 @@ int SongWriter::Write(ByteSink& sink, const ChannelFlags& channelFlags, bool for
         out.Patch(lengthPosition_, static_cast<std::uint32_t>(out.Position() - lengthPosition_));
         const std::uint8_t endOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
         out.Put(endOfTrack, 4);
+        out.Flush();
+        sink.TrackWritten();
     }
     if (emptySong) {
         const std::uint8_t onlyEndOfTrack[12] = {'M', 'T', 'r',  'k',  0,    0,

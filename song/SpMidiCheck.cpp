@@ -1,6 +1,7 @@
 // The SP-MIDI checker: a walk over a file's raw events merged by time, and the rules of
 // SpMidiRules applied to what it saw.
 #include "song/SpMidiCheck.h"
+#include "song/PipeSink.h"
 #include "song/SongReader.h"
 
 #include <algorithm>
@@ -8,10 +9,14 @@
 #include <bitset>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -291,49 +296,49 @@ FileEvents ReadEvents(ByteSource& in) {
 // The same order without a sorted copy of every event: one reader per track chunk, each
 // reading its own track, merged as they go. Where each track starts is taken from the chunk
 // lengths, before the tracks are read; once they are, Verify tells whether reading the file
-// in one go would have found the same tracks (a damaged file may not).
+// in one go would have found the same tracks (a damaged file may not). The file is read
+// through sources that `open` makes, each reading it from its start: memory, or the bytes
+// of a song still being written (then the chunks are found as they arrive).
 class TrackMerge {
 public:
+    using Opener = std::function<std::unique_ptr<ByteSource>()>;
+
     // False when the file is no Standard MIDI File to the reader.
-    bool Open(const std::uint8_t* data, std::size_t size, int& format) {
-        data_ = data;
-        size_ = size;
+    bool Open(Opener open, int& format) {
+        open_ = std::move(open);
         SongReader probe;
-        MemorySource in(data, size);
-        if (!probe.ReadHeader(in))
+        const std::unique_ptr<ByteSource> in = open_();
+        if (!probe.ReadHeader(*in))
             return false;
         format = probe.format;
         division_ = probe.division;
-        // The chunks after the first track chunk, by their lengths, as BeginTrack walks them.
-        std::uint64_t start = in.Position();
-        starts_.push_back(start);
-        std::uint64_t pos = start + BigEndian(start - 4);
-        while (starts_.size() < static_cast<std::size_t>(SongReader::kMaxTracks) &&
-               pos + 8 <= size_) {
-            const std::uint64_t length = BigEndian(pos + 4);
-            const bool track = std::memcmp(data_ + pos, "MTrk", 4) == 0;
-            if (track && length == 0)
-                break;
-            if (track)
-                starts_.push_back(pos + 8);
-            pos += 8 + length;
-        }
-        for (std::size_t i = 0; i < starts_.size(); ++i) {
-            auto c = std::make_unique<Cursor>(data_, size_);
-            c->track = static_cast<int>(i);
-            c->reader.division = division_;
-            c->reader.currentTrack = c->track;
-            c->in.Skip(starts_[i] - 8);
-            c->reader.BeginTrack(c->in);
-            cursors_.push_back(std::move(c));
-        }
+        // The chunks after the first track chunk are found by their lengths, as BeginTrack
+        // walks them.
+        const std::uint64_t start = in->Position();
+        AddTrack(start);
+        scan_ = open_();
+        std::uint8_t length[4];
+        scanning_ = scan_->Skip(start - 4) && scan_->Read(length, 4) == 4;
+        scanning_ = scanning_ && scan_->Skip(BigEndian(length));
         return true;
+    }
+    // Finds the track chunks up to track `track` (0-based); false when there are fewer.
+    bool HasTrack(int track) {
+        while (static_cast<int>(cursors_.size()) <= track && scanning_)
+            ScanChunk();
+        return static_cast<int>(cursors_.size()) > track;
+    }
+    int TrackCount() {
+        while (scanning_)
+            ScanChunk();
+        return static_cast<int>(cursors_.size());
     }
 
     // The next event in merged order; false when every track has ended.
     bool Next(FileEvents& file, RawEvent& e) {
         if (!started_) {
             started_ = true;
+            TrackCount();
             for (std::size_t i = 0; i < cursors_.size(); ++i)
                 if ((only_.empty() || only_[i]) && Advance(*cursors_[i], file))
                     heap_.push_back(static_cast<int>(i));
@@ -357,7 +362,6 @@ public:
         return true;
     }
 
-    int TrackCount() const { return static_cast<int>(cursors_.size()); }
     // Next merges only the tracks whose flag is set (before the first call).
     void Restrict(const std::vector<bool>& tracks) { only_ = tracks; }
     // Every event of track `track` that the walk takes, in file order, to take(event).
@@ -366,13 +370,13 @@ public:
         const auto number = static_cast<std::uint16_t>(c.track);
         for (;;) {
             // Runs of channel messages straight from the bytes, the rest event by event.
-            c.reader.ReadChannelRun(
-                c.in, [&](std::uint32_t time, const std::uint8_t* msg, std::uint32_t length) {
-                    c.head = RawEvent{time, number, static_cast<std::uint8_t>(length),
-                                      {msg[0], msg[1], msg[2]}, -1};
-                    take(c.head);
-                    return true;
-                });
+            c.reader.ReadChannelRun(*c.in, [&](std::uint32_t time, const std::uint8_t* msg,
+                                               std::uint32_t length) {
+                c.head = RawEvent{
+                    time, number, static_cast<std::uint8_t>(length), {msg[0], msg[1], msg[2]}, -1};
+                take(c.head);
+                return true;
+            });
             if (!Advance(c, file))
                 return;
             take(c.head);
@@ -382,7 +386,7 @@ public:
     // True when the tracks read are those that reading the file from start to end finds,
     // each read from the same state.
     bool Verify() {
-        const std::size_t count = cursors_.size();
+        const auto count = static_cast<std::size_t>(TrackCount());
         for (std::size_t i = 0; i < count; ++i) {
             Cursor& c = *cursors_[i];
             if (!c.endOfTrack) {
@@ -391,12 +395,12 @@ public:
                     return false;
                 continue;
             }
-            const bool more = c.reader.AdvanceTrack(c.in);
+            const bool more = c.reader.AdvanceTrack(*c.in);
             if (more != (i + 1 < count))
                 return false;
             if (!more)
                 continue;
-            if (c.in.Position() != starts_[i + 1])
+            if (c.in->Position() != starts_[i + 1])
                 return false;
             // The next track was read with no running status; it would have had this one's.
             if (cursors_[i + 1]->reader.StrayDataBytes() > 0 && c.reader.runningStatus != 0)
@@ -407,9 +411,9 @@ public:
 
 private:
     struct Cursor {
-        Cursor(const std::uint8_t* data, std::size_t size) : in(data, size) {}
+        explicit Cursor(std::unique_ptr<ByteSource> source) : in(std::move(source)) {}
         SongReader reader;
-        MemorySource in;
+        std::unique_ptr<ByteSource> in;
         int track = 0;
         bool endOfTrack = false;
         RawEvent head{};
@@ -424,16 +428,44 @@ private:
         }
     };
 
-    std::uint64_t BigEndian(std::uint64_t at) const {
-        std::uint64_t v = 0;
-        for (std::uint64_t i = at; i < at + 4; ++i)
-            v = v << 8 | (i < size_ ? data_[i] : 0);
-        return v;
+    static std::uint64_t BigEndian(const std::uint8_t* b) {
+        return std::uint64_t{b[0]} << 24 | std::uint64_t{b[1]} << 16 | std::uint64_t{b[2]} << 8 |
+               b[3];
+    }
+    void AddTrack(std::uint64_t start) {
+        starts_.push_back(start);
+        auto c = std::make_unique<Cursor>(open_());
+        c->track = static_cast<int>(cursors_.size());
+        c->reader.division = division_;
+        c->reader.currentTrack = c->track;
+        c->in->Skip(start - 8);
+        c->reader.BeginTrack(*c->in);
+        cursors_.push_back(std::move(c));
+    }
+    // The next chunk header: a track chunk of length 0 ends the search, other chunks are
+    // passed over.
+    void ScanChunk() {
+        std::uint8_t header[8];
+        if (starts_.size() >= static_cast<std::size_t>(SongReader::kMaxTracks) ||
+            scan_->Read(header, 8) != 8) {
+            scanning_ = false;
+            return;
+        }
+        const std::uint64_t length = BigEndian(header + 4);
+        const bool track = std::memcmp(header, "MTrk", 4) == 0;
+        if (track && length == 0) {
+            scanning_ = false;
+            return;
+        }
+        if (track)
+            AddTrack(scan_->Position());
+        if (!scan_->Skip(length))
+            scanning_ = false;
     }
     // Reads the cursor's next event that the walk takes; false at the track's end.
     static bool Advance(Cursor& c, FileEvents& file) {
         for (;;) {
-            if (!c.reader.ReadEvent(c.in))
+            if (!c.reader.ReadEvent(*c.in))
                 return false;
             if (c.reader.IsEndOfTrackEvent()) {
                 c.endOfTrack = true;
@@ -444,8 +476,9 @@ private:
         }
     }
 
-    const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
+    Opener open_;
+    std::unique_ptr<ByteSource> scan_;
+    bool scanning_ = false;
     int division_ = 0;
     std::vector<std::uint64_t> starts_;
     std::vector<std::unique_ptr<Cursor>> cursors_;
@@ -626,7 +659,7 @@ enum class TrackWalk {
 // MIP message (whether a note comes after it depends on every track): then it gives up
 // (Mixed). Merged order puts events by time, at one time the earlier track first, within a
 // track in file order.
-TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes, FileEvents& file,
+TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEvents& file,
                       SongWalk& walk, std::vector<SpMidiFinding>& out) {
     // Where in its track an event stands among those the walk takes.
     struct Place {
@@ -647,14 +680,17 @@ TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes,
     std::array<int, kChannels> owner;
     owner.fill(-1);
     std::bitset<kChannels> shared;
-    const int tracks = merge.TrackCount();
-    std::vector<std::bitset<kChannels>> plays(static_cast<std::size_t>(tracks));
-    std::vector<std::optional<Place>> firstNote(static_cast<std::size_t>(tracks));
-    std::vector<std::optional<Place>> firstMessage(static_cast<std::size_t>(tracks));
+    std::vector<std::bitset<kChannels>> plays;
+    std::vector<std::optional<Place>> firstNote;
+    std::vector<std::optional<Place>> firstMessage;
     std::vector<SysExSeen> sysex;
-    for (int t = 0; t < tracks; ++t) {
+    // Each track is read as soon as it is there.
+    for (int t = 0; merge.HasTrack(t); ++t) {
         std::size_t index = 0;
         const auto track = static_cast<std::size_t>(t);
+        plays.emplace_back();
+        firstNote.emplace_back();
+        firstMessage.emplace_back();
         merge.ReadTrack(t, file, [&](const RawEvent& e) {
             const Place place{e.time, t, index++};
             if (e.sysex >= 0) {
@@ -684,7 +720,7 @@ TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes,
         return TrackWalk::Unverified;
     if (shared.any()) {
         // The channels on several tracks from the start, over the tracks that play them.
-        std::vector<bool> involved(static_cast<std::size_t>(tracks));
+        std::vector<bool> involved(plays.size());
         for (std::size_t t = 0; t < involved.size(); ++t)
             involved[t] = (plays[t] & shared).any();
         for (int ch = 0; ch < kChannels; ++ch)
@@ -692,7 +728,7 @@ TrackWalk WalkByTrack(TrackMerge& merge, const std::vector<std::uint8_t>& bytes,
                 walk.channels[static_cast<std::size_t>(ch)] = ChannelWalk();
         TrackMerge again;
         FileEvents scratch; // their SysEx are known already
-        again.Open(bytes.data(), bytes.size(), scratch.format);
+        again.Open(open, scratch.format);
         again.Restrict(involved);
         RawEvent e;
         while (again.Next(scratch, e)) {
@@ -954,13 +990,17 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckFile(ByteSource& in) const {
     return CheckBytes(bytes);
 }
 
-std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
+namespace {
+
+// The checker's findings for the file that `open` reads.
+std::vector<SpMidiFinding> CheckOpened(const TrackMerge::Opener& open,
+                                       std::optional<std::uint32_t> vibraMode) {
     std::vector<SpMidiFinding> out;
     FileEvents file;
     // Tracks merged as they are read; a file whose tracks cannot be read apart in the same
     // way is read whole and sorted instead.
     TrackMerge merge;
-    file.smf = merge.Open(bytes.data(), bytes.size(), file.format);
+    file.smf = merge.Open(open, file.format);
     if (!file.smf) {
         Raise(out, "not-smf", {});
         return out;
@@ -972,19 +1012,19 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_
     };
     fileFindings();
     SongWalk walk;
-    TrackWalk walked = WalkByTrack(merge, bytes, file, walk, out);
+    TrackWalk walked = WalkByTrack(merge, open, file, walk, out);
     if (walked == TrackWalk::Mixed) {
         file.sysex.clear();
         fileFindings();
         TrackMerge merged;
-        merged.Open(bytes.data(), bytes.size(), file.format);
+        merged.Open(open, file.format);
         walk = Walk(
             file, [&merged](FileEvents& f, RawEvent& e) { return merged.Next(f, e); }, out);
         walked = merged.Verify() ? TrackWalk::Done : TrackWalk::Unverified;
     }
     if (walked == TrackWalk::Unverified) {
-        MemorySource in(bytes);
-        file = ReadEvents(in);
+        const std::unique_ptr<ByteSource> in = open();
+        file = ReadEvents(*in);
         fileFindings();
         std::size_t next = 0;
         walk = Walk(
@@ -1004,6 +1044,12 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_
     CheckSysEx(walk, out);
     Sort(out);
     return out;
+}
+
+} // namespace
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
+    return CheckOpened([&bytes] { return std::make_unique<MemorySource>(bytes); }, vibraMode);
 }
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
@@ -1042,16 +1088,76 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
                                                    const SongFile::SaveOptions& options) const {
-    // Room for the written song at once: a growing buffer would copy itself as it goes.
-    // Most events take about four bytes in a file; what is not used is never touched.
     std::size_t events = 0;
     for (const Track& track : song.tracks)
         events += track.events.size();
+    if (events >= kPipedEvents) {
+        if (std::optional<std::vector<SpMidiFinding>> found = CheckWhileSaving(song, options))
+            return *found;
+    }
+    // Room for the written song at once: a growing buffer would copy itself as it goes.
+    // Most events take about four bytes in a file; what is not used is never touched.
     MemorySink sink(4 * events + 4096);
     if (!song.SaveProcessed(sink, options))
         throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
                                                         : song.lastError);
     return Combine(CheckBytes(sink.Bytes()), CheckSong(song));
+}
+
+std::size_t SpMidiCheck::SavedSizeBound(const SongData& song) {
+    // A short event takes at most 14 bytes (a delta of up to ten, status, two data bytes), a
+    // long one at most 17 besides its bytes (delta, prefix, type, a length of up to five);
+    // each track chunk adds its header and End of Track. On top: the file header, a lone
+    // End of Track chunk, the MIP message and the vibra setup a save may add.
+    std::size_t bound = 14 + 12 + 64 + 4 * 14 + 4096;
+    for (const Track& track : song.tracks)
+        bound += 12 + 14 * track.events.size() + 17 * track.events.LongEventCount() +
+                 track.events.LongEventBytes();
+    return bound;
+}
+
+std::optional<std::vector<SpMidiFinding>>
+SpMidiCheck::CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& options) const {
+    // The checker reads each track chunk on a thread of its own as soon as the writer has
+    // finished it, from room that never moves. Its reading is that of CheckBytes: the same
+    // steps over the same bytes, only handed over a track at a time.
+    PipeSink sink(SavedSizeBound(song));
+    std::vector<SpMidiFinding> found;
+    std::exception_ptr failure;
+    std::thread checker;
+    try {
+        checker = std::thread([&] {
+            try {
+                found =
+                    CheckOpened([&sink] { return std::make_unique<PipeSource>(sink); }, vibraMode);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        return std::nullopt; // no thread to be had: checked after the save instead
+    }
+    bool saved = false;
+    try {
+        saved = song.SaveProcessed(sink, options);
+    } catch (...) {
+        sink.Finish();
+        checker.join();
+        throw;
+    }
+    sink.Finish();
+    checker.join();
+    if (!saved)
+        throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
+                                                        : song.lastError);
+    if (sink.Broken()) {
+        // The writer went past its room or back into bytes handed over: what the checker
+        // read is not the file; the whole file is checked again.
+        found = CheckBytes(sink.AllBytes());
+    } else if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return Combine(std::move(found), CheckSong(song));
 }
 
 std::vector<SpMidiFinding> SpMidiCheck::Combine(std::vector<SpMidiFinding> a,

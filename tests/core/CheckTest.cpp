@@ -544,6 +544,66 @@ TEST_F(CheckedSongs, SavesKeepTheMipRules) {
     }
 }
 
+// A large song is checked while it is being written, on a second thread; the findings are
+// those of checking the written bytes afterwards. The songs take each way of the walk: one
+// channel per track, drums split over two tracks (walked again merged), and a GM System On
+// after the MIP message (walked in merged order).
+TEST_F(CheckedSongs, ALargeSongChecksAsItsWrittenBytes) {
+    const auto notes = [](int ch, int count, int step) {
+        Bytes out;
+        for (int i = 0; i < count; ++i) {
+            const int key = 30 + i % 60;
+            // every 97th note is struck again while it sounds; every 89th never ends
+            out =
+                Cat({out, On(ch, key, 0x40, static_cast<std::uint32_t>(step)),
+                     i % 97 == 0 ? On(ch, key) : Bytes{}, i % 89 == 0 ? Bytes{} : Off(ch, key, 2)});
+        }
+        return out;
+    };
+    const Bytes gsReset = SysEx(0xF0, Hex("41 10 42 12 40 00 7F 00 41 F7"));
+    const Bytes lead = Cat({Mip({0, 4, 9, 7}), Pc(0, 1), notes(0, 12000, 3)});
+    const struct {
+        const char* what;
+        std::vector<Bytes> tracks;
+    } songs[] = {
+        {"a channel per track",
+         {lead, Cat({Cc(1, 91, 40), notes(1, 12000, 4)}), Cat({gsReset, notes(9, 12000, 5)})}},
+        {"drums on two tracks", {lead, notes(9, 12000, 4), notes(9, 12000, 7)}},
+        {"a GM System On after the MIP message",
+         {Cat({lead, kGmOn}), Cat({Cc(2, 1, 3), notes(2, 12000, 4)}), notes(9, 12000, 6)}},
+    };
+    const auto summary = [](const std::vector<SpMidiFinding>& findings) {
+        std::vector<std::string> out;
+        for (const SpMidiFinding& f : findings)
+            out.push_back(std::string(f.rule) + " ch" + std::to_string(f.channel.value_or(-1)) +
+                          " t" + std::to_string(f.track.value_or(-1)) + " " +
+                          std::to_string(f.timeMs.value_or(0)) + " " + f.message + " / " + f.fix);
+        return out;
+    };
+    for (const auto& song : songs) {
+        const Bytes file = Song(1, 96, song.tracks);
+        SongFile piped, after;
+        for (SongFile* s : {&piped, &after}) {
+            s->switches.sysexStripping = false;
+            ASSERT_EQ(Load(*s, file), 1) << song.what;
+        }
+        std::size_t events = 0;
+        for (const Track& track : piped.tracks)
+            events += track.events.size();
+        ASSERT_GE(events, SpMidiCheck::kPipedEvents) << song.what;
+        SpMidiCheck check;
+        check.vibraMode = 1;
+        const auto whileWriting = check.CheckSaved(piped, SongFile::SaveOptions{});
+        EXPECT_GE(whileWriting.size(), 3u) << song.what;
+        const Bytes written = Saved(after);
+        EXPECT_LE(written.size(), SpMidiCheck::SavedSizeBound(after)) << song.what;
+        EXPECT_EQ(summary(whileWriting),
+                  summary(SpMidiCheck::Combine(check.CheckBytes(written), check.CheckSong(after))))
+            << song.what;
+        EXPECT_EQ(Saved(piped), written) << song.what;
+    }
+}
+
 class WrittenSongTest : public CoreTest,
                         public testing::WithParamInterface<std::filesystem::path> {};
 
