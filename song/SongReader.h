@@ -277,6 +277,14 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
     std::uint8_t msg[3] = {0, 0, 0};
     std::uint32_t length = 0;
     std::uint32_t time = 0;
+    // The conversion state in locals: nothing in the run can change the tempo.
+    const double perTick = d.msPerTick;
+    std::uint64_t msTick = msTick_;
+    const bool sameTempo = perTick == msPerTickUsed_;
+    bool converted = sameTempo;
+    std::uint32_t msValue = msValue_;
+    bool msSaturated = msSaturated_;
+    std::uint64_t saturated = 0;
     while (p <= last) {
         std::uint32_t delta = p[0] & 0x7Fu;
         std::size_t n = 1;
@@ -292,28 +300,34 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
             delta |= 0xFF000000u;
         const std::uint64_t at = tick + delta;
         // TickToMs, counting a saturated time only for a message taken.
-        if (at != msTick_ || d.msPerTick != msPerTickUsed_) {
-            msTick_ = at;
-            msPerTickUsed_ = d.msPerTick;
-            const double ms = static_cast<double>(at) * d.msPerTick + 0.5;
-            msSaturated_ = !(ms < 4294967295.0);
-            msValue_ = msSaturated_ ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
+        if (at != msTick || !converted) {
+            msTick = at;
+            converted = true;
+            const double ms = static_cast<double>(at) * perTick + 0.5;
+            msSaturated = !(ms < 4294967295.0);
+            msValue = msSaturated ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
         }
         const std::size_t data = (status & 0x80) ? n + 1 : n;
         const std::uint32_t bytes = MessageLength(run);
-        const std::uint8_t next[3] = {run, p[data],
-                                      bytes == 3 ? p[data + 1] : std::uint8_t{0}};
-        if (!take(msValue_, next, bytes))
+        const std::uint8_t next[3] = {run, p[data], bytes == 3 ? p[data + 1] : std::uint8_t{0}};
+        if (!take(msValue, next, bytes))
             break;
-        if (msSaturated_)
-            ++saturatedTimes_;
+        if (msSaturated)
+            ++saturated;
         std::copy(next, next + 3, msg);
         length = bytes;
-        time = msValue_;
+        time = msValue;
         p += data + bytes - 1;
         tick = at;
         running = run;
     }
+    if (converted) {
+        msTick_ = msTick;
+        msPerTickUsed_ = perTick;
+        msValue_ = msValue;
+        msSaturated_ = msSaturated;
+    }
+    saturatedTimes_ += saturated;
     if (p == start)
         return;
     in.Consume(static_cast<std::size_t>(p - start));
