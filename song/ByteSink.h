@@ -12,6 +12,9 @@ public:
     virtual ~ByteSink() = default;
     virtual void Write(const std::uint8_t* data, std::size_t count) = 0;
     virtual void Flush() {}
+    // A whole track chunk, its length filled in, has been written: the bytes so far are
+    // final.
+    virtual void TrackWritten() {}
     virtual std::uint64_t GetPosition() const = 0;
     virtual void Seek(std::uint64_t position) = 0;
     bool Ok() const { return ok_; }

@@ -83,9 +83,32 @@ public:
             records_.push_back(MakeExternal(time, data, length, kind, metaType));
         }
     }
+    // Appends a message of two or three bytes; d2 is 0 for two.
+    void PushShort(std::uint32_t time, std::uint8_t status, std::uint8_t d1, std::uint8_t d2,
+                   std::uint32_t length) {
+        Record& r = records_.emplace_back();
+        r.time = time;
+        r.bytes[0] = status;
+        r.bytes[1] = d1;
+        r.bytes[2] = d2;
+        r.tag = static_cast<std::uint8_t>(length);
+    }
     void PushBack(const EventRef& event) {
         PushBack(event.GetTime(), event.GetData(), event.GetLength(), event.GetKind(),
                  event.GetMetaType());
+    }
+    // Calls visit(time, bytes, length) for the events from `index` on while they are kept in
+    // their records (plain messages of up to three bytes, which visit may change in place)
+    // and visit returns true; returns the index of the first event not visited.
+    template <class Visit> std::size_t VisitInline(std::size_t index, Visit&& visit) {
+        Record* const records = records_.data();
+        const std::size_t count = records_.size();
+        for (; index < count; ++index) {
+            Record& r = records[index];
+            if (r.tag >= kExternal || !visit(r.time, r.bytes, std::uint32_t{r.tag}))
+                break;
+        }
+        return index;
     }
     // Inserts a copy of the event before position `index`.
     void Insert(std::size_t index, const EventRef& event);
@@ -96,6 +119,10 @@ public:
     // anything longer than three bytes) satisfies `pred`; a fast way to ask whether a list
     // holds such an event at all. Removed events may still be seen.
     template <class Pred> bool AnyLongEvent(Pred&& pred) const;
+    // The events kept outside their records, and the bytes they take in the arena (removed
+    // ones included): what a writer may have to write besides the records.
+    std::size_t LongEventCount() const { return externals_.size(); }
+    std::size_t LongEventBytes() const { return arena_.size(); }
     // The first position whose time is at or after `time`.
     std::size_t LowerBound(std::uint32_t time) const;
     void clear();

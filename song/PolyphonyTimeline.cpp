@@ -2,19 +2,6 @@
 
 #include <algorithm>
 
-void PolyphonyTimeline::Set(std::uint32_t time, std::uint32_t value) {
-    if (sorted_ && !entries_.empty()) {
-        Entry& last = entries_.back();
-        if (last.time == time) {
-            last.value = value;
-            return;
-        }
-        if (last.time > time)
-            sorted_ = false;
-    }
-    entries_.push_back({time, value});
-}
-
 void PolyphonyTimeline::Normalize() const {
     if (sorted_)
         return;

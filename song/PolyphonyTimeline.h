@@ -19,7 +19,18 @@ public:
         std::uint32_t value;
     };
 
-    void Set(std::uint32_t time, std::uint32_t value);
+    void Set(std::uint32_t time, std::uint32_t value) {
+        if (sorted_ && !entries_.empty()) {
+            Entry& last = entries_.back();
+            if (last.time == time) {
+                last.value = value;
+                return;
+            }
+            if (last.time > time)
+                sorted_ = false;
+        }
+        entries_.push_back({time, value});
+    }
     std::optional<std::uint32_t> Find(std::uint32_t time) const;
     bool IsEmpty() const { return entries_.empty(); }
     void Clear();

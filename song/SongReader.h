@@ -81,6 +81,14 @@ public:
     template <class Visit> bool ForEachEvent(ByteSource& in, Visit&& visit) {
         return ForEachEvent(in, visit, [](int) {});
     }
+    // Reads the channel messages that follow at once, straight from the bytes at hand as
+    // ReadEvent's fast path reads them, and hands each to take(time, msg, length) instead of
+    // the current-event fields (msg holds the status and two data bytes, the second 0 in a
+    // two-byte message); take returns false to leave that event unread. Stops before an
+    // event of another kind or where fewer than eight bytes are at hand, for ReadEvent to go
+    // on. The current-event fields end up holding the last message read, as ReadEvent
+    // would leave them.
+    template <class Take> void ReadChannelRun(ByteSource& in, Take&& take);
 
     // --- Loading and channel analysis ---
     // Reads and analyses a whole song; `fileTitle` becomes the title unless the song
@@ -100,8 +108,26 @@ public:
     static std::string FileTitle(const std::string& path);
     // A note-on of `key` adds a note even when the key sounds already; a note-off of `key`
     // ends every note of that key sounding on the channel, as a synthesizer does.
-    void NoteOn(std::uint32_t t, int ch, int key);
-    void NoteOff(std::uint32_t t, int ch, int key);
+    void NoteOn(std::uint32_t t, int ch, int key) {
+        // Members of the virtual base through one reference: found once, not per access.
+        SongData& d = *this;
+        std::uint16_t& notes = d.soundingKeys[ch][key & 0x7F];
+        // 65535 notes of one key at once: later strikes of that key no longer count.
+        if (notes < 0xFFFF) {
+            ++notes;
+            ++d.sounding[ch];
+        }
+        if (d.sounding[ch] > d.maxPolyphony[ch])
+            d.maxPolyphony[ch] = d.sounding[ch];
+        d.timelines[ch].Set(t, static_cast<std::uint32_t>(d.sounding[ch]));
+    }
+    void NoteOff(std::uint32_t t, int ch, int key) {
+        SongData& d = *this;
+        std::uint16_t& notes = d.soundingKeys[ch][key & 0x7F];
+        d.sounding[ch] -= notes;
+        notes = 0;
+        d.timelines[ch].Set(t, static_cast<std::uint32_t>(d.sounding[ch]));
+    }
     // Parses the MIP message in the event buffer; true when it ended properly with F7.
     bool ParseMipMessage();
     void UseCountedPolyphony();
@@ -162,9 +188,30 @@ private:
     void LoadOversizeEvent();
     void FinishLoad(const ByteSource& in);
     void StoreCurrentEvent();
+    // Loads the channel messages that follow at once (ReadChannelRun).
+    void LoadChannelRun(ByteSource& in);
     // The ranking of the proposal, by channel number or by weighting.
     void RankChannels();
-    void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t);
+    // What a channel message tells of its channel: notes here, the rest (programs,
+    // controllers) in AnalyseControlMessage.
+    void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t) {
+        SongData& d = *this;
+        const int ch = msg[0] & 0x0F;
+        const int kind = msg[0] & 0xF0;
+        if (kind == 0x90 && msg[2] > 0) {
+            NoteOn(t, ch, msg[1]);
+            d.velocitySum[ch] += msg[2];
+            ++d.noteCount[ch];
+        } else if (kind == 0x80 || kind == 0x90) {
+            NoteOff(t, ch, msg[1]);
+        } else {
+            AnalyseControlMessage(msg);
+        }
+        d.used[ch] = true;
+        if (t > d.lastTime)
+            d.lastTime = t;
+    }
+    void AnalyseControlMessage(const std::uint8_t* msg);
 
     // SysEx packets being joined within one ReadEvent call.
     bool sysexPending_ = false;
@@ -215,6 +262,85 @@ bool SongReader::ForEachEvent(ByteSource& in, Visit&& visit, StartTrack&& startT
         }
     }
     return true;
+}
+
+template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& take) {
+    if (in.Available() < 8)
+        return;
+    // Members of the virtual base through one reference: found once, not per access.
+    SongData& d = *this;
+    const std::uint8_t* const start = in.Next();
+    const std::uint8_t* const last = start + (in.Available() - 8);
+    const std::uint8_t* p = start;
+    std::uint8_t running = d.runningStatus;
+    std::uint64_t tick = d.runningTick;
+    std::uint8_t msg[3] = {0, 0, 0};
+    std::uint32_t length = 0;
+    std::uint32_t time = 0;
+    // The conversion state in locals: nothing in the run can change the tempo.
+    const double perTick = d.msPerTick;
+    std::uint64_t msTick = msTick_;
+    const bool sameTempo = perTick == msPerTickUsed_;
+    bool converted = sameTempo;
+    std::uint32_t msValue = msValue_;
+    bool msSaturated = msSaturated_;
+    std::uint64_t saturated = 0;
+    while (p <= last) {
+        std::uint32_t delta = p[0] & 0x7Fu;
+        std::size_t n = 1;
+        while ((p[n - 1] & 0x80) && n < 4) {
+            delta = (delta << 7) | (p[n] & 0x7Fu);
+            ++n;
+        }
+        const std::uint8_t status = p[n];
+        const std::uint8_t run = status & 0x80 ? status : running;
+        if ((p[n - 1] & 0x80) || run < 0x80 || run >= 0xF0)
+            break;
+        if ((delta & 0x0F000000u) == 0x0F000000u)
+            delta |= 0xFF000000u;
+        const std::uint64_t at = tick + delta;
+        // TickToMs, counting a saturated time only for a message taken.
+        if (at != msTick || !converted) {
+            msTick = at;
+            converted = true;
+            const double ms = static_cast<double>(at) * perTick + 0.5;
+            msSaturated = !(ms < 4294967295.0);
+            msValue = msSaturated ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
+        }
+        const std::size_t data = (status & 0x80) ? n + 1 : n;
+        const std::uint32_t bytes = MessageLength(run);
+        const std::uint8_t next[3] = {run, p[data], bytes == 3 ? p[data + 1] : std::uint8_t{0}};
+        if (!take(msValue, next, bytes))
+            break;
+        if (msSaturated)
+            ++saturated;
+        std::copy(next, next + 3, msg);
+        length = bytes;
+        time = msValue;
+        p += data + bytes - 1;
+        tick = at;
+        running = run;
+    }
+    if (converted) {
+        msTick_ = msTick;
+        msPerTickUsed_ = perTick;
+        msValue_ = msValue;
+        msSaturated_ = msSaturated;
+    }
+    saturatedTimes_ += saturated;
+    if (p == start)
+        return;
+    in.Consume(static_cast<std::size_t>(p - start));
+    d.runningStatus = running;
+    d.runningTick = tick;
+    std::uint8_t* buf = d.eventBuffer.get();
+    std::copy(msg, msg + length, buf);
+    d.eventTime = time;
+    d.eventIsMeta = false;
+    d.eventIsEscape = false;
+    d.eventMetaType = 0;
+    d.eventOversize = false;
+    d.eventLength = length;
 }
 
 inline bool SongReader::ReadEvent(ByteSource& in) {

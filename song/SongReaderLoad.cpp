@@ -21,29 +21,6 @@ std::string TextOf(const std::uint8_t* buf, std::uint32_t length) {
 
 } // namespace
 
-void SongReader::NoteOn(std::uint32_t t, int ch, int key) {
-    // Members of the virtual base through one reference: found once, not per access.
-    SongData& d = *this;
-    std::uint16_t& notes = d.soundingKeys[ch][key & 0x7F];
-    // 65535 notes of one key at once: later strikes of that key no longer count.
-    if (notes < 0xFFFF) {
-        ++notes;
-        ++d.sounding[ch];
-    }
-    if (d.sounding[ch] > d.maxPolyphony[ch])
-        d.maxPolyphony[ch] = d.sounding[ch];
-    d.timelines[ch].Set(t, static_cast<std::uint32_t>(d.sounding[ch]));
-}
-
-void SongReader::NoteOff(std::uint32_t t, int ch, int key) {
-    // Members of the virtual base through one reference: found once, not per access.
-    SongData& d = *this;
-    std::uint16_t& notes = d.soundingKeys[ch][key & 0x7F];
-    d.sounding[ch] -= notes;
-    notes = 0;
-    d.timelines[ch].Set(t, static_cast<std::uint32_t>(d.sounding[ch]));
-}
-
 void SongReader::UseCountedPolyphony() {
     for (int ch = 0; ch < kChannels; ++ch)
         polyphony[ch] = maxPolyphony[ch];
@@ -81,23 +58,11 @@ bool SongReader::ParseMipMessage() {
     }
 }
 
-void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t) {
+void SongReader::AnalyseControlMessage(const std::uint8_t* msg) {
     // Members of the virtual base through one reference: found once, not per access.
     SongData& d = *this;
     const int ch = msg[0] & 0x0F;
     const int kind = msg[0] & 0xF0;
-    if (kind == 0x80) {
-        NoteOff(t, ch, msg[1]);
-    } else if (kind == 0x90) {
-        if (msg[2] > 0) {
-            NoteOn(t, ch, msg[1]);
-            d.velocitySum[ch] += msg[2];
-            ++d.noteCount[ch];
-        } else {
-            NoteOff(t, ch, msg[1]);
-        }
-    }
-    d.used[ch] = true;
     if (kind == 0xC0) {
         const int number = msg[1];
         if (!d.programSeen[ch]) {
@@ -146,8 +111,6 @@ void SongReader::AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t)
             msb121Seen_ = false;
         }
     }
-    if (t > d.lastTime)
-        d.lastTime = t;
 }
 
 void SongReader::StoreCurrentEvent() {
@@ -199,16 +162,23 @@ void SongReader::BeginLoad(const std::string& fileTitle) {
 
 LoadResult SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     BeginLoad(fileTitle);
-    const bool smf = ForEachEvent(
-        in,
-        [this] {
+    // Every event of every track in file order, as ForEachEvent reads them; runs of channel
+    // messages, nearly the whole song, are loaded straight from the bytes.
+    const bool smf = ReadHeader(in);
+    if (smf) {
+        ReserveForTrack(tracks.front(), in);
+        for (;;) {
+            LoadChannelRun(in);
+            if (!ReadEvent(in))
+                break;
             LoadCurrentEvent();
-            return true;
-        },
-        [this, &in](int track) {
-            ReserveForTrack(track == 0 ? tracks.front() : AppendTrack(), in);
-        });
-    if (!smf) {
+            if (IsEndOfTrackEvent()) {
+                if (!AdvanceTrack(in))
+                    break;
+                ReserveForTrack(AppendTrack(), in);
+            }
+        }
+    } else {
         lastLoad.status = LoadReport::Status::NotSmf;
         loadResult_ = LoadResult::NotLoaded;
     }
@@ -216,6 +186,20 @@ LoadResult SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
         loadResult_ = LoadResult::NoChannelData; // the track limit ended the reading
     FinishLoad(in);
     return lastLoad.result;
+}
+
+void SongReader::LoadChannelRun(ByteSource& in) {
+    // What LoadCurrentEvent does with a channel message.
+    Track& track = tracks[static_cast<std::size_t>(currentTrack)];
+    ReadChannelRun(in, [this, &track](std::uint32_t time, const std::uint8_t* msg,
+                                      std::uint32_t length) {
+        if (track.endTime > time)
+            return false; // it goes before events stored already: Track::AddEvent sorts it in
+        AnalyseChannelMessage(msg, time);
+        track.endTime = time;
+        track.events.PushShort(time, msg[0], msg[1], msg[2], length);
+        return true;
+    });
 }
 
 void SongReader::LoadCurrentEvent() {

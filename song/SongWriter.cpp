@@ -1,7 +1,7 @@
 #include "song/SongWriter.h"
 #include "song/InstrumentMap.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +22,14 @@ int PutVarLen(std::uint8_t* out, std::uint64_t value) {
     for (int i = 0; i < n; ++i)
         out[i] = groups[n - 1 - i];
     return n;
+}
+
+// The tick of `timeMs` at `msPerTick` (above 0), rounded to the nearest, halves up; past the
+// last a tick can hold, the last. The value is never below 0.5, so dropping its fraction is
+// rounding it down.
+std::uint64_t TickAt(std::uint32_t timeMs, double msPerTick) {
+    const double exact = static_cast<double>(timeMs) / msPerTick + 0.5;
+    return exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact);
 }
 
 void PutBigEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
@@ -49,6 +57,11 @@ public:
         return bytes_ + used_;
     }
     void Commit(std::size_t count) { used_ += count; }
+    // The same for a writer that keeps its own cursor: where the next byte goes, the end of
+    // the room, and the cursor's position when the writer is done.
+    std::uint8_t* Cursor() { return bytes_ + used_; }
+    const std::uint8_t* End() const { return bytes_ + kSize; }
+    void CommitTo(const std::uint8_t* cursor) { used_ = static_cast<std::size_t>(cursor - bytes_); }
     void Put(const std::uint8_t* data, std::size_t count) {
         if (count > kSize / 2) {
             Flush();
@@ -105,9 +118,7 @@ inline std::uint64_t SongWriter::TickOf(std::uint32_t timeMs) {
     // divisions exceed 32 bits.
     // Events at one time share their tick: it is computed once.
     if (!tickOfTimeValid_ || timeMs != tickOfTimeMs_) {
-        const double exact = std::floor(static_cast<double>(timeMs) / msPerTick + 0.5);
-        tickOfTime_ =
-            exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact < 0 ? 0 : exact);
+        tickOfTime_ = TickAt(timeMs, msPerTick);
         tickOfTimeMs_ = timeMs;
         tickOfTimeValid_ = true;
     }
@@ -131,6 +142,74 @@ inline void SongWriter::WriteShortMessage(OutBuffer& out, std::uint32_t time,
     head[n + 1] = data[2];
     out.Commit(n + length - 1);
     runningTick = tick;
+}
+
+std::size_t SongWriter::WriteChannelRun(OutBuffer& out, Track& track, std::size_t pos,
+                                        const ChannelFlags& channelFlags, bool forPlayback) {
+    // Members of the virtual base in locals while the run lasts: the bytes written through
+    // the cursor could be any of them to the compiler.
+    SongData& d = *this;
+    const int vibra = d.vibraChannel;
+    const bool rhythmOnPercussion = forPlayback && d.channel11Percussion;
+    const double perTick = d.msPerTick;
+    const std::array<bool, kChannels> enabledNow = d.enabled;
+    std::uint64_t lastTick = d.runningTick;
+    std::uint8_t status = runningStatusOut_;
+    std::uint32_t cachedTime = tickOfTimeMs_;
+    std::uint64_t cachedTick = tickOfTime_;
+    bool cached = tickOfTimeValid_;
+    std::uint8_t* w = out.Cursor();
+    const std::uint8_t* end = out.End();
+    pos = track.events.VisitInline(
+        pos, [&](std::uint32_t time, std::uint8_t* data, std::uint32_t length) {
+            if (length < 2 || time == 0xFFFFFFFFu)
+                return false;
+            const std::uint8_t code = data[0];
+            if (code < 0x80 || code >= 0xF0)
+                return false;
+            const int kind = code & 0xF0;
+            const int ch = code & 0x0F;
+            if (kind == 0xC0 || ch == vibra)
+                return false;
+            if (kind == 0x80 && length >= 3) {
+                data[0] = static_cast<std::uint8_t>(0x90 | ch);
+                data[2] = 0;
+            }
+            if (!enabledNow[static_cast<std::size_t>(ch)] ||
+                !channelFlags[static_cast<std::size_t>(ch)])
+                return true;
+            if (end - w < 16) {
+                out.CommitTo(w);
+                w = out.Room(16);
+                end = out.End();
+            }
+            if (!cached || time != cachedTime) {
+                cachedTick = TickAt(time, perTick);
+                cachedTime = time;
+                cached = true;
+            }
+            std::size_t n = static_cast<std::size_t>(
+                PutVarLen(w, cachedTick >= lastTick ? cachedTick - lastTick : 0));
+            const std::uint8_t statusOut = rhythmOnPercussion && ch == 10
+                                               ? static_cast<std::uint8_t>((data[0] & 0xF0) | 9)
+                                               : data[0];
+            // Running status as WriteShortMessage keeps it.
+            if ((data[1] & 0x80) != 0 || statusOut != status)
+                w[n++] = statusOut;
+            status = statusOut;
+            w[n] = data[1];
+            w[n + 1] = data[2];
+            w += n + length - 1;
+            lastTick = cachedTick;
+            return true;
+        });
+    out.CommitTo(w);
+    d.runningTick = lastTick;
+    runningStatusOut_ = status;
+    tickOfTimeMs_ = cachedTime;
+    tickOfTime_ = cachedTick;
+    tickOfTimeValid_ = cached;
+    return pos;
 }
 
 void SongWriter::WriteEvent(OutBuffer& out, const EventRef& event, std::uint8_t statusOut) {
@@ -227,9 +306,14 @@ int SongWriter::Write(ByteSink& sink, const ChannelFlags& channelFlags, bool for
         runningStatusOut_ = 0;
 
         for (std::uint32_t& pos = readPositions_[t]; pos < track.events.size(); ++pos) {
+            pos = static_cast<std::uint32_t>(
+                WriteChannelRun(out, track, pos, channelFlags, forPlayback));
+            if (pos == track.events.size())
+                break;
             const EventRef event = track.events[pos];
             if (event.GetTime() == 0xFFFFFFFFu)
                 break;
+
             if (event.GetLength() == 0)
                 continue;
             if (event.IsMeta()) {
@@ -284,6 +368,8 @@ int SongWriter::Write(ByteSink& sink, const ChannelFlags& channelFlags, bool for
         out.Patch(lengthPosition_, static_cast<std::uint32_t>(out.Position() - lengthPosition_));
         const std::uint8_t endOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
         out.Put(endOfTrack, 4);
+        out.Flush();
+        sink.TrackWritten();
     }
     if (emptySong) {
         const std::uint8_t onlyEndOfTrack[12] = {'M', 'T', 'r',  'k',  0,    0,

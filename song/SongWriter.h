@@ -92,6 +92,11 @@ private:
                            std::uint32_t length, std::uint8_t statusOut);
     // The tick of an event time, for the track being written.
     std::uint64_t TickOf(std::uint32_t timeMs);
+    // Writes the channel messages of `track` from `pos` on as the loop of Write does, as long
+    // as they are plain messages kept in their records on channels other than the vibra
+    // channel and not Program Changes; returns the position of the first one not written.
+    std::size_t WriteChannelRun(OutBuffer& out, Track& track, std::size_t pos,
+                                const ChannelFlags& channelFlags, bool forPlayback);
     std::uint8_t OutgoingStatus(std::uint8_t code, bool forPlayback) const;
 
     std::vector<std::uint32_t> readPositions_;

@@ -1,6 +1,7 @@
 // The SP-MIDI checker: a walk over a file's raw events merged by time, and the rules of
 // SpMidiRules applied to what it saw.
 #include "song/SpMidiCheck.h"
+#include "song/PipeSink.h"
 #include "song/SongReader.h"
 
 #include <algorithm>
@@ -8,10 +9,14 @@
 #include <bitset>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -291,51 +296,51 @@ FileEvents ReadEvents(ByteSource& in) {
 // The same order without a sorted copy of every event: one reader per track chunk, each
 // reading its own track, merged as they go. Where each track starts is taken from the chunk
 // lengths, before the tracks are read; once they are, Verify tells whether reading the file
-// in one go would have found the same tracks (a damaged file may not).
+// in one go would have found the same tracks (a damaged file may not). The file is read
+// through sources that `open` makes, each reading it from its start: memory, or the bytes
+// of a song still being written (then the chunks are found as they arrive).
 class TrackMerge {
 public:
+    using Opener = std::function<std::unique_ptr<ByteSource>()>;
+
     // False when the file is no Standard MIDI File to the reader.
-    bool Open(const std::uint8_t* data, std::size_t size, int& format) {
-        data_ = data;
-        size_ = size;
+    bool Open(Opener open, int& format) {
+        open_ = std::move(open);
         SongReader probe;
-        MemorySource in(data, size);
-        if (!probe.ReadHeader(in))
+        const std::unique_ptr<ByteSource> in = open_();
+        if (!probe.ReadHeader(*in))
             return false;
         format = probe.format;
         division_ = probe.division;
-        // The chunks after the first track chunk, by their lengths, as BeginTrack walks them.
-        std::uint64_t start = in.Position();
-        starts_.push_back(start);
-        std::uint64_t pos = start + BigEndian(start - 4);
-        while (starts_.size() < static_cast<std::size_t>(SongReader::kMaxTracks) &&
-               pos + 8 <= size_) {
-            const std::uint64_t length = BigEndian(pos + 4);
-            const bool track = std::memcmp(data_ + pos, "MTrk", 4) == 0;
-            if (track && length == 0)
-                break;
-            if (track)
-                starts_.push_back(pos + 8);
-            pos += 8 + length;
-        }
-        for (std::size_t i = 0; i < starts_.size(); ++i) {
-            auto c = std::make_unique<Cursor>(data_, size_);
-            c->track = static_cast<int>(i);
-            c->reader.division = division_;
-            c->reader.currentTrack = c->track;
-            c->in.Skip(starts_[i] - 8);
-            c->reader.BeginTrack(c->in);
-            cursors_.push_back(std::move(c));
-        }
+        // The chunks after the first track chunk are found by their lengths, as BeginTrack
+        // walks them.
+        const std::uint64_t start = in->Position();
+        AddTrack(start);
+        scan_ = open_();
+        std::uint8_t length[4];
+        scanning_ = scan_->Skip(start - 4) && scan_->Read(length, 4) == 4;
+        scanning_ = scanning_ && scan_->Skip(BigEndian(length));
         return true;
+    }
+    // Finds the track chunks up to track `track` (0-based); false when there are fewer.
+    bool HasTrack(int track) {
+        while (static_cast<int>(cursors_.size()) <= track && scanning_)
+            ScanChunk();
+        return static_cast<int>(cursors_.size()) > track;
+    }
+    int TrackCount() {
+        while (scanning_)
+            ScanChunk();
+        return static_cast<int>(cursors_.size());
     }
 
     // The next event in merged order; false when every track has ended.
     bool Next(FileEvents& file, RawEvent& e) {
         if (!started_) {
             started_ = true;
+            TrackCount();
             for (std::size_t i = 0; i < cursors_.size(); ++i)
-                if (Advance(*cursors_[i], file))
+                if ((only_.empty() || only_[i]) && Advance(*cursors_[i], file))
                     heap_.push_back(static_cast<int>(i));
             std::make_heap(heap_.begin(), heap_.end(), Later{this});
         } else if (!heap_.empty()) {
@@ -357,10 +362,31 @@ public:
         return true;
     }
 
+    // Next merges only the tracks whose flag is set (before the first call).
+    void Restrict(const std::vector<bool>& tracks) { only_ = tracks; }
+    // Every event of track `track` that the walk takes, in file order, to take(event).
+    template <class Take> void ReadTrack(int track, FileEvents& file, Take&& take) {
+        Cursor& c = *cursors_[static_cast<std::size_t>(track)];
+        const auto number = static_cast<std::uint16_t>(c.track);
+        for (;;) {
+            // Runs of channel messages straight from the bytes, the rest event by event.
+            c.reader.ReadChannelRun(*c.in, [&](std::uint32_t time, const std::uint8_t* msg,
+                                               std::uint32_t length) {
+                c.head = RawEvent{
+                    time, number, static_cast<std::uint8_t>(length), {msg[0], msg[1], msg[2]}, -1};
+                take(c.head);
+                return true;
+            });
+            if (!Advance(c, file))
+                return;
+            take(c.head);
+        }
+    }
+
     // True when the tracks read are those that reading the file from start to end finds,
     // each read from the same state.
     bool Verify() {
-        const std::size_t count = cursors_.size();
+        const auto count = static_cast<std::size_t>(TrackCount());
         for (std::size_t i = 0; i < count; ++i) {
             Cursor& c = *cursors_[i];
             if (!c.endOfTrack) {
@@ -369,12 +395,12 @@ public:
                     return false;
                 continue;
             }
-            const bool more = c.reader.AdvanceTrack(c.in);
+            const bool more = c.reader.AdvanceTrack(*c.in);
             if (more != (i + 1 < count))
                 return false;
             if (!more)
                 continue;
-            if (c.in.Position() != starts_[i + 1])
+            if (c.in->Position() != starts_[i + 1])
                 return false;
             // The next track was read with no running status; it would have had this one's.
             if (cursors_[i + 1]->reader.StrayDataBytes() > 0 && c.reader.runningStatus != 0)
@@ -385,9 +411,9 @@ public:
 
 private:
     struct Cursor {
-        Cursor(const std::uint8_t* data, std::size_t size) : in(data, size) {}
+        explicit Cursor(std::unique_ptr<ByteSource> source) : in(std::move(source)) {}
         SongReader reader;
-        MemorySource in;
+        std::unique_ptr<ByteSource> in;
         int track = 0;
         bool endOfTrack = false;
         RawEvent head{};
@@ -402,16 +428,44 @@ private:
         }
     };
 
-    std::uint64_t BigEndian(std::uint64_t at) const {
-        std::uint64_t v = 0;
-        for (std::uint64_t i = at; i < at + 4; ++i)
-            v = v << 8 | (i < size_ ? data_[i] : 0);
-        return v;
+    static std::uint64_t BigEndian(const std::uint8_t* b) {
+        return std::uint64_t{b[0]} << 24 | std::uint64_t{b[1]} << 16 | std::uint64_t{b[2]} << 8 |
+               b[3];
+    }
+    void AddTrack(std::uint64_t start) {
+        starts_.push_back(start);
+        auto c = std::make_unique<Cursor>(open_());
+        c->track = static_cast<int>(cursors_.size());
+        c->reader.division = division_;
+        c->reader.currentTrack = c->track;
+        c->in->Skip(start - 8);
+        c->reader.BeginTrack(*c->in);
+        cursors_.push_back(std::move(c));
+    }
+    // The next chunk header: a track chunk of length 0 ends the search, other chunks are
+    // passed over.
+    void ScanChunk() {
+        std::uint8_t header[8];
+        if (starts_.size() >= static_cast<std::size_t>(SongReader::kMaxTracks) ||
+            scan_->Read(header, 8) != 8) {
+            scanning_ = false;
+            return;
+        }
+        const std::uint64_t length = BigEndian(header + 4);
+        const bool track = std::memcmp(header, "MTrk", 4) == 0;
+        if (track && length == 0) {
+            scanning_ = false;
+            return;
+        }
+        if (track)
+            AddTrack(scan_->Position());
+        if (!scan_->Skip(length))
+            scanning_ = false;
     }
     // Reads the cursor's next event that the walk takes; false at the track's end.
     static bool Advance(Cursor& c, FileEvents& file) {
         for (;;) {
-            if (!c.reader.ReadEvent(c.in))
+            if (!c.reader.ReadEvent(*c.in))
                 return false;
             if (c.reader.IsEndOfTrackEvent()) {
                 c.endOfTrack = true;
@@ -422,12 +476,14 @@ private:
         }
     }
 
-    const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
+    Opener open_;
+    std::unique_ptr<ByteSource> scan_;
+    bool scanning_ = false;
     int division_ = 0;
     std::vector<std::uint64_t> starts_;
     std::vector<std::unique_ptr<Cursor>> cursors_;
     std::vector<int> heap_;
+    std::vector<bool> only_;
     bool started_ = false;
 };
 
@@ -585,6 +641,139 @@ SongWalk Walk(FileEvents& file, Next&& next, std::vector<SpMidiFinding>& out) {
         }
     }
     return walk;
+}
+
+// How the walk track by track ended.
+enum class TrackWalk {
+    Done,
+    Mixed,     // the song needs the walk in merged order (see WalkByTrack)
+    Unverified // the tracks cannot be read apart (TrackMerge::Verify)
+};
+
+// The walk of Walk without merging every track: each track is read on its own, its channel
+// messages straight into the channels it plays, and the SysEx messages of all tracks, few,
+// are walked in merged order afterwards. A channel's state depends only on the order of its
+// own messages: a channel that plays on one track takes them in that track's order, and a
+// channel that plays on several (drums split over two tracks) is walked again over just
+// those tracks merged. The result is that of Walk unless a GM System On follows the first
+// MIP message (whether a note comes after it depends on every track): then it gives up
+// (Mixed). Merged order puts events by time, at one time the earlier track first, within a
+// track in file order.
+TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEvents& file,
+                      SongWalk& walk, std::vector<SpMidiFinding>& out) {
+    // Where in its track an event stands among those the walk takes.
+    struct Place {
+        std::uint32_t time = 0;
+        int track = -1;
+        std::size_t index = 0;
+        // True when this place comes before `other` in merged order.
+        bool Before(const Place& other) const {
+            if (track == other.track)
+                return index < other.index;
+            return time < other.time || (time == other.time && track < other.track);
+        }
+    };
+    struct SysExSeen {
+        Place place;
+        std::int32_t sysex;
+    };
+    std::array<int, kChannels> owner;
+    owner.fill(-1);
+    std::bitset<kChannels> shared;
+    std::vector<std::bitset<kChannels>> plays;
+    std::vector<std::optional<Place>> firstNote;
+    std::vector<std::optional<Place>> firstMessage;
+    std::vector<SysExSeen> sysex;
+    // Each track is read as soon as it is there.
+    for (int t = 0; merge.HasTrack(t); ++t) {
+        std::size_t index = 0;
+        const auto track = static_cast<std::size_t>(t);
+        plays.emplace_back();
+        firstNote.emplace_back();
+        firstMessage.emplace_back();
+        merge.ReadTrack(t, file, [&](const RawEvent& e) {
+            const Place place{e.time, t, index++};
+            if (e.sysex >= 0) {
+                sysex.push_back({place, e.sysex});
+                return;
+            }
+            const int ch = e.bytes[0] & 0x0F;
+            const auto c = static_cast<std::size_t>(ch);
+            plays[track].set(c);
+            if (owner[c] != t) {
+                if (owner[c] >= 0)
+                    shared.set(c); // walked again below
+                else
+                    owner[c] = t;
+            }
+            if (!firstMessage[track])
+                firstMessage[track] = place;
+            const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
+            if (note && !firstNote[track])
+                firstNote[track] = place;
+            walk.anyNote = walk.anyNote || note;
+            if (!shared[c])
+                WalkChannelMessage(walk.channels[c], ch, e);
+        });
+    }
+    if (!merge.Verify())
+        return TrackWalk::Unverified;
+    if (shared.any()) {
+        // The channels on several tracks from the start, over the tracks that play them.
+        std::vector<bool> involved(plays.size());
+        for (std::size_t t = 0; t < involved.size(); ++t)
+            involved[t] = (plays[t] & shared).any();
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (shared[static_cast<std::size_t>(ch)])
+                walk.channels[static_cast<std::size_t>(ch)] = ChannelWalk();
+        TrackMerge again;
+        FileEvents scratch; // their SysEx are known already
+        again.Open(open, scratch.format);
+        again.Restrict(involved);
+        RawEvent e;
+        while (again.Next(scratch, e)) {
+            const int ch = e.bytes[0] & 0x0F;
+            if (e.sysex < 0 && shared[static_cast<std::size_t>(ch)])
+                WalkChannelMessage(walk.channels[static_cast<std::size_t>(ch)], ch, e);
+        }
+    }
+
+    // Each track's SysEx came in its order: sorting by time and track gives merged order.
+    std::stable_sort(sysex.begin(), sysex.end(), [](const SysExSeen& a, const SysExSeen& b) {
+        return std::tie(a.place.time, a.place.track) < std::tie(b.place.time, b.place.track);
+    });
+    const auto anyBefore = [](const std::vector<std::optional<Place>>& firsts, const Place& at) {
+        return std::any_of(firsts.begin(), firsts.end(),
+                           [&at](const std::optional<Place>& f) { return f && f->Before(at); });
+    };
+    for (const SysExSeen& seen : sysex) {
+        const Place& at = seen.place;
+        const SysExBytes& s = file.sysex[static_cast<std::size_t>(seen.sysex)];
+        switch (Classify(s)) {
+        case SysExKind::Mip:
+            if (walk.mips.empty()) {
+                walk.noteBeforeMip = anyBefore(firstNote, at);
+                walk.messageBeforeMip = anyBefore(firstMessage, at);
+            } else {
+                Raise(out, "mip-repeated", {.track = at.track, .time = at.time});
+            }
+            walk.mips.push_back({at.time, at.track, static_cast<std::size_t>(seen.sysex)});
+            break;
+        case SysExKind::GmOn:
+            if (!walk.mips.empty())
+                return TrackWalk::Mixed;
+            break;
+        case SysExKind::MasterVolume:
+            walk.masterVolume.Add(at.time, at.track);
+            break;
+        case SysExKind::Other:
+            if (!walk.otherSysEx.first)
+                walk.firstOtherSysEx = s.oversize ? "(too large to read)" : HexBytes(s.bytes, 6);
+            walk.otherSysEx.Add(at.time, at.track);
+            break;
+        }
+    }
+    return TrackWalk::Done;
 }
 
 // The bytes of every MIP message; the pairs of the first one when a phone can read them.
@@ -801,13 +990,17 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckFile(ByteSource& in) const {
     return CheckBytes(bytes);
 }
 
-std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
+namespace {
+
+// The checker's findings for the file that `open` reads.
+std::vector<SpMidiFinding> CheckOpened(const TrackMerge::Opener& open,
+                                       std::optional<std::uint32_t> vibraMode) {
     std::vector<SpMidiFinding> out;
     FileEvents file;
     // Tracks merged as they are read; a file whose tracks cannot be read apart in the same
     // way is read whole and sorted instead.
     TrackMerge merge;
-    file.smf = merge.Open(bytes.data(), bytes.size(), file.format);
+    file.smf = merge.Open(open, file.format);
     if (!file.smf) {
         Raise(out, "not-smf", {});
         return out;
@@ -818,11 +1011,20 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_
             Raise(out, "smf-format-2", {});
     };
     fileFindings();
-    SongWalk walk = Walk(
-        file, [&merge](FileEvents& f, RawEvent& e) { return merge.Next(f, e); }, out);
-    if (!merge.Verify()) {
-        MemorySource in(bytes);
-        file = ReadEvents(in);
+    SongWalk walk;
+    TrackWalk walked = WalkByTrack(merge, open, file, walk, out);
+    if (walked == TrackWalk::Mixed) {
+        file.sysex.clear();
+        fileFindings();
+        TrackMerge merged;
+        merged.Open(open, file.format);
+        walk = Walk(
+            file, [&merged](FileEvents& f, RawEvent& e) { return merged.Next(f, e); }, out);
+        walked = merged.Verify() ? TrackWalk::Done : TrackWalk::Unverified;
+    }
+    if (walked == TrackWalk::Unverified) {
+        const std::unique_ptr<ByteSource> in = open();
+        file = ReadEvents(*in);
         fileFindings();
         std::size_t next = 0;
         walk = Walk(
@@ -842,6 +1044,12 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_
     CheckSysEx(walk, out);
     Sort(out);
     return out;
+}
+
+} // namespace
+
+std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
+    return CheckOpened([&bytes] { return std::make_unique<MemorySource>(bytes); }, vibraMode);
 }
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
@@ -880,16 +1088,76 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
                                                    const SongFile::SaveOptions& options) const {
-    // Room for the written song at once: a growing buffer would copy itself as it goes.
-    // Most events take about four bytes in a file; what is not used is never touched.
     std::size_t events = 0;
     for (const Track& track : song.tracks)
         events += track.events.size();
+    if (events >= kPipedEvents) {
+        if (std::optional<std::vector<SpMidiFinding>> found = CheckWhileSaving(song, options))
+            return *found;
+    }
+    // Room for the written song at once: a growing buffer would copy itself as it goes.
+    // Most events take about four bytes in a file; what is not used is never touched.
     MemorySink sink(4 * events + 4096);
     if (!song.SaveProcessed(sink, options))
         throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
                                                         : song.lastError);
     return Combine(CheckBytes(sink.Bytes()), CheckSong(song));
+}
+
+std::size_t SpMidiCheck::SavedSizeBound(const SongData& song) {
+    // A short event takes at most 14 bytes (a delta of up to ten, status, two data bytes), a
+    // long one at most 17 besides its bytes (delta, prefix, type, a length of up to five);
+    // each track chunk adds its header and End of Track. On top: the file header, a lone
+    // End of Track chunk, the MIP message and the vibra setup a save may add.
+    std::size_t bound = 14 + 12 + 64 + 4 * 14 + 4096;
+    for (const Track& track : song.tracks)
+        bound += 12 + 14 * track.events.size() + 17 * track.events.LongEventCount() +
+                 track.events.LongEventBytes();
+    return bound;
+}
+
+std::optional<std::vector<SpMidiFinding>>
+SpMidiCheck::CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& options) const {
+    // The checker reads each track chunk on a thread of its own as soon as the writer has
+    // finished it, from room that never moves. Its reading is that of CheckBytes: the same
+    // steps over the same bytes, only handed over a track at a time.
+    PipeSink sink(SavedSizeBound(song));
+    std::vector<SpMidiFinding> found;
+    std::exception_ptr failure;
+    std::thread checker;
+    try {
+        checker = std::thread([&] {
+            try {
+                found =
+                    CheckOpened([&sink] { return std::make_unique<PipeSource>(sink); }, vibraMode);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        return std::nullopt; // no thread to be had: checked after the save instead
+    }
+    bool saved = false;
+    try {
+        saved = song.SaveProcessed(sink, options);
+    } catch (...) {
+        sink.Finish();
+        checker.join();
+        throw;
+    }
+    sink.Finish();
+    checker.join();
+    if (!saved)
+        throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
+                                                        : song.lastError);
+    if (sink.Broken()) {
+        // The writer went past its room or back into bytes handed over: what the checker
+        // read is not the file; the whole file is checked again.
+        found = CheckBytes(sink.AllBytes());
+    } else if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return Combine(std::move(found), CheckSong(song));
 }
 
 std::vector<SpMidiFinding> SpMidiCheck::Combine(std::vector<SpMidiFinding> a,

@@ -6,6 +6,7 @@
 #include "song/SongWriter.h"
 #include "song/SpMidiRules.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,10 +53,20 @@ public:
     // does. Throws std::runtime_error when the song cannot be written (it has no track).
     std::vector<SpMidiFinding> CheckSaved(SongFile& song,
                                           const SongFile::SaveOptions& options) const;
+    // From this many events on, CheckSaved checks the bytes while they are being written.
+    static constexpr std::size_t kPipedEvents = std::size_t{1} << 16;
+    // The most bytes a save of `song` can write.
+    static std::size_t SavedSizeBound(const SongData& song);
     // Both lists in one, sorted as the checker sorts.
     static std::vector<SpMidiFinding> Combine(std::vector<SpMidiFinding> a,
                                               std::vector<SpMidiFinding> b);
 
     static bool HasError(const std::vector<SpMidiFinding>& findings);
     static SpMidiTally Tally(const std::vector<SpMidiFinding>& findings);
+
+private:
+    // CheckSaved for a large song, the checker on a second thread; nothing when no thread
+    // could be started.
+    std::optional<std::vector<SpMidiFinding>>
+    CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& options) const;
 };

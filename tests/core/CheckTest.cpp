@@ -446,6 +446,69 @@ TEST_F(CheckRules, TracksAreTakenApartAsTheReaderDoes) {
         EXPECT_EQ(f.find("note-never-ends"), std::string::npos) << f;
 }
 
+// A format 1 file checks as the same events merged into one track of a format 0 file: by
+// time, at one time the earlier track first. The songs are those whose findings depend on
+// how the tracks interleave: drums split over two tracks, a MIP message and notes at one
+// time on different tracks, a GM System On after the MIP message with a note on another
+// track after it.
+TEST_F(CheckRules, TracksCheckAsTheirMergeInOneTrack) {
+    using Timed = std::pair<std::uint32_t, Bytes>; // absolute ms, the event without delta
+    const auto events = [](const std::vector<Timed>& list) {
+        Bytes out;
+        std::uint32_t now = 0;
+        for (const auto& [t, bytes] : list) {
+            out = Cat({out, Vlq(t - now), bytes});
+            now = t;
+        }
+        return out;
+    };
+    const auto mip = Hex("F0 09 7F 7F 0B 01 00 04 09 04 F7");
+    const auto gmOn = Hex("F0 05 7E 7F 09 01 F7");
+    const auto on = [](int ch, int key) {
+        return Bytes{static_cast<std::uint8_t>(0x90 | ch), static_cast<std::uint8_t>(key), 0x40};
+    };
+    const auto off = [](int ch, int key) {
+        return Bytes{static_cast<std::uint8_t>(0x80 | ch), static_cast<std::uint8_t>(key), 0x40};
+    };
+    const std::vector<std::vector<std::vector<Timed>>> songs = {
+        // drums on two tracks: the second strikes the key the first holds, then ends it
+        {{{0, mip}, {0, on(0, 60)}, {300, off(0, 60)}},
+         {{0, on(9, 36)}, {100, off(9, 36)}, {200, on(9, 90)}},
+         {{50, on(9, 36)}, {60, off(9, 36)}, {70, on(9, 36)}, {250, off(9, 90)}}},
+        // the MIP message at 0 on a later track than a note at 0, then a repeated one
+        {{{0, on(0, 60)}, {100, off(0, 60)}},
+         {{0, mip}, {0, on(9, 36)}, {10, off(9, 36)}, {20, mip}}},
+        // a GM System On after the MIP message, a note on another track after it
+        {{{0, mip}, {40, gmOn}, {200, Hex("F0 03 43 10 F7")}},
+         {{0, on(0, 60)}, {10, off(0, 60)}, {50, on(0, 61)}, {60, off(0, 61)}},
+         {{0, on(9, 36)}, {55, off(9, 36)}}},
+    };
+    const auto summary = [](const std::vector<SpMidiFinding>& findings) {
+        std::vector<std::string> out;
+        for (const SpMidiFinding& f : findings)
+            out.push_back(std::string(f.rule) + " ch" + std::to_string(f.channel.value_or(-1)) +
+                          " " + std::to_string(f.timeMs.value_or(0)) +
+                          (f.track ? "" : " " + f.message));
+        return out;
+    };
+    for (std::size_t n = 0; n < songs.size(); ++n) {
+        std::vector<Bytes> chunks;
+        std::vector<std::tuple<std::uint32_t, std::size_t, std::size_t>> order;
+        for (std::size_t t = 0; t < songs[n].size(); ++t) {
+            chunks.push_back(events(songs[n][t]));
+            for (std::size_t i = 0; i < songs[n][t].size(); ++i)
+                order.emplace_back(songs[n][t][i].first, t, i);
+        }
+        std::sort(order.begin(), order.end());
+        std::vector<Timed> merged;
+        for (const auto& [time, t, i] : order)
+            merged.push_back(songs[n][t][i]);
+        const auto apart = summary(Check(Song(1, 500, chunks)));
+        EXPECT_FALSE(apart.empty()) << "song " << n;
+        EXPECT_EQ(apart, summary(Check(Song(0, 500, {events(merged)})))) << "song " << n;
+    }
+}
+
 TEST_F(CheckedSongs, SavesKeepTheMipRules) {
     const Bytes lateMip = Cat({Pc(0, 0), On(0, 60), Off(0, 60, 100), Mip({0, 1}, 0x7F, 10),
                                On(0, 62, 64, 10), Off(0, 62, 10), Mip({0, 1}, 0x7F, 10)});
@@ -478,6 +541,66 @@ TEST_F(CheckedSongs, SavesKeepTheMipRules) {
         EXPECT_FALSE(SpMidiCheck::HasError(f)) << c.what << "\n" << Describe(f);
         for (const char* rule : {"mip-value-zero", "mip-not-at-start", "mip-repeated"})
             EXPECT_EQ(FindRule(f, rule), nullptr) << c.what << ": " << rule;
+    }
+}
+
+// A large song is checked while it is being written, on a second thread; the findings are
+// those of checking the written bytes afterwards. The songs take each way of the walk: one
+// channel per track, drums split over two tracks (walked again merged), and a GM System On
+// after the MIP message (walked in merged order).
+TEST_F(CheckedSongs, ALargeSongChecksAsItsWrittenBytes) {
+    const auto notes = [](int ch, int count, int step) {
+        Bytes out;
+        for (int i = 0; i < count; ++i) {
+            const int key = 30 + i % 60;
+            // every 97th note is struck again while it sounds; every 89th never ends
+            out =
+                Cat({out, On(ch, key, 0x40, static_cast<std::uint32_t>(step)),
+                     i % 97 == 0 ? On(ch, key) : Bytes{}, i % 89 == 0 ? Bytes{} : Off(ch, key, 2)});
+        }
+        return out;
+    };
+    const Bytes gsReset = SysEx(0xF0, Hex("41 10 42 12 40 00 7F 00 41 F7"));
+    const Bytes lead = Cat({Mip({0, 4, 9, 7}), Pc(0, 1), notes(0, 12000, 3)});
+    const struct {
+        const char* what;
+        std::vector<Bytes> tracks;
+    } songs[] = {
+        {"a channel per track",
+         {lead, Cat({Cc(1, 91, 40), notes(1, 12000, 4)}), Cat({gsReset, notes(9, 12000, 5)})}},
+        {"drums on two tracks", {lead, notes(9, 12000, 4), notes(9, 12000, 7)}},
+        {"a GM System On after the MIP message",
+         {Cat({lead, kGmOn}), Cat({Cc(2, 1, 3), notes(2, 12000, 4)}), notes(9, 12000, 6)}},
+    };
+    const auto summary = [](const std::vector<SpMidiFinding>& findings) {
+        std::vector<std::string> out;
+        for (const SpMidiFinding& f : findings)
+            out.push_back(std::string(f.rule) + " ch" + std::to_string(f.channel.value_or(-1)) +
+                          " t" + std::to_string(f.track.value_or(-1)) + " " +
+                          std::to_string(f.timeMs.value_or(0)) + " " + f.message + " / " + f.fix);
+        return out;
+    };
+    for (const auto& song : songs) {
+        const Bytes file = Song(1, 96, song.tracks);
+        SongFile piped, after;
+        for (SongFile* s : {&piped, &after}) {
+            s->switches.sysexStripping = false;
+            ASSERT_EQ(Load(*s, file), 1) << song.what;
+        }
+        std::size_t events = 0;
+        for (const Track& track : piped.tracks)
+            events += track.events.size();
+        ASSERT_GE(events, SpMidiCheck::kPipedEvents) << song.what;
+        SpMidiCheck check;
+        check.vibraMode = 1;
+        const auto whileWriting = check.CheckSaved(piped, SongFile::SaveOptions{});
+        EXPECT_GE(whileWriting.size(), 3u) << song.what;
+        const Bytes written = Saved(after);
+        EXPECT_LE(written.size(), SpMidiCheck::SavedSizeBound(after)) << song.what;
+        EXPECT_EQ(summary(whileWriting),
+                  summary(SpMidiCheck::Combine(check.CheckBytes(written), check.CheckSong(after))))
+            << song.what;
+        EXPECT_EQ(Saved(piped), written) << song.what;
     }
 }
 
