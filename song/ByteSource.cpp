@@ -1,8 +1,10 @@
 #include "song/ByteSource.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 std::size_t ByteSource::Read(std::uint8_t* dst, std::size_t n) {
@@ -47,8 +49,11 @@ FileSource::FileSource(std::FILE* file, std::size_t bufferSize)
     : file_(file), buffer_(bufferSize ? bufferSize : 4096) {
     struct stat info {};
     const long at = file ? std::ftell(file) : -1;
-    if (at >= 0 && ::fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= at)
+    if (at >= 0 && ::fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size >= at) {
         size_ = static_cast<std::uint64_t>(info.st_size - at); // the data starts here
+        origin_ = at;
+    }
 }
 
 bool FileSource::Refill() {
@@ -86,6 +91,80 @@ bool FileSource::Extend(std::size_t n) {
             return false;
         }
         have += got;
+        end_ = pos_ + have;
+    }
+    return true;
+}
+
+std::unique_ptr<ByteSource> MemorySource::OpenAt(std::uint64_t position) const {
+    auto source = std::make_unique<MemorySource>(start_, static_cast<std::size_t>(size_));
+    source->Skip(position);
+    return source;
+}
+
+std::unique_ptr<ByteSource> FileSource::OpenAt(std::uint64_t position) const {
+    if (!file_ || origin_ < 0)
+        return nullptr; // not a regular file read from a known offset
+    return std::make_unique<FileRangeSource>(fileno(file_), origin_, position, size_);
+}
+
+FileRangeSource::FileRangeSource(int fd, std::int64_t origin, std::uint64_t position,
+                                 std::uint64_t size)
+    : fd_(fd), origin_(origin), next_(position), buffer_(64 * 1024) {
+    base_ = position;
+    size_ = size;
+}
+
+namespace {
+
+// pread, again when a signal interrupted it.
+ssize_t ReadAt(int fd, std::uint8_t* into, std::size_t count, std::int64_t offset) {
+    ssize_t got;
+    do
+        got = ::pread(fd, into, count, static_cast<off_t>(offset));
+    while (got < 0 && errno == EINTR);
+    return got;
+}
+
+} // namespace
+
+bool FileRangeSource::Refill() {
+    if (error_)
+        return false;
+    const ssize_t got =
+        ReadAt(fd_, buffer_.data(), buffer_.size(), origin_ + static_cast<std::int64_t>(next_));
+    if (got <= 0) {
+        error_ = got < 0;
+        return false;
+    }
+    base_ = next_;
+    next_ += static_cast<std::uint64_t>(got);
+    start_ = pos_ = buffer_.data();
+    end_ = pos_ + got;
+    return true;
+}
+
+bool FileRangeSource::Extend(std::size_t n) {
+    std::size_t have = static_cast<std::size_t>(end_ - pos_);
+    if (have >= n)
+        return true;
+    if (error_ || n > buffer_.size())
+        return false;
+    // Move the unread bytes to the front of the buffer and read more behind them.
+    base_ += static_cast<std::uint64_t>(pos_ - start_);
+    if (have > 0)
+        std::memmove(buffer_.data(), pos_, have);
+    start_ = pos_ = buffer_.data();
+    end_ = pos_ + have;
+    while (have < n) {
+        const ssize_t got = ::pread(fd_, buffer_.data() + have, buffer_.size() - have,
+                                    static_cast<off_t>(origin_ + static_cast<std::int64_t>(next_)));
+        if (got <= 0) {
+            error_ = got < 0;
+            return false;
+        }
+        have += static_cast<std::size_t>(got);
+        next_ += static_cast<std::uint64_t>(got);
         end_ = pos_ + have;
     }
     return true;

@@ -41,6 +41,12 @@ public:
     const std::uint8_t* Next() const { return pos_; }
     std::size_t Available() const { return static_cast<std::size_t>(end_ - pos_); }
     void Consume(std::size_t n) { pos_ += n; }
+    // A second source over the same data, reading on its own from `position` (in this
+    // source's positions, which it keeps); nullptr when the data cannot be read twice.
+    virtual std::unique_ptr<ByteSource> OpenAt(std::uint64_t position) const {
+        (void)position;
+        return nullptr;
+    }
 
 protected:
     // Makes [pos_, end_) the next window; false at the end of the data or on an error.
@@ -64,6 +70,7 @@ public:
     MemorySource(const std::uint8_t* data, std::size_t size);
     explicit MemorySource(const std::vector<std::uint8_t>& bytes)
         : MemorySource(bytes.data(), bytes.size()) {}
+    std::unique_ptr<ByteSource> OpenAt(std::uint64_t position) const override;
 
 protected:
     bool Refill() override { return false; }
@@ -79,6 +86,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 class FileSource : public ByteSource {
 public:
     explicit FileSource(std::FILE* file, std::size_t bufferSize = 64 * 1024);
+    // Reads the same regular file through its descriptor at its own offsets (pread), so
+    // that neither source moves the other.
+    std::unique_ptr<ByteSource> OpenAt(std::uint64_t position) const override;
 
 protected:
     bool Refill() override;
@@ -86,5 +96,24 @@ protected:
 
 private:
     std::FILE* file_;
+    std::vector<std::uint8_t> buffer_;
+    std::int64_t origin_ = -1; // the file offset of position 0, when known
+};
+
+// A regular file read by offset from an open descriptor (not owned), for FileSource::OpenAt.
+class FileRangeSource : public ByteSource {
+public:
+    // Positions count from file offset `origin`; reading starts at `position`, and the data
+    // is `size` bytes (ByteSource's unknown size when not known).
+    FileRangeSource(int fd, std::int64_t origin, std::uint64_t position, std::uint64_t size);
+
+protected:
+    bool Refill() override;
+    bool Extend(std::size_t n) override;
+
+private:
+    int fd_;
+    std::int64_t origin_;
+    std::uint64_t next_; // the position of the next byte to read from the file
     std::vector<std::uint8_t> buffer_;
 };

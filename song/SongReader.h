@@ -137,6 +137,11 @@ public:
 
     // Data bytes read while there was no running status, which were skipped.
     std::uint64_t StrayDataBytes() const { return strayDataBytes_; }
+    // A song whose size is known and at least this many bytes is read in two parts at once
+    // when its tracks allow it (see LoadInTwoParts).
+    static constexpr std::uint64_t kTwoPartBytes = std::uint64_t{1} << 21;
+    // The last load read the song in two parts at once.
+    bool LoadedInTwoParts() const { return loadedInTwoParts_; }
 
     // Number of channels in the file's MIP message whose cumulative value fell.
     int mipAnomalyCount = 0;
@@ -190,6 +195,20 @@ private:
     void StoreCurrentEvent();
     // Loads the channel messages that follow at once (ReadChannelRun).
     void LoadChannelRun(ByteSource& in);
+    // The events from the current one on, to the end of the song or until track
+    // `stopAtTrack` begins (true then).
+    bool LoadEvents(ByteSource& in, int stopAtTrack);
+    // Reads the tracks of the song's second half on a second thread while this one reads
+    // the first half, and joins the halves when that gives what one reading would; when it
+    // would not, this thread reads on from where it stands, as if there had been no second
+    // part. False, with nothing read, when the song is not worth it. `secondSource` is the
+    // source the reading ended in when the halves were joined.
+    bool LoadInTwoParts(ByteSource& in, std::unique_ptr<ByteSource>& secondSource);
+    // The second half, from the chunk header `in` stands at, as track `track` of `whole`.
+    void LoadPart(ByteSource& in, int track, const SongReader& whole);
+    // Whether the second half `part` read apart is what reading on here would have found.
+    bool CanJoin(const SongReader& part, const ByteSource& in, std::uint64_t start) const;
+    void JoinPart(SongReader& part, int track);
     // The ranking of the proposal, by channel number or by weighting.
     void RankChannels();
     // What a channel message tells of its channel: notes here, the rest (programs,
@@ -239,6 +258,17 @@ private:
     std::array<int, kChannels> vibraBankState_{};
     bool msb121Seen_ = false;
     bool msb120Seen_ = false;
+    // What a part of a song read apart took from before it, or left for after it: flags a
+    // Bank Select LSB read before this load set them, a vibra setup or a rhythm bank found,
+    // MIP messages met.
+    bool msb120Known_ = false;
+    bool msb121Known_ = false;
+    bool flagsFromBefore_ = false;
+    bool vibraFound_ = false;
+    bool rhythmBankSet_ = false;
+    int mipMessages_ = 0;
+    bool partFailed_ = false;
+    bool loadedInTwoParts_ = false;
     bool mipFound_ = false;
     bool stripSysEx_ = true;
     int unstored_ = 0;

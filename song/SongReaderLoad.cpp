@@ -74,6 +74,7 @@ void SongReader::AnalyseControlMessage(const std::uint8_t* msg) {
             d.vibraChannel = ch;
             d.switches.vibraMode = number == 124 ? 1 : 0;
             lastLoad.vibraMode = d.switches.vibraMode;
+            vibraFound_ = true;
         }
         vibraBankState_[ch] = 0;
     } else if (kind == 0xB0) {
@@ -82,17 +83,25 @@ void SongReader::AnalyseControlMessage(const std::uint8_t* msg) {
         if (controller == 0) { // Bank Select MSB: 120 and 121 set their own flag
             if (value == 120) {
                 msb120Seen_ = true;
+                msb120Known_ = true;
             } else if (value == 121) {
                 msb121Seen_ = true;
+                msb121Known_ = true;
             } else {
                 msb120Seen_ = false;
                 msb121Seen_ = false;
+                msb120Known_ = msb121Known_ = true;
             }
         } else if (controller == 7) { // Channel Volume
             d.volume[ch] = value;
             if (value > d.maxVolume[ch])
                 d.maxVolume[ch] = value;
         } else if (controller == 32) { // Bank Select LSB
+            // What it does with the flags: a part of a song read apart must have set the
+            // ones that matter itself.
+            const bool rhythmKnown = msb120Known_ && (msb120Seen_ || msb121Known_);
+            if ((value == 0 && ch == 10 && !rhythmKnown) || (value == 6 && !msb121Known_))
+                flagsFromBefore_ = true;
             if (value == 0) {
                 // Bank 120 on channel index 10 is a rhythm bank, 121 a melodic one.
                 if (ch == 10) {
@@ -100,6 +109,7 @@ void SongReader::AnalyseControlMessage(const std::uint8_t* msg) {
                         d.channel11Percussion = false;
                     if (msb120Seen_)
                         d.channel11Percussion = true;
+                    rhythmBankSet_ = rhythmBankSet_ || msb120Seen_ || msb121Seen_;
                     vibraBankState_[10] = 0;
                 }
             } else if (value == 6) {
@@ -109,6 +119,7 @@ void SongReader::AnalyseControlMessage(const std::uint8_t* msg) {
             }
             msb120Seen_ = false;
             msb121Seen_ = false;
+            msb120Known_ = msb121Known_ = true;
         }
     }
 }
@@ -142,6 +153,13 @@ void SongReader::BeginLoad(const std::string& fileTitle) {
     vibraBankState_.fill(0);
     msb120Seen_ = false;
     msb121Seen_ = false;
+    msb120Known_ = false;
+    msb121Known_ = false;
+    flagsFromBefore_ = false;
+    vibraFound_ = false;
+    rhythmBankSet_ = false;
+    mipMessages_ = 0;
+    loadedInTwoParts_ = false;
     sysexPending_ = false;
     lostSysEx_ = 0;
     cutInsideEvent_ = false;
@@ -162,44 +180,53 @@ void SongReader::BeginLoad(const std::string& fileTitle) {
 
 LoadResult SongReader::LoadSong(ByteSource& in, const std::string& fileTitle) {
     BeginLoad(fileTitle);
-    // Every event of every track in file order, as ForEachEvent reads them; runs of channel
-    // messages, nearly the whole song, are loaded straight from the bytes.
     const bool smf = ReadHeader(in);
+    // The source the reading ended in: the second part's, when the song was read in two.
+    std::unique_ptr<ByteSource> secondSource;
     if (smf) {
         ReserveForTrack(tracks.front(), in);
-        for (;;) {
-            LoadChannelRun(in);
-            if (!ReadEvent(in))
-                break;
-            LoadCurrentEvent();
-            if (IsEndOfTrackEvent()) {
-                if (!AdvanceTrack(in))
-                    break;
-                ReserveForTrack(AppendTrack(), in);
-            }
-        }
+        if (!LoadInTwoParts(in, secondSource))
+            LoadEvents(in, -1);
     } else {
         lastLoad.status = LoadReport::Status::NotSmf;
         loadResult_ = LoadResult::NotLoaded;
     }
     if (currentTrack >= kMaxTracks)
         loadResult_ = LoadResult::NoChannelData; // the track limit ended the reading
-    FinishLoad(in);
+    FinishLoad(secondSource ? *secondSource : in);
     return lastLoad.result;
+}
+
+bool SongReader::LoadEvents(ByteSource& in, int stopAtTrack) {
+    // Every event of every track in file order, as ForEachEvent reads them; runs of channel
+    // messages, nearly the whole song, are loaded straight from the bytes.
+    for (;;) {
+        LoadChannelRun(in);
+        if (!ReadEvent(in))
+            return false;
+        LoadCurrentEvent();
+        if (IsEndOfTrackEvent()) {
+            if (!AdvanceTrack(in))
+                return false;
+            ReserveForTrack(AppendTrack(), in);
+            if (currentTrack == stopAtTrack)
+                return true;
+        }
+    }
 }
 
 void SongReader::LoadChannelRun(ByteSource& in) {
     // What LoadCurrentEvent does with a channel message.
     Track& track = tracks[static_cast<std::size_t>(currentTrack)];
-    ReadChannelRun(in, [this, &track](std::uint32_t time, const std::uint8_t* msg,
-                                      std::uint32_t length) {
-        if (track.endTime > time)
-            return false; // it goes before events stored already: Track::AddEvent sorts it in
-        AnalyseChannelMessage(msg, time);
-        track.endTime = time;
-        track.events.PushShort(time, msg[0], msg[1], msg[2], length);
-        return true;
-    });
+    ReadChannelRun(
+        in, [this, &track](std::uint32_t time, const std::uint8_t* msg, std::uint32_t length) {
+            if (track.endTime > time)
+                return false; // it goes before events stored already: Track::AddEvent sorts it in
+            AnalyseChannelMessage(msg, time);
+            track.endTime = time;
+            track.events.PushShort(time, msg[0], msg[1], msg[2], length);
+            return true;
+        });
 }
 
 void SongReader::LoadCurrentEvent() {
@@ -270,6 +297,7 @@ void SongReader::LoadSysEx() {
         // Universal Real Time: only the MIP message is kept, and only the first.
         if (buf[3] == 0x0B && buf[4] == 0x01) {
             keep = !mipFound_;
+            ++mipMessages_;
             if (!mipFound_ && ParseMipMessage())
                 mipFound_ = true;
         }
