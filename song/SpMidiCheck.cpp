@@ -376,9 +376,9 @@ public:
             // Runs of channel messages straight from the bytes, the rest event by event.
             c.reader.ReadChannelRun(*c.in, [&](std::uint32_t time, const std::uint8_t* msg,
                                                std::uint32_t length) {
-                c.head = RawEvent{
+                const RawEvent e{
                     time, number, static_cast<std::uint8_t>(length), {msg[0], msg[1], msg[2]}, -1};
-                take(c.head);
+                take(e);
                 return true;
             });
             if (!Advance(c, file))
@@ -503,7 +503,10 @@ struct SongWalk {
     std::string firstOtherSysEx;
 };
 
-void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
+// The messages other than notes (WalkChannelMessage).
+void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e);
+
+inline void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
     const std::uint32_t t = e.time;
     const int kind = e.bytes[0] & 0xF0;
     const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
@@ -532,7 +535,17 @@ void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
         // A note-off ends every note of its key, as a synthesizer does.
         c.sounding -= c.keys[d1];
         c.keys[d1] = 0;
-    } else if (kind == 0xB0) {
+    } else {
+        WalkControlMessage(c, ch, e);
+    }
+}
+
+void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e) {
+    const std::uint32_t t = e.time;
+    const int kind = e.bytes[0] & 0xF0;
+    const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
+    const int d2 = e.length > 2 ? e.bytes[2] & 0x7F : 0;
+    if (kind == 0xB0) {
         if (!ControllerInProfile(d1)) {
             c.controllerNumbers.set(static_cast<std::size_t>(d1));
             c.controllers.Add(t);
@@ -691,30 +704,39 @@ void WalkTrack(TrackMerge::Cursor& cursor, int t, WalkPart& part) {
     TrackSeen seen;
     seen.track = t;
     std::size_t index = 0;
+    // The channels this track has played so far, and of those the ones walked here: a
+    // channel's first message on the track settles whether it is its own.
+    std::uint32_t plays = 0;
+    std::uint32_t walked = 0;
     TrackMerge::ReadTrack(cursor, part.file, [&](const RawEvent& e) {
-        const Place place{e.time, t, index++};
+        const std::size_t at = index++;
         if (e.sysex >= 0) {
-            seen.sysex.push_back({place, e.sysex});
+            seen.sysex.push_back({Place{e.time, t, at}, e.sysex});
             return;
         }
         const int ch = e.bytes[0] & 0x0F;
-        const auto c = static_cast<std::size_t>(ch);
-        seen.plays.set(c);
-        if (part.owner[c] != t) {
+        const std::uint32_t bit = 1u << ch;
+        if (!(plays & bit)) {
+            const auto c = static_cast<std::size_t>(ch);
+            plays |= bit;
             if (part.owner[c] >= 0)
                 part.shared.set(c); // walked again later
             else
                 part.owner[c] = t;
+            if (!part.shared[c])
+                walked |= bit;
+            if (!seen.firstMessage)
+                seen.firstMessage = Place{e.time, t, at};
         }
-        if (!seen.firstMessage)
-            seen.firstMessage = place;
         const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
-        if (note && !seen.firstNote)
-            seen.firstNote = place;
-        part.anyNote = part.anyNote || note;
-        if (!part.shared[c])
-            WalkChannelMessage(part.channels[c], ch, e);
+        if (note && !seen.firstNote) {
+            seen.firstNote = Place{e.time, t, at};
+            part.anyNote = true;
+        }
+        if (walked & bit)
+            WalkChannelMessage(part.channels[static_cast<std::size_t>(ch)], ch, e);
     });
+    seen.plays = std::bitset<kChannels>(plays);
     part.tracks.push_back(std::move(seen));
 }
 
