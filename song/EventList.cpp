@@ -1,4 +1,5 @@
 #include "song/EventList.h"
+#include "song/HugePages.h"
 
 #include <algorithm>
 #include <functional>
@@ -31,6 +32,13 @@ EventList::Record EventList::MakeExternal(std::uint32_t time, const std::uint8_t
     r.bytes[2] = static_cast<std::uint8_t>(index >> 16);
     r.tag = static_cast<std::uint8_t>(kExternal | (index >> 24));
     return r;
+}
+
+void EventList::reserve(std::size_t events) {
+    const bool fresh = records_.empty() && events > records_.capacity();
+    records_.reserve(events);
+    if (fresh)
+        AdviseHugePages(records_.data(), records_.capacity() * sizeof(Record));
 }
 
 void EventList::Insert(std::size_t index, const EventRef& event) {

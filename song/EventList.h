@@ -48,7 +48,8 @@ public:
 
     std::size_t size() const { return records_.size(); }
     bool empty() const { return records_.empty(); }
-    void reserve(std::size_t events) { records_.reserve(events); }
+    // Room for `events` records; a large room is backed by huge pages as it fills.
+    void reserve(std::size_t events);
     std::size_t capacity() const { return records_.capacity(); }
     Iterator begin() const { return Iterator(this, 0); }
     Iterator end() const { return Iterator(this, records_.size()); }

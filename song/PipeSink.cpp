@@ -1,10 +1,13 @@
 #include "song/PipeSink.h"
+#include "song/HugePages.h"
 
 #include <algorithm>
 #include <cstring>
 
 PipeSink::PipeSink(std::size_t capacity)
-    : bytes_(new std::uint8_t[std::max<std::size_t>(capacity, 1)]), capacity_(capacity) {}
+    : bytes_(new std::uint8_t[std::max<std::size_t>(capacity, 1)]), capacity_(capacity) {
+    AdviseHugePages(bytes_.get(), capacity_);
+}
 
 void PipeSink::Break() {
     whole_.assign(bytes_.get(), bytes_.get() + size_);

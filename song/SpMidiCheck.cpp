@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -364,17 +366,19 @@ public:
 
     // Next merges only the tracks whose flag is set (before the first call).
     void Restrict(const std::vector<bool>& tracks) { only_ = tracks; }
-    // Every event of track `track` that the walk takes, in file order, to take(event).
-    template <class Take> void ReadTrack(int track, FileEvents& file, Take&& take) {
-        Cursor& c = *cursors_[static_cast<std::size_t>(track)];
+    struct Cursor;
+    // The reader of track `track` (found already); it stays where it is as tracks are found.
+    Cursor* CursorOf(int track) { return cursors_[static_cast<std::size_t>(track)].get(); }
+    // Every event of the cursor's track that the walk takes, in file order, to take(event).
+    template <class Take> static void ReadTrack(Cursor& c, FileEvents& file, Take&& take) {
         const auto number = static_cast<std::uint16_t>(c.track);
         for (;;) {
             // Runs of channel messages straight from the bytes, the rest event by event.
             c.reader.ReadChannelRun(*c.in, [&](std::uint32_t time, const std::uint8_t* msg,
                                                std::uint32_t length) {
-                c.head = RawEvent{
+                const RawEvent e{
                     time, number, static_cast<std::uint8_t>(length), {msg[0], msg[1], msg[2]}, -1};
-                take(c.head);
+                take(e);
                 return true;
             });
             if (!Advance(c, file))
@@ -409,7 +413,6 @@ public:
         return true;
     }
 
-private:
     struct Cursor {
         explicit Cursor(std::unique_ptr<ByteSource> source) : in(std::move(source)) {}
         SongReader reader;
@@ -418,6 +421,8 @@ private:
         bool endOfTrack = false;
         RawEvent head{};
     };
+
+private:
     // Heap order: the later event (by time, then track) sinks.
     struct Later {
         const TrackMerge* merge;
@@ -498,7 +503,10 @@ struct SongWalk {
     std::string firstOtherSysEx;
 };
 
-void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
+// The messages other than notes (WalkChannelMessage).
+void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e);
+
+inline void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
     const std::uint32_t t = e.time;
     const int kind = e.bytes[0] & 0xF0;
     const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
@@ -527,7 +535,17 @@ void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
         // A note-off ends every note of its key, as a synthesizer does.
         c.sounding -= c.keys[d1];
         c.keys[d1] = 0;
-    } else if (kind == 0xB0) {
+    } else {
+        WalkControlMessage(c, ch, e);
+    }
+}
+
+void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e) {
+    const std::uint32_t t = e.time;
+    const int kind = e.bytes[0] & 0xF0;
+    const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
+    const int d2 = e.length > 2 ? e.bytes[2] & 0x7F : 0;
+    if (kind == 0xB0) {
         if (!ControllerInProfile(d1)) {
             c.controllerNumbers.set(static_cast<std::size_t>(d1));
             c.controllers.Add(t);
@@ -643,6 +661,206 @@ SongWalk Walk(FileEvents& file, Next&& next, std::vector<SpMidiFinding>& out) {
     return walk;
 }
 
+// Where in its track an event stands among those the walk takes.
+struct Place {
+    std::uint32_t time = 0;
+    int track = -1;
+    std::size_t index = 0;
+    // True when this place comes before `other` in merged order.
+    bool Before(const Place& other) const {
+        if (track == other.track)
+            return index < other.index;
+        return time < other.time || (time == other.time && track < other.track);
+    }
+};
+
+struct SysExSeen {
+    Place place;
+    std::int32_t sysex; // in the FileEvents of the walk that saw it
+};
+
+// What one track showed the walk.
+struct TrackSeen {
+    int track = 0;
+    std::bitset<kChannels> plays;
+    std::optional<Place> firstNote;
+    std::optional<Place> firstMessage;
+    std::vector<SysExSeen> sysex;
+};
+
+// What the tracks one thread read gave: the channels they alone play, walked; which channels
+// they play on more than one track; the SysEx they hold.
+struct WalkPart {
+    WalkPart() { owner.fill(-1); }
+    std::array<ChannelWalk, kChannels> channels;
+    std::array<int, kChannels> owner;
+    std::bitset<kChannels> shared;
+    bool anyNote = false;
+    FileEvents file;
+    std::vector<TrackSeen> tracks;
+};
+
+void WalkTrack(TrackMerge::Cursor& cursor, int t, WalkPart& part) {
+    TrackSeen seen;
+    seen.track = t;
+    std::size_t index = 0;
+    // The channels this track has played so far, and of those the ones walked here: a
+    // channel's first message on the track settles whether it is its own.
+    std::uint32_t plays = 0;
+    std::uint32_t walked = 0;
+    TrackMerge::ReadTrack(cursor, part.file, [&](const RawEvent& e) {
+        const std::size_t at = index++;
+        if (e.sysex >= 0) {
+            seen.sysex.push_back({Place{e.time, t, at}, e.sysex});
+            return;
+        }
+        const int ch = e.bytes[0] & 0x0F;
+        const std::uint32_t bit = 1u << ch;
+        if (!(plays & bit)) {
+            const auto c = static_cast<std::size_t>(ch);
+            plays |= bit;
+            if (part.owner[c] >= 0)
+                part.shared.set(c); // walked again later
+            else
+                part.owner[c] = t;
+            if (!part.shared[c])
+                walked |= bit;
+            if (!seen.firstMessage)
+                seen.firstMessage = Place{e.time, t, at};
+        }
+        const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
+        if (note && !seen.firstNote) {
+            seen.firstNote = Place{e.time, t, at};
+            part.anyNote = true;
+        }
+        if (walked & bit)
+            WalkChannelMessage(part.channels[static_cast<std::size_t>(ch)], ch, e);
+    });
+    seen.plays = std::bitset<kChannels>(plays);
+    part.tracks.push_back(std::move(seen));
+}
+
+// Two threads reading the tracks of one file: one takes them from the first on as they are
+// found, the other (a helper) from the last back, once every track is there; they meet in
+// between. Each walks what it takes into a part of its own.
+class TrackShare {
+public:
+    // The first thread: takes tracks from the front until none is left, then waits for the
+    // helper's tracks in progress.
+    void WalkFront(TrackMerge& merge, WalkPart& part) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        merge_ = &merge;
+        changed_.notify_all();
+        for (;;) {
+            if (front_ < back_ && merge.HasTrack(front_)) {
+                const int t = front_++;
+                TrackMerge::Cursor* cursor = merge.CursorOf(t);
+                lock.unlock();
+                try {
+                    WalkTrack(*cursor, t, part);
+                } catch (...) {
+                    // The helper must be done with the reader before it goes.
+                    lock.lock();
+                    closed_ = true;
+                    changed_.wait(lock, [this] { return helping_ == 0; });
+                    throw;
+                }
+                lock.lock();
+                continue;
+            }
+            closed_ = true;
+            changed_.wait(lock, [this] { return helping_ == 0; });
+            return;
+        }
+    }
+    // The helper, once the file is whole: takes tracks from the back while any are left. A
+    // walk that is over, or that never reached its tracks, is left alone.
+    void Help() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return merge_ || closed_; });
+        if (closed_)
+            return;
+        if (back_ == kNone)
+            back_ = merge_->TrackCount();
+        while (!closed_ && back_ > front_) {
+            const int t = --back_;
+            TrackMerge::Cursor* cursor = merge_->CursorOf(t);
+            ++helping_;
+            lock.unlock();
+            try {
+                WalkTrack(*cursor, t, helped_);
+            } catch (...) {
+                lock.lock();
+                failure_ = std::current_exception(); // the walk cannot be whole
+                --helping_;
+                closed_ = true;
+                changed_.notify_all();
+                return;
+            }
+            lock.lock();
+            --helping_;
+            changed_.notify_all();
+        }
+    }
+    // Why the helper gave up, once WalkFront has returned.
+    std::exception_ptr Failure() const { return failure_; }
+    // The helper failed outside a track's walk: it takes no more tracks.
+    void Abandon(std::exception_ptr why) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        failure_ = why;
+        closed_ = true;
+        changed_.notify_all();
+    }
+    // No walk is coming (the file is no song to the reader, say): the helper need not wait.
+    void Close() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+    // The helper's part, once WalkFront has returned.
+    WalkPart& Helped() { return helped_; }
+
+private:
+    static constexpr int kNone = 1 << 30;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    TrackMerge* merge_ = nullptr;
+    int front_ = 0;
+    int back_ = kNone;
+    int helping_ = 0;
+    bool closed_ = false;
+    WalkPart helped_;
+    std::exception_ptr failure_;
+};
+
+// Both parts in one: tracks in file order, channels played by both treated as shared, the
+// second part's SysEx numbered after the first's.
+void JoinParts(WalkPart& into, WalkPart& other) {
+    const auto offset = static_cast<std::int32_t>(into.file.sysex.size());
+    for (SysExBytes& s : other.file.sysex)
+        into.file.sysex.push_back(std::move(s));
+    for (TrackSeen& seen : other.tracks) {
+        for (SysExSeen& x : seen.sysex)
+            x.sysex += offset;
+        into.tracks.push_back(std::move(seen));
+    }
+    std::sort(into.tracks.begin(), into.tracks.end(),
+              [](const TrackSeen& a, const TrackSeen& b) { return a.track < b.track; });
+    for (std::size_t c = 0; c < static_cast<std::size_t>(kChannels); ++c) {
+        if (other.owner[c] < 0)
+            continue;
+        if (into.owner[c] >= 0) {
+            into.shared.set(c);
+            continue;
+        }
+        into.owner[c] = other.owner[c];
+        into.channels[c] = other.channels[c];
+        if (other.shared[c])
+            into.shared.set(c);
+    }
+    into.anyNote = into.anyNote || other.anyNote;
+}
+
 // How the walk track by track ended.
 enum class TrackWalk {
     Done,
@@ -658,63 +876,32 @@ enum class TrackWalk {
 // those tracks merged. The result is that of Walk unless a GM System On follows the first
 // MIP message (whether a note comes after it depends on every track): then it gives up
 // (Mixed). Merged order puts events by time, at one time the earlier track first, within a
-// track in file order.
+// track in file order. With `share`, a helper thread may read some of the tracks.
 TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEvents& file,
-                      SongWalk& walk, std::vector<SpMidiFinding>& out) {
-    // Where in its track an event stands among those the walk takes.
-    struct Place {
-        std::uint32_t time = 0;
-        int track = -1;
-        std::size_t index = 0;
-        // True when this place comes before `other` in merged order.
-        bool Before(const Place& other) const {
-            if (track == other.track)
-                return index < other.index;
-            return time < other.time || (time == other.time && track < other.track);
-        }
-    };
-    struct SysExSeen {
-        Place place;
-        std::int32_t sysex;
-    };
-    std::array<int, kChannels> owner;
-    owner.fill(-1);
-    std::bitset<kChannels> shared;
+                      SongWalk& walk, std::vector<SpMidiFinding>& out, TrackShare* share) {
+    WalkPart part;
+    if (share) {
+        share->WalkFront(merge, part);
+        if (share->Failure())
+            std::rethrow_exception(share->Failure());
+        JoinParts(part, share->Helped());
+    } else {
+        for (int t = 0; merge.HasTrack(t); ++t)
+            WalkTrack(*merge.CursorOf(t), t, part);
+    }
+    file.sysex = std::move(part.file.sysex);
+    walk.channels = part.channels;
+    walk.anyNote = part.anyNote;
+    const std::bitset<kChannels> shared = part.shared;
     std::vector<std::bitset<kChannels>> plays;
     std::vector<std::optional<Place>> firstNote;
     std::vector<std::optional<Place>> firstMessage;
     std::vector<SysExSeen> sysex;
-    // Each track is read as soon as it is there.
-    for (int t = 0; merge.HasTrack(t); ++t) {
-        std::size_t index = 0;
-        const auto track = static_cast<std::size_t>(t);
-        plays.emplace_back();
-        firstNote.emplace_back();
-        firstMessage.emplace_back();
-        merge.ReadTrack(t, file, [&](const RawEvent& e) {
-            const Place place{e.time, t, index++};
-            if (e.sysex >= 0) {
-                sysex.push_back({place, e.sysex});
-                return;
-            }
-            const int ch = e.bytes[0] & 0x0F;
-            const auto c = static_cast<std::size_t>(ch);
-            plays[track].set(c);
-            if (owner[c] != t) {
-                if (owner[c] >= 0)
-                    shared.set(c); // walked again below
-                else
-                    owner[c] = t;
-            }
-            if (!firstMessage[track])
-                firstMessage[track] = place;
-            const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
-            if (note && !firstNote[track])
-                firstNote[track] = place;
-            walk.anyNote = walk.anyNote || note;
-            if (!shared[c])
-                WalkChannelMessage(walk.channels[c], ch, e);
-        });
+    for (TrackSeen& seen : part.tracks) {
+        plays.push_back(seen.plays);
+        firstNote.push_back(seen.firstNote);
+        firstMessage.push_back(seen.firstMessage);
+        sysex.insert(sysex.end(), seen.sysex.begin(), seen.sysex.end());
     }
     if (!merge.Verify())
         return TrackWalk::Unverified;
@@ -992,9 +1179,19 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckFile(ByteSource& in) const {
 
 namespace {
 
-// The checker's findings for the file that `open` reads.
+// The checker's findings for the file that `open` reads; with `share`, a helper thread may
+// read some of its tracks.
 std::vector<SpMidiFinding> CheckOpened(const TrackMerge::Opener& open,
-                                       std::optional<std::uint32_t> vibraMode) {
+                                       std::optional<std::uint32_t> vibraMode,
+                                       TrackShare* share = nullptr) {
+    // However the check ends, a helper waits no longer.
+    struct CloseShare {
+        TrackShare* share;
+        ~CloseShare() {
+            if (share)
+                share->Close();
+        }
+    } closeShare{share};
     std::vector<SpMidiFinding> out;
     FileEvents file;
     // Tracks merged as they are read; a file whose tracks cannot be read apart in the same
@@ -1012,7 +1209,7 @@ std::vector<SpMidiFinding> CheckOpened(const TrackMerge::Opener& open,
     };
     fileFindings();
     SongWalk walk;
-    TrackWalk walked = WalkByTrack(merge, open, file, walk, out);
+    TrackWalk walked = WalkByTrack(merge, open, file, walk, out, share);
     if (walked == TrackWalk::Mixed) {
         file.sysex.clear();
         fileFindings();
@@ -1049,7 +1246,32 @@ std::vector<SpMidiFinding> CheckOpened(const TrackMerge::Opener& open,
 } // namespace
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_t>& bytes) const {
-    return CheckOpened([&bytes] { return std::make_unique<MemorySource>(bytes); }, vibraMode);
+    const TrackMerge::Opener open = [&bytes] { return std::make_unique<MemorySource>(bytes); };
+    if (bytes.size() < kSharedCheckBytes)
+        return CheckOpened(open, vibraMode);
+    // A large file: a second thread reads tracks from the last back.
+    TrackShare share;
+    std::thread helper;
+    try {
+        helper = std::thread([&share] {
+            try {
+                share.Help();
+            } catch (...) {
+                share.Abandon(std::current_exception());
+            }
+        });
+    } catch (const std::system_error&) {
+        return CheckOpened(open, vibraMode);
+    }
+    std::vector<SpMidiFinding> found;
+    try {
+        found = CheckOpened(open, vibraMode, &share);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    return found;
 }
 
 std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
@@ -1121,15 +1343,17 @@ SpMidiCheck::CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& optio
     // The checker reads each track chunk on a thread of its own as soon as the writer has
     // finished it, from room that never moves. Its reading is that of CheckBytes: the same
     // steps over the same bytes, only handed over a track at a time.
+    // Once the writer is done, this thread helps, reading tracks from the last back.
     PipeSink sink(SavedSizeBound(song));
+    TrackShare share;
     std::vector<SpMidiFinding> found;
     std::exception_ptr failure;
     std::thread checker;
     try {
         checker = std::thread([&] {
             try {
-                found =
-                    CheckOpened([&sink] { return std::make_unique<PipeSource>(sink); }, vibraMode);
+                found = CheckOpened([&sink] { return std::make_unique<PipeSource>(sink); },
+                                    vibraMode, &share);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -1146,6 +1370,13 @@ SpMidiCheck::CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& optio
         throw;
     }
     sink.Finish();
+    if (saved) {
+        try {
+            share.Help();
+        } catch (...) {
+            share.Abandon(std::current_exception());
+        }
+    }
     checker.join();
     if (!saved)
         throw std::runtime_error(song.lastError.empty() ? "the song could not be written"

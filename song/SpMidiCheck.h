@@ -53,6 +53,8 @@ public:
     // does. Throws std::runtime_error when the song cannot be written (it has no track).
     std::vector<SpMidiFinding> CheckSaved(SongFile& song,
                                           const SongFile::SaveOptions& options) const;
+    // From this many bytes on, CheckBytes reads the tracks on two threads.
+    static constexpr std::size_t kSharedCheckBytes = std::size_t{1} << 20;
     // From this many events on, CheckSaved checks the bytes while they are being written.
     static constexpr std::size_t kPipedEvents = std::size_t{1} << 16;
     // The most bytes a save of `song` can write.
