@@ -31,6 +31,16 @@ bool ByteSource::Skip(std::uint64_t n) {
     return true;
 }
 
+std::size_t ByteSource::KeepUnread(std::vector<std::uint8_t>& buffer) {
+    const auto have = static_cast<std::size_t>(end_ - pos_);
+    base_ += static_cast<std::uint64_t>(pos_ - start_);
+    if (have > 0)
+        std::memmove(buffer.data(), pos_, have);
+    start_ = pos_ = buffer.data();
+    end_ = pos_ + have;
+    return have;
+}
+
 bool ByteSource::Peek(std::uint8_t* dst, std::size_t n) {
     if (!Extend(n))
         return false;
@@ -77,12 +87,7 @@ bool FileSource::Extend(std::size_t n) {
         return true;
     if (!file_ || error_ || n > buffer_.size())
         return false;
-    // Move the unread bytes to the front of the buffer and read more behind them.
-    base_ += static_cast<std::uint64_t>(pos_ - start_);
-    if (have > 0)
-        std::memmove(buffer_.data(), pos_, have);
-    start_ = pos_ = buffer_.data();
-    end_ = pos_ + have;
+    have = KeepUnread(buffer_); // and more is read behind them
     while (have < n) {
         const std::size_t got = std::fread(buffer_.data() + have, 1, buffer_.size() - have, file_);
         if (got == 0) {
@@ -150,15 +155,10 @@ bool FileRangeSource::Extend(std::size_t n) {
         return true;
     if (error_ || n > buffer_.size())
         return false;
-    // Move the unread bytes to the front of the buffer and read more behind them.
-    base_ += static_cast<std::uint64_t>(pos_ - start_);
-    if (have > 0)
-        std::memmove(buffer_.data(), pos_, have);
-    start_ = pos_ = buffer_.data();
-    end_ = pos_ + have;
+    have = KeepUnread(buffer_); // and more is read behind them
     while (have < n) {
-        const ssize_t got = ::pread(fd_, buffer_.data() + have, buffer_.size() - have,
-                                    static_cast<off_t>(origin_ + static_cast<std::int64_t>(next_)));
+        const ssize_t got = ReadAt(fd_, buffer_.data() + have, buffer_.size() - have,
+                                   origin_ + static_cast<std::int64_t>(next_));
         if (got <= 0) {
             error_ = got < 0;
             return false;

@@ -54,6 +54,9 @@ protected:
     // Keeps the unread bytes of the window and adds more behind them until at least n are
     // there; false when the data ends first.
     virtual bool Extend(std::size_t n) { return static_cast<std::size_t>(end_ - pos_) >= n; }
+    // Moves the unread bytes of the window to the front of `buffer`, which becomes the
+    // window; how many there are.
+    std::size_t KeepUnread(std::vector<std::uint8_t>& buffer);
 
     const std::uint8_t* start_ = nullptr; // the window's first byte, at position base_
     const std::uint8_t* pos_ = nullptr;

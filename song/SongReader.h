@@ -181,6 +181,17 @@ private:
     }
     // SysEx, escape and meta events.
     ReadStep ReadOtherEvent(ByteSource& in, std::uint8_t status);
+    // The delta time at `p`, of at most four bytes: their count; when the fourth still has
+    // its top bit set, the delta goes on (the caller takes the long way).
+    static std::size_t ShortDelta(const std::uint8_t* p, std::uint32_t& delta) {
+        delta = p[0] & 0x7Fu;
+        std::size_t n = 1;
+        while ((p[n - 1] & 0x80) && n < 4) {
+            delta = (delta << 7) | (p[n] & 0x7Fu);
+            ++n;
+        }
+        return n;
+    }
     // ReadEvent for what its fast path does not take: every kind of event, step by step.
     bool ReadEventSteps(ByteSource& in);
 
@@ -316,12 +327,8 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
     bool msSaturated = msSaturated_;
     std::uint64_t saturated = 0;
     while (p <= last) {
-        std::uint32_t delta = p[0] & 0x7Fu;
-        std::size_t n = 1;
-        while ((p[n - 1] & 0x80) && n < 4) {
-            delta = (delta << 7) | (p[n] & 0x7Fu);
-            ++n;
-        }
+        std::uint32_t delta = 0;
+        const std::size_t n = ShortDelta(p, delta);
         const std::uint8_t status = p[n];
         const std::uint8_t run = status & 0x80 ? status : running;
         if ((p[n - 1] & 0x80) || run < 0x80 || run >= 0xF0)
@@ -381,12 +388,8 @@ inline bool SongReader::ReadEvent(ByteSource& in) {
         // Members of the virtual base through one reference: found once, not per access.
         SongData& d = *this;
         const std::uint8_t* p = in.Next();
-        std::uint32_t delta = p[0] & 0x7Fu;
-        std::size_t n = 1;
-        while ((p[n - 1] & 0x80) && n < 4) {
-            delta = (delta << 7) | (p[n] & 0x7Fu);
-            ++n;
-        }
+        std::uint32_t delta = 0;
+        const std::size_t n = ShortDelta(p, delta);
         const std::uint8_t status = p[n];
         const std::uint8_t running = status & 0x80 ? status : d.runningStatus;
         if (!(p[n - 1] & 0x80) && running >= 0x80 && running < 0xF0) {

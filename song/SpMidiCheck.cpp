@@ -607,6 +607,17 @@ void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e) {
     }
 }
 
+// A Master Volume or another SysEx the profile does not list, at `time` on `track`.
+void CountProfileSysEx(SongWalk& walk, const SysExBytes& s, std::uint32_t time, int track) {
+    if (Classify(s) == SysExKind::MasterVolume) {
+        walk.masterVolume.Add(time, track);
+        return;
+    }
+    if (!walk.otherSysEx.first)
+        walk.firstOtherSysEx = s.oversize ? "(too large to read)" : HexBytes(s.bytes, 6);
+    walk.otherSysEx.Add(time, track);
+}
+
 // Walks the events in time order. What depends on the order of events (a second MIP
 // message, a reset after the first) is raised on the way.
 template <class Next>
@@ -649,12 +660,8 @@ SongWalk Walk(FileEvents& file, Next&& next, std::vector<SpMidiFinding>& out) {
             }
             break;
         case SysExKind::MasterVolume:
-            walk.masterVolume.Add(e.time, e.track);
-            break;
         case SysExKind::Other:
-            if (!walk.otherSysEx.first)
-                walk.firstOtherSysEx = s.oversize ? "(too large to read)" : HexBytes(s.bytes, 6);
-            walk.otherSysEx.Add(e.time, e.track);
+            CountProfileSysEx(walk, s, e.time, e.track);
             break;
         }
     }
@@ -951,12 +958,8 @@ TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEve
                 return TrackWalk::Mixed;
             break;
         case SysExKind::MasterVolume:
-            walk.masterVolume.Add(at.time, at.track);
-            break;
         case SysExKind::Other:
-            if (!walk.otherSysEx.first)
-                walk.firstOtherSysEx = s.oversize ? "(too large to read)" : HexBytes(s.bytes, 6);
-            walk.otherSysEx.Add(at.time, at.track);
+            CountProfileSysEx(walk, s, at.time, at.track);
             break;
         }
     }
