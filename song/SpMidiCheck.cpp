@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -1347,7 +1348,13 @@ SpMidiCheck::CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& optio
     // finished it, from room that never moves. Its reading is that of CheckBytes: the same
     // steps over the same bytes, only handed over a track at a time.
     // Once the writer is done, this thread helps, reading tracks from the last back.
-    PipeSink sink(SavedSizeBound(song));
+    std::unique_ptr<PipeSink> room;
+    try {
+        room = std::make_unique<PipeSink>(SavedSizeBound(song));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt; // the room for the most a save can write is not to be had
+    }
+    PipeSink& sink = *room;
     TrackShare share;
     std::vector<SpMidiFinding> found;
     std::exception_ptr failure;
