@@ -10,7 +10,9 @@ PipeSink::PipeSink(std::size_t capacity)
 }
 
 void PipeSink::Break() {
-    whole_.assign(bytes_.get(), bytes_.get() + size_);
+    // From here on the sink is a plain memory sink holding every byte.
+    whole_.Write(bytes_.get(), size_);
+    whole_.Seek(position_);
     broken_.store(true, std::memory_order_release);
 }
 
@@ -19,27 +21,21 @@ void PipeSink::Write(const std::uint8_t* data, std::size_t count) {
         return;
     if (!Broken() && (position_ < handed_ || count > capacity_ - position_))
         Break();
-    if (Broken()) {
-        if (position_ + count > whole_.size())
-            whole_.resize(position_ + count);
-        std::memcpy(whole_.data() + position_, data, count);
-    } else {
-        std::memcpy(bytes_.get() + position_, data, count);
-    }
+    if (Broken())
+        return whole_.Write(data, count);
+    std::memcpy(bytes_.get() + position_, data, count);
     position_ += count;
     size_ = std::max(size_, position_);
 }
 
 void PipeSink::Seek(std::uint64_t position) {
-    // As in MemorySink, seeking past the end fills the gap with zeros.
     if (!Broken() && position > capacity_)
         Break();
-    if (Broken()) {
-        if (position > whole_.size())
-            whole_.resize(static_cast<std::size_t>(position));
-    } else if (position > size_) {
+    if (Broken())
+        return whole_.Seek(position);
+    // As in MemorySink, seeking past the end fills the gap with zeros.
+    if (position > size_)
         std::memset(bytes_.get() + size_, 0, static_cast<std::size_t>(position) - size_);
-    }
     position_ = static_cast<std::size_t>(position);
     size_ = std::max(size_, position_);
 }
@@ -65,7 +61,7 @@ std::size_t PipeSink::WaitBeyond(std::size_t have) const {
 
 std::vector<std::uint8_t> PipeSink::AllBytes() const {
     if (Broken())
-        return whole_;
+        return whole_.Bytes();
     return std::vector<std::uint8_t>(bytes_.get(), bytes_.get() + size_);
 }
 

@@ -26,7 +26,9 @@ public:
     PipeSink& operator=(const PipeSink&) = delete;
 
     void Write(const std::uint8_t* data, std::size_t count) override;
-    std::uint64_t GetPosition() const override { return position_; }
+    std::uint64_t GetPosition() const override {
+        return Broken() ? whole_.GetPosition() : position_;
+    }
     void Seek(std::uint64_t position) override;
     void TrackWritten() override { HandOver(false); }
     // The writing is over, however it went: the reader gets the rest and stops waiting.
@@ -50,8 +52,8 @@ private:
     std::size_t capacity_;
     std::size_t size_ = 0;
     std::size_t position_ = 0;
-    std::size_t handed_ = 0;          // the writer's copy of the count handed over
-    std::vector<std::uint8_t> whole_; // every byte, once broken
+    std::size_t handed_ = 0; // the writer's copy of the count handed over
+    MemorySink whole_;       // every byte, once broken
     std::atomic<bool> broken_{false};
 
     mutable std::mutex mutex_;

@@ -269,6 +269,22 @@ SongReader::ReadStep SongReader::ReadMetaEvent(ByteSource& in) {
     }
 }
 
+bool SongReader::NextTrackChunk(ByteSource& in, std::uint64_t& start) {
+    for (;;) {
+        std::uint8_t id[4];
+        std::uint32_t length = 0;
+        if (in.Read(id, 4) != 4 || !ReadBigEndian(in, 4, length))
+            return false;
+        const bool track = std::memcmp(id, "MTrk", 4) == 0;
+        if (track && length == 0)
+            return false;
+        if (track)
+            start = in.Position();
+        if (!in.Skip(length) || track)
+            return track;
+    }
+}
+
 void SongReader::SkipRestOfTrackChunk(ByteSource& in) const {
     // Tracks are read up to their End of Track, and the next chunk is expected right after
     // it. Some files pad a track chunk beyond its End of Track: when the chunk is not over

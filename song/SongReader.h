@@ -33,6 +33,10 @@ public:
     // True when an "MTrk" header with a non-zero length was read (chunks of other types in
     // front of it are skipped by their length).
     bool BeginTrack(ByteSource& in);
+    // Passes from chunk to chunk as BeginTrack does, from the chunk header `in` stands at:
+    // true with `start` at the data of the next track chunk, `in` then past that chunk;
+    // false at the end of the data or at a track chunk of length 0 (the reading ends there).
+    static bool NextTrackChunk(ByteSource& in, std::uint64_t& start);
     // False at the end of the data; otherwise the current-event fields hold the next event.
     // Channel messages, nearly every event of a song, are read inline.
     bool ReadEvent(ByteSource& in);
@@ -148,6 +152,14 @@ public:
     LoadReport lastLoad;
 
 private:
+    // The millisecond of `tick`, rounded to the nearest. 0xFFFFFFFF is the writer's
+    // end-of-track marker: later times saturate below it (`saturated` says so), and the
+    // events so moved are counted, for the song they end is no longer the same.
+    static std::uint32_t MsOfTick(std::uint64_t tick, double msPerTick, bool& saturated) {
+        const double ms = static_cast<double>(tick) * msPerTick + 0.5;
+        saturated = !(ms < 4294967295.0);
+        return saturated ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
+    }
     std::uint32_t TickToMs() {
         const SongData& d = *this;
         // Most events share their tick with the event before them (a delta of 0): the
@@ -155,12 +167,7 @@ private:
         if (d.runningTick != msTick_ || d.msPerTick != msPerTickUsed_) {
             msTick_ = d.runningTick;
             msPerTickUsed_ = d.msPerTick;
-            const double ms = static_cast<double>(d.runningTick) * d.msPerTick + 0.5;
-            // 0xFFFFFFFF is the writer's end-of-track marker: later times saturate below it,
-            // and the events so moved are counted, for the song they end is no longer the
-            // same.
-            msSaturated_ = !(ms < 4294967295.0);
-            msValue_ = msSaturated_ ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
+            msValue_ = MsOfTick(d.runningTick, d.msPerTick, msSaturated_);
         }
         if (msSaturated_)
             ++saturatedTimes_;
@@ -340,9 +347,7 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
         if (at != msTick || !converted) {
             msTick = at;
             converted = true;
-            const double ms = static_cast<double>(at) * perTick + 0.5;
-            msSaturated = !(ms < 4294967295.0);
-            msValue = msSaturated ? 0xFFFFFFFEu : static_cast<std::uint32_t>(ms);
+            msValue = MsOfTick(at, perTick, msSaturated);
         }
         const std::size_t data = (status & 0x80) ? n + 1 : n;
         const std::uint32_t bytes = MessageLength(run);

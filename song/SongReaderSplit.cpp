@@ -1,20 +1,11 @@
 // Reading a large song in two parts at once: SongReader::LoadInTwoParts and its steps.
 #include "song/SongReader.h"
 
-#include <cstring>
 #include <exception>
 #include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
-
-namespace {
-
-std::uint64_t BigEndian(const std::uint8_t* b) {
-    return std::uint64_t{b[0]} << 24 | std::uint64_t{b[1]} << 16 | std::uint64_t{b[2]} << 8 | b[3];
-}
-
-} // namespace
 
 bool SongReader::LoadInTwoParts(ByteSource& in, std::unique_ptr<ByteSource>& secondSource) {
     // A format 0 song has one track; a small one is read faster than a thread starts.
@@ -25,28 +16,21 @@ bool SongReader::LoadInTwoParts(ByteSource& in, std::unique_ptr<ByteSource>& sec
     const std::uint64_t end = first + remaining;
     // Where the track chunks after the first start, by their lengths, as BeginTrack walks
     // them; the one nearest the middle begins the second part.
-    std::unique_ptr<ByteSource> scan = in.OpenAt(first + trackChunkLength_);
-    if (!scan)
+    std::unique_ptr<ByteSource> scan = in.OpenAt(first - 8);
+    std::uint64_t at = 0;
+    if (!scan || !NextTrackChunk(*scan, at)) // the first track, read here
         return false;
     const std::uint64_t middle = first + remaining / 2;
+    const auto offMiddle = [middle](std::uint64_t p) {
+        return p > middle ? p - middle : middle - p;
+    };
     int track = -1;
     std::uint64_t start = 0;
-    std::uint8_t header[8];
-    for (int found = 1; found < kMaxTracks && scan->Read(header, 8) == 8;) {
-        const std::uint64_t length = BigEndian(header + 4);
-        if (std::memcmp(header, "MTrk", 4) == 0) {
-            if (length == 0)
-                break; // the reading stops there
-            const std::uint64_t at = scan->Position();
-            if (track < 0 || (at > middle ? at - middle : middle - at) <
-                                 (start > middle ? start - middle : middle - start)) {
-                track = found;
-                start = at;
-            }
-            ++found;
+    for (int found = 1; found < kMaxTracks && NextTrackChunk(*scan, at); ++found) {
+        if (track < 0 || offMiddle(at) < offMiddle(start)) {
+            track = found;
+            start = at;
         }
-        if (!scan->Skip(length))
-            break;
     }
     // Each part must be worth a thread.
     if (track < 0 || start - first < remaining / 8 || end - start < remaining / 8)

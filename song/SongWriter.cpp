@@ -32,6 +32,22 @@ std::uint64_t TickAt(std::uint32_t timeMs, double msPerTick) {
     return exact >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(exact);
 }
 
+// Running status: a channel message leaves out its status byte when it repeats. Not when its
+// first data byte has the top bit set (a damaged file): read back, that byte would be taken
+// for a status. System messages always carry their status and end the running status, so a
+// one-byte message is never written as nothing at all. Puts the status at `out` when it is
+// written and returns how many bytes that took.
+std::size_t PutStatus(std::uint8_t* out, std::uint8_t statusOut, const std::uint8_t* data,
+                      std::uint32_t length, std::uint8_t& running) {
+    const bool system = statusOut >= 0xF0;
+    const bool dataLooksLikeStatus = length > 1 && (data[1] & 0x80) != 0;
+    const bool written = system || dataLooksLikeStatus || statusOut != running;
+    if (written)
+        out[0] = statusOut;
+    running = system ? 0 : statusOut;
+    return written ? 1 : 0;
+}
+
 void PutBigEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
@@ -132,12 +148,7 @@ inline void SongWriter::WriteShortMessage(OutBuffer& out, std::uint32_t time,
     std::uint8_t* head = out.Room(16);
     std::size_t n =
         static_cast<std::size_t>(PutVarLen(head, tick >= runningTick ? tick - runningTick : 0));
-    // Running status as WriteEvent keeps it.
-    const bool system = statusOut >= 0xF0;
-    const bool dataLooksLikeStatus = length > 1 && (data[1] & 0x80) != 0;
-    if (system || dataLooksLikeStatus || statusOut != runningStatusOut_)
-        head[n++] = statusOut;
-    runningStatusOut_ = system ? 0 : statusOut;
+    n += PutStatus(head + n, statusOut, data, length, runningStatusOut_);
     head[n] = data[1];
     head[n + 1] = data[2];
     out.Commit(n + length - 1);
@@ -193,10 +204,7 @@ std::size_t SongWriter::WriteChannelRun(OutBuffer& out, Track& track, std::size_
             const std::uint8_t statusOut = rhythmOnPercussion && ch == 10
                                                ? static_cast<std::uint8_t>((data[0] & 0xF0) | 9)
                                                : data[0];
-            // Running status as WriteShortMessage keeps it.
-            if ((data[1] & 0x80) != 0 || statusOut != status)
-                w[n++] = statusOut;
-            status = statusOut;
+            n += PutStatus(w + n, statusOut, data, length, status);
             w[n] = data[1];
             w[n + 1] = data[2];
             w += n + length - 1;
@@ -243,15 +251,7 @@ void SongWriter::WriteEvent(OutBuffer& out, const EventRef& event, std::uint8_t 
         n += static_cast<std::size_t>(PutVarLen(head + n, length - 1));
         runningStatusOut_ = 0;
     } else {
-        // Running status: a channel message leaves out its status byte when it repeats. Not
-        // when its first data byte has the top bit set (a damaged file): read back, that byte
-        // would be taken for a status. System messages always carry their status and end
-        // the running status, so a one-byte message is never written as nothing at all.
-        const bool system = statusOut >= 0xF0;
-        const bool dataLooksLikeStatus = length > 1 && (data[1] & 0x80) != 0;
-        if (system || dataLooksLikeStatus || statusOut != runningStatusOut_)
-            head[n++] = statusOut;
-        runningStatusOut_ = system ? 0 : statusOut;
+        n += PutStatus(head + n, statusOut, data, length, runningStatusOut_);
     }
     if (bodyLength <= kHead - n) {
         // A channel message's data bytes, or a short SysEx or meta event.
@@ -313,7 +313,6 @@ int SongWriter::Write(ByteSink& sink, const ChannelFlags& channelFlags, bool for
             const EventRef event = track.events[pos];
             if (event.GetTime() == 0xFFFFFFFFu)
                 break;
-
             if (event.GetLength() == 0)
                 continue;
             if (event.IsMeta()) {

@@ -320,9 +320,8 @@ public:
         const std::uint64_t start = in->Position();
         AddTrack(start);
         scan_ = open_();
-        std::uint8_t length[4];
-        scanning_ = scan_->Skip(start - 4) && scan_->Read(length, 4) == 4;
-        scanning_ = scanning_ && scan_->Skip(BigEndian(length));
+        std::uint64_t first = 0;
+        scanning_ = scan_->Skip(start - 8) && SongReader::NextTrackChunk(*scan_, first);
         return true;
     }
     // Finds the track chunks up to track `track` (0-based); false when there are fewer.
@@ -434,10 +433,6 @@ private:
         }
     };
 
-    static std::uint64_t BigEndian(const std::uint8_t* b) {
-        return std::uint64_t{b[0]} << 24 | std::uint64_t{b[1]} << 16 | std::uint64_t{b[2]} << 8 |
-               b[3];
-    }
     void AddTrack(std::uint64_t start) {
         starts_.push_back(start);
         auto c = std::make_unique<Cursor>(open_());
@@ -448,25 +443,14 @@ private:
         c->reader.BeginTrack(*c->in);
         cursors_.push_back(std::move(c));
     }
-    // The next chunk header: a track chunk of length 0 ends the search, other chunks are
-    // passed over.
+    // The next track chunk, or the end of the search.
     void ScanChunk() {
-        std::uint8_t header[8];
+        std::uint64_t start = 0;
         if (starts_.size() >= static_cast<std::size_t>(SongReader::kMaxTracks) ||
-            scan_->Read(header, 8) != 8) {
+            !SongReader::NextTrackChunk(*scan_, start))
             scanning_ = false;
-            return;
-        }
-        const std::uint64_t length = BigEndian(header + 4);
-        const bool track = std::memcmp(header, "MTrk", 4) == 0;
-        if (track && length == 0) {
-            scanning_ = false;
-            return;
-        }
-        if (track)
-            AddTrack(scan_->Position());
-        if (!scan_->Skip(length))
-            scanning_ = false;
+        else
+            AddTrack(start);
     }
     // Reads the cursor's next event that the walk takes; false at the track's end.
     static bool Advance(Cursor& c, FileEvents& file) {
@@ -759,66 +743,54 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         merge_ = &merge;
         changed_.notify_all();
-        for (;;) {
-            if (front_ < back_ && merge.HasTrack(front_)) {
-                const int t = front_++;
-                TrackMerge::Cursor* cursor = merge.CursorOf(t);
+        while (front_ < back_ && merge.HasTrack(front_)) {
+            const int t = front_++;
+            TrackMerge::Cursor* cursor = merge.CursorOf(t);
+            lock.unlock();
+            try {
+                WalkTrack(*cursor, t, part);
+            } catch (...) {
+                lock.lock();
+                CloseAndWait(lock); // the helper must be done with the readers first
+                throw;
+            }
+            lock.lock();
+        }
+        CloseAndWait(lock);
+    }
+    // The helper, once the file is whole: takes tracks from the back while any are left. A
+    // walk that is over, or that never reached its tracks, is left alone. It never throws:
+    // what stopped it is kept for WalkFront's caller.
+    void Help() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        try {
+            changed_.wait(lock, [this] { return merge_ || closed_; });
+            if (!closed_ && back_ == kNone)
+                back_ = merge_->TrackCount();
+            while (!closed_ && back_ > front_) {
+                const int t = --back_;
+                TrackMerge::Cursor* cursor = merge_->CursorOf(t);
+                ++helping_;
                 lock.unlock();
                 try {
-                    WalkTrack(*cursor, t, part);
+                    WalkTrack(*cursor, t, helped_);
                 } catch (...) {
-                    // The helper must be done with the reader before it goes.
                     lock.lock();
-                    closed_ = true;
-                    changed_.wait(lock, [this] { return helping_ == 0; });
+                    --helping_;
                     throw;
                 }
                 lock.lock();
-                continue;
-            }
-            closed_ = true;
-            changed_.wait(lock, [this] { return helping_ == 0; });
-            return;
-        }
-    }
-    // The helper, once the file is whole: takes tracks from the back while any are left. A
-    // walk that is over, or that never reached its tracks, is left alone.
-    void Help() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return merge_ || closed_; });
-        if (closed_)
-            return;
-        if (back_ == kNone)
-            back_ = merge_->TrackCount();
-        while (!closed_ && back_ > front_) {
-            const int t = --back_;
-            TrackMerge::Cursor* cursor = merge_->CursorOf(t);
-            ++helping_;
-            lock.unlock();
-            try {
-                WalkTrack(*cursor, t, helped_);
-            } catch (...) {
-                lock.lock();
-                failure_ = std::current_exception(); // the walk cannot be whole
                 --helping_;
-                closed_ = true;
                 changed_.notify_all();
-                return;
             }
-            lock.lock();
-            --helping_;
+        } catch (...) {
+            failure_ = std::current_exception(); // the walk cannot be whole
+            closed_ = true;
             changed_.notify_all();
         }
     }
     // Why the helper gave up, once WalkFront has returned.
     std::exception_ptr Failure() const { return failure_; }
-    // The helper failed outside a track's walk: it takes no more tracks.
-    void Abandon(std::exception_ptr why) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        failure_ = why;
-        closed_ = true;
-        changed_.notify_all();
-    }
     // No walk is coming (the file is no song to the reader, say): the helper need not wait.
     void Close() {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -829,6 +801,12 @@ public:
     WalkPart& Helped() { return helped_; }
 
 private:
+    // No more tracks are taken; waits for those the helper is reading.
+    void CloseAndWait(std::unique_lock<std::mutex>& lock) {
+        closed_ = true;
+        changed_.wait(lock, [this] { return helping_ == 0; });
+    }
+
     static constexpr int kNone = 1 << 30;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -901,23 +879,17 @@ TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEve
     walk.channels = part.channels;
     walk.anyNote = part.anyNote;
     const std::bitset<kChannels> shared = part.shared;
-    std::vector<std::bitset<kChannels>> plays;
-    std::vector<std::optional<Place>> firstNote;
-    std::vector<std::optional<Place>> firstMessage;
+    const std::vector<TrackSeen>& tracks = part.tracks;
     std::vector<SysExSeen> sysex;
-    for (TrackSeen& seen : part.tracks) {
-        plays.push_back(seen.plays);
-        firstNote.push_back(seen.firstNote);
-        firstMessage.push_back(seen.firstMessage);
+    for (const TrackSeen& seen : tracks)
         sysex.insert(sysex.end(), seen.sysex.begin(), seen.sysex.end());
-    }
     if (!merge.Verify())
         return TrackWalk::Unverified;
     if (shared.any()) {
         // The channels on several tracks from the start, over the tracks that play them.
-        std::vector<bool> involved(plays.size());
+        std::vector<bool> involved(tracks.size());
         for (std::size_t t = 0; t < involved.size(); ++t)
-            involved[t] = (plays[t] & shared).any();
+            involved[t] = (tracks[t].plays & shared).any();
         for (int ch = 0; ch < kChannels; ++ch)
             if (shared[static_cast<std::size_t>(ch)])
                 walk.channels[static_cast<std::size_t>(ch)] = ChannelWalk();
@@ -937,9 +909,10 @@ TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEve
     std::stable_sort(sysex.begin(), sysex.end(), [](const SysExSeen& a, const SysExSeen& b) {
         return std::tie(a.place.time, a.place.track) < std::tie(b.place.time, b.place.track);
     });
-    const auto anyBefore = [](const std::vector<std::optional<Place>>& firsts, const Place& at) {
-        return std::any_of(firsts.begin(), firsts.end(),
-                           [&at](const std::optional<Place>& f) { return f && f->Before(at); });
+    const auto anyBefore = [&tracks](std::optional<Place> TrackSeen::*first, const Place& at) {
+        return std::any_of(tracks.begin(), tracks.end(), [&](const TrackSeen& seen) {
+            return seen.*first && (seen.*first)->Before(at);
+        });
     };
     for (const SysExSeen& seen : sysex) {
         const Place& at = seen.place;
@@ -947,8 +920,8 @@ TrackWalk WalkByTrack(TrackMerge& merge, const TrackMerge::Opener& open, FileEve
         switch (Classify(s)) {
         case SysExKind::Mip:
             if (walk.mips.empty()) {
-                walk.noteBeforeMip = anyBefore(firstNote, at);
-                walk.messageBeforeMip = anyBefore(firstMessage, at);
+                walk.noteBeforeMip = anyBefore(&TrackSeen::firstNote, at);
+                walk.messageBeforeMip = anyBefore(&TrackSeen::firstMessage, at);
             } else {
                 Raise(out, "mip-repeated", {.track = at.track, .time = at.time});
             }
@@ -1257,13 +1230,7 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckBytes(const std::vector<std::uint8_
     TrackShare share;
     std::thread helper;
     try {
-        helper = std::thread([&share] {
-            try {
-                share.Help();
-            } catch (...) {
-                share.Abandon(std::current_exception());
-            }
-        });
+        helper = std::thread([&share] { share.Help(); });
     } catch (const std::system_error&) {
         return CheckOpened(open, vibraMode);
     }
@@ -1312,6 +1279,16 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckSong(const SongData& song) const {
     return out;
 }
 
+namespace {
+
+// Why a save to be checked wrote nothing.
+std::runtime_error CouldNotWrite(const SongFile& song) {
+    return std::runtime_error(song.lastError.empty() ? "the song could not be written"
+                                                     : song.lastError);
+}
+
+} // namespace
+
 std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
                                                    const SongFile::SaveOptions& options) const {
     std::size_t events = 0;
@@ -1325,8 +1302,7 @@ std::vector<SpMidiFinding> SpMidiCheck::CheckSaved(SongFile& song,
     // Most events take about four bytes in a file; what is not used is never touched.
     MemorySink sink(4 * events + 4096);
     if (!song.SaveProcessed(sink, options))
-        throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
-                                                        : song.lastError);
+        throw CouldNotWrite(song);
     return Combine(CheckBytes(sink.Bytes()), CheckSong(song));
 }
 
@@ -1380,17 +1356,11 @@ SpMidiCheck::CheckWhileSaving(SongFile& song, const SongFile::SaveOptions& optio
         throw;
     }
     sink.Finish();
-    if (saved) {
-        try {
-            share.Help();
-        } catch (...) {
-            share.Abandon(std::current_exception());
-        }
-    }
+    if (saved)
+        share.Help();
     checker.join();
     if (!saved)
-        throw std::runtime_error(song.lastError.empty() ? "the song could not be written"
-                                                        : song.lastError);
+        throw CouldNotWrite(song);
     if (sink.Broken()) {
         // The writer went past its room or back into bytes handed over: what the checker
         // read is not the file; the whole file is checked again.

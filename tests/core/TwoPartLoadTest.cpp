@@ -180,10 +180,10 @@ TEST_F(TwoPartLoad, AFileIsReadInTwoPartsThroughItsDescriptor) {
     const Bytes file = Song(
         1, 96,
         {kTempo, Notes(0, n), Notes(1, n), Notes(2, n), Notes(3, n), Notes(4, n), Notes(5, n)});
-    const std::string path = testing::TempDir() + "/two-parts.mid";
-    WriteFile(path, file);
+    const testfiles::TempDir dir;
+    WriteFile(dir / "two-parts.mid", file);
     SongFile song;
-    ASSERT_TRUE(song.LoadFile(path));
+    ASSERT_TRUE(song.LoadFile((dir / "two-parts.mid").string()));
     EXPECT_TRUE(song.LoadedInTwoParts());
     UnsizedSource once(file);
     SongFile single;
