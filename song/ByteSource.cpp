@@ -21,10 +21,17 @@ std::size_t ByteSource::Read(std::uint8_t* dst, std::size_t n) {
 }
 
 bool ByteSource::Skip(std::uint64_t n) {
+    const std::uint64_t here = std::min<std::uint64_t>(n, static_cast<std::uint64_t>(end_ - pos_));
+    pos_ += here;
+    return here == n || SkipUnread(n - here);
+}
+
+bool ByteSource::SkipUnread(std::uint64_t n) {
     while (n > 0) {
-        if (pos_ == end_ && !Refill())
+        if (!Refill())
             return false;
-        const std::uint64_t chunk = std::min<std::uint64_t>(n, end_ - pos_);
+        const std::uint64_t chunk =
+            std::min<std::uint64_t>(n, static_cast<std::uint64_t>(end_ - pos_));
         pos_ += chunk;
         n -= chunk;
     }
@@ -146,6 +153,27 @@ bool FileRangeSource::Refill() {
     next_ += static_cast<std::uint64_t>(got);
     start_ = pos_ = buffer_.data();
     end_ = pos_ + got;
+    return true;
+}
+
+bool FileRangeSource::SkipUnread(std::uint64_t n) {
+    // The window is refilled from the last byte skipped on, which is then consumed: when
+    // it is there, so is every byte before it. When it is not, the bytes are read through
+    // after all, to end where the data ends.
+    const std::uint64_t room =
+        static_cast<std::uint64_t>(INT64_MAX) - static_cast<std::uint64_t>(origin_);
+    if (error_ || next_ > room || n - 1 > room - next_)
+        return ByteSource::SkipUnread(n);
+    const std::uint64_t last = next_ + (n - 1);
+    const ssize_t got =
+        ReadAt(fd_, buffer_.data(), buffer_.size(), origin_ + static_cast<std::int64_t>(last));
+    if (got <= 0)
+        return ByteSource::SkipUnread(n);
+    base_ = last;
+    next_ = last + static_cast<std::uint64_t>(got);
+    start_ = pos_ = buffer_.data();
+    end_ = pos_ + got;
+    ++pos_;
     return true;
 }
 

@@ -54,6 +54,9 @@ protected:
     // Keeps the unread bytes of the window and adds more behind them until at least n are
     // there; false when the data ends first.
     virtual bool Extend(std::size_t n) { return static_cast<std::size_t>(end_ - pos_) >= n; }
+    // Skip past the window, which is used up: `n` (above 0) more bytes. This way reads
+    // through them.
+    virtual bool SkipUnread(std::uint64_t n);
     // Moves the unread bytes of the window to the front of `buffer`, which becomes the
     // window; how many there are.
     std::size_t KeepUnread(std::vector<std::uint8_t>& buffer);
@@ -113,6 +116,9 @@ public:
 protected:
     bool Refill() override;
     bool Extend(std::size_t n) override;
+    // Reads only the last byte skipped, and what follows it: the bytes in between are not
+    // needed.
+    bool SkipUnread(std::uint64_t n) override;
 
 private:
     int fd_;

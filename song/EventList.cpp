@@ -35,10 +35,7 @@ EventList::Record EventList::MakeExternal(std::uint32_t time, const std::uint8_t
 }
 
 void EventList::reserve(std::size_t events) {
-    const bool fresh = records_.empty() && events > records_.capacity();
     records_.reserve(events);
-    if (fresh)
-        AdviseHugePages(records_.data(), records_.capacity() * sizeof(Record));
 }
 
 void EventList::Insert(std::size_t index, const EventRef& event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "song/EventRef.h"
+#include "song/HugePages.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -151,7 +152,7 @@ private:
     Record MakeExternal(std::uint32_t time, const std::uint8_t* data, std::uint32_t length,
                         EventRef::Kind kind, std::uint8_t metaType);
 
-    std::vector<Record> records_;
+    std::vector<Record, HugePageAllocator<Record>> records_;
     std::vector<External> externals_;
     std::vector<std::uint8_t> arena_;
 };

@@ -231,7 +231,7 @@ private:
     void RankChannels();
     // What a channel message tells of its channel: notes here, the rest (programs,
     // controllers) in AnalyseControlMessage.
-    void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t) {
+    [[gnu::always_inline]] void AnalyseChannelMessage(const std::uint8_t* msg, std::uint32_t t) {
         SongData& d = *this;
         const int ch = msg[0] & 0x0F;
         const int kind = msg[0] & 0xF0;
@@ -322,26 +322,36 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
     const std::uint8_t* p = start;
     std::uint8_t running = d.runningStatus;
     std::uint64_t tick = d.runningTick;
-    std::uint8_t msg[3] = {0, 0, 0};
-    std::uint32_t length = 0;
+    // The first data byte of the last message taken, and its time: the event buffer gets
+    // that message when the run is over.
+    const std::uint8_t* lastData = nullptr;
     std::uint32_t time = 0;
     // The conversion state in locals: nothing in the run can change the tempo.
     const double perTick = d.msPerTick;
     std::uint64_t msTick = msTick_;
-    const bool sameTempo = perTick == msPerTickUsed_;
-    bool converted = sameTempo;
+    bool converted = perTick == msPerTickUsed_;
     std::uint32_t msValue = msValue_;
     bool msSaturated = msSaturated_;
     std::uint64_t saturated = 0;
     while (p <= last) {
-        std::uint32_t delta = 0;
-        const std::size_t n = ShortDelta(p, delta);
+        // A delta of one or two bytes is taken without a branch; longer ones the long way.
+        const std::uint32_t b0 = p[0];
+        const std::uint32_t b1 = p[1];
+        const bool two = (b0 & 0x80) != 0;
+        std::uint32_t delta = two ? ((b0 & 0x7Fu) << 7) | (b1 & 0x7Fu) : b0;
+        std::size_t n = two ? 2 : 1;
+        if (two && (b1 & 0x80)) {
+            n = ShortDelta(p, delta);
+            if (p[n - 1] & 0x80)
+                break;
+            if ((delta & 0x0F000000u) == 0x0F000000u)
+                delta |= 0xFF000000u;
+        }
         const std::uint8_t status = p[n];
-        const std::uint8_t run = status & 0x80 ? status : running;
-        if ((p[n - 1] & 0x80) || run < 0x80 || run >= 0xF0)
+        const bool hasStatus = (status & 0x80) != 0;
+        const std::uint8_t run = hasStatus ? status : running;
+        if (run < 0x80 || run >= 0xF0)
             break;
-        if ((delta & 0x0F000000u) == 0x0F000000u)
-            delta |= 0xFF000000u;
         const std::uint64_t at = tick + delta;
         // TickToMs, counting a saturated time only for a message taken.
         if (at != msTick || !converted) {
@@ -349,16 +359,16 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
             converted = true;
             msValue = MsOfTick(at, perTick, msSaturated);
         }
-        const std::size_t data = (status & 0x80) ? n + 1 : n;
+        const bool atSaturated = msSaturated;
+        const std::uint32_t ms = msValue;
+        const std::size_t data = n + (hasStatus ? 1 : 0);
         const std::uint32_t bytes = MessageLength(run);
         const std::uint8_t next[3] = {run, p[data], bytes == 3 ? p[data + 1] : std::uint8_t{0}};
-        if (!take(msValue, next, bytes))
+        if (!take(ms, next, bytes))
             break;
-        if (msSaturated)
-            ++saturated;
-        std::copy(next, next + 3, msg);
-        length = bytes;
-        time = msValue;
+        saturated += atSaturated ? 1 : 0;
+        lastData = p + data;
+        time = ms;
         p += data + bytes - 1;
         tick = at;
         running = run;
@@ -375,8 +385,10 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
     in.Consume(static_cast<std::size_t>(p - start));
     d.runningStatus = running;
     d.runningTick = tick;
+    const std::uint32_t length = MessageLength(running);
     std::uint8_t* buf = d.eventBuffer.get();
-    std::copy(msg, msg + length, buf);
+    buf[0] = running;
+    std::copy(lastData, lastData + (length - 1), buf + 1);
     d.eventTime = time;
     d.eventIsMeta = false;
     d.eventIsEscape = false;

@@ -157,66 +157,86 @@ inline void SongWriter::WriteShortMessage(OutBuffer& out, std::uint32_t time,
 
 std::size_t SongWriter::WriteChannelRun(OutBuffer& out, Track& track, std::size_t pos,
                                         const ChannelFlags& channelFlags, bool forPlayback) {
-    // Members of the virtual base in locals while the run lasts: the bytes written through
-    // the cursor could be any of them to the compiler.
-    SongData& d = *this;
-    const int vibra = d.vibraChannel;
-    const bool rhythmOnPercussion = forPlayback && d.channel11Percussion;
-    const double perTick = d.msPerTick;
-    const std::array<bool, kChannels> enabledNow = d.enabled;
-    std::uint64_t lastTick = d.runningTick;
-    std::uint8_t status = runningStatusOut_;
-    std::uint32_t cachedTime = tickOfTimeMs_;
+    // What each status byte does in the run: 0 ends it (Program Changes, the vibra channel),
+    // 1 leaves the message out (a channel not written), anything else is the status to write.
+    std::array<std::uint8_t, 256> statusFor{};
+    for (int code = 0x80; code < 0xF0; ++code) {
+        const int ch = code & 0x0F;
+        const auto index = static_cast<std::size_t>(ch);
+        std::uint8_t action = static_cast<std::uint8_t>(code);
+        if ((code & 0xF0) == 0xC0 || ch == vibraChannel)
+            action = 0;
+        else if (!enabled[index] || !channelFlags[index])
+            action = 1;
+        else if (forPlayback && channel11Percussion && ch == 10)
+            action = static_cast<std::uint8_t>((code & 0xF0) | 9);
+        statusFor[static_cast<std::size_t>(code)] = action;
+    }
+    // The state of the run in locals that nothing else can reach, so that the bytes written
+    // through the cursor do not make the compiler read them again.
+    const double perTick = msPerTick;
+    std::uint64_t lastTick = runningTick;
+    std::uint32_t status = runningStatusOut_;
+    std::uint32_t cachedTime = tickOfTimeValid_ ? tickOfTimeMs_ : 0xFFFFFFFFu;
     std::uint64_t cachedTick = tickOfTime_;
-    bool cached = tickOfTimeValid_;
     std::uint8_t* w = out.Cursor();
     const std::uint8_t* end = out.End();
     pos = track.events.VisitInline(
-        pos, [&](std::uint32_t time, std::uint8_t* data, std::uint32_t length) {
+        pos, [&statusFor, perTick, &lastTick, &status, &cachedTime, &cachedTick, &w, &end,
+              &out](std::uint32_t time, std::uint8_t* data, std::uint32_t length) {
+            // Every byte of the message is read before anything is written.
+            std::uint32_t code = data[0];
+            const std::uint32_t d1 = data[1];
+            std::uint32_t d2 = data[2];
             if (length < 2 || time == 0xFFFFFFFFu)
                 return false;
-            const std::uint8_t code = data[0];
-            if (code < 0x80 || code >= 0xF0)
-                return false;
-            const int kind = code & 0xF0;
-            const int ch = code & 0x0F;
-            if (kind == 0xC0 || ch == vibra)
-                return false;
-            if (kind == 0x80 && length >= 3) {
-                data[0] = static_cast<std::uint8_t>(0x90 | ch);
+            if ((code & 0xF0) == 0x80 && length >= 3) {
+                code = 0x90 | (code & 0x0F);
+                d2 = 0;
+                data[0] = static_cast<std::uint8_t>(code);
                 data[2] = 0;
             }
-            if (!enabledNow[static_cast<std::size_t>(ch)] ||
-                !channelFlags[static_cast<std::size_t>(ch)])
-                return true;
-            if (end - w < 16) {
-                out.CommitTo(w);
-                w = out.Room(16);
+            const std::uint32_t statusOut = statusFor[code];
+            if (statusOut <= 1)
+                return statusOut == 1;
+            std::uint8_t* at = w;
+            if (end - at < 16) {
+                out.CommitTo(at);
+                at = out.Room(16);
                 end = out.End();
             }
-            if (!cached || time != cachedTime) {
+            if (time != cachedTime) {
                 cachedTick = TickAt(time, perTick);
                 cachedTime = time;
-                cached = true;
             }
-            std::size_t n = static_cast<std::size_t>(
-                PutVarLen(w, cachedTick >= lastTick ? cachedTick - lastTick : 0));
-            const std::uint8_t statusOut = rhythmOnPercussion && ch == 10
-                                               ? static_cast<std::uint8_t>((data[0] & 0xF0) | 9)
-                                               : data[0];
-            n += PutStatus(w + n, statusOut, data, length, status);
-            w[n] = data[1];
-            w[n + 1] = data[2];
-            w += n + length - 1;
-            lastTick = cachedTick;
+            const std::uint64_t tick = cachedTick;
+            const std::uint64_t delta = tick >= lastTick ? tick - lastTick : 0;
+            lastTick = tick;
+            std::size_t n;
+            if (delta < 0x4000) {
+                // One or two bytes, chosen without a branch.
+                const bool two = delta >= 0x80;
+                at[0] = static_cast<std::uint8_t>(two ? 0x80 | (delta >> 7) : delta);
+                at[1] = static_cast<std::uint8_t>(delta & 0x7F);
+                n = 1 + static_cast<std::size_t>(two);
+            } else {
+                n = static_cast<std::size_t>(PutVarLen(at, delta));
+            }
+            // Running status, as PutStatus has it for a channel message.
+            at[n] = static_cast<std::uint8_t>(statusOut);
+            n += (statusOut != status) | (d1 >> 7);
+            status = statusOut;
+            at[n] = static_cast<std::uint8_t>(d1);
+            at[n + 1] = static_cast<std::uint8_t>(d2);
+            w = at + n + length - 1;
             return true;
         });
     out.CommitTo(w);
-    d.runningTick = lastTick;
-    runningStatusOut_ = status;
+    runningTick = lastTick;
+    runningStatusOut_ = static_cast<std::uint8_t>(status);
+    tickOfTimeValid_ = cachedTime != 0xFFFFFFFFu;
     tickOfTimeMs_ = cachedTime;
     tickOfTime_ = cachedTick;
-    tickOfTimeValid_ = cached;
     return pos;
 }
 

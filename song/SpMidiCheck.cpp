@@ -369,16 +369,15 @@ public:
     struct Cursor;
     // The reader of track `track` (found already); it stays where it is as tracks are found.
     Cursor* CursorOf(int track) { return cursors_[static_cast<std::size_t>(track)].get(); }
-    // Every event of the cursor's track that the walk takes, in file order, to take(event).
-    template <class Take> static void ReadTrack(Cursor& c, FileEvents& file, Take&& take) {
-        const auto number = static_cast<std::uint16_t>(c.track);
+    // Every event of the cursor's track that the walk takes, in file order: the channel
+    // messages of runs read straight from the bytes to message(time, bytes, length), every
+    // other event to take(event).
+    template <class Message, class Take>
+    static void ReadTrack(Cursor& c, FileEvents& file, Message&& message, Take&& take) {
         for (;;) {
-            // Runs of channel messages straight from the bytes, the rest event by event.
-            c.reader.ReadChannelRun(*c.in, [&](std::uint32_t time, const std::uint8_t* msg,
-                                               std::uint32_t length) {
-                const RawEvent e{
-                    time, number, static_cast<std::uint8_t>(length), {msg[0], msg[1], msg[2]}, -1};
-                take(e);
+            c.reader.ReadChannelRun(*c.in, [&message](std::uint32_t time, const std::uint8_t* msg,
+                                                      std::uint32_t length) {
+                message(time, msg, length);
                 return true;
             });
             if (!Advance(c, file))
@@ -488,14 +487,12 @@ struct SongWalk {
     std::string firstOtherSysEx;
 };
 
-// The messages other than notes (WalkChannelMessage).
-void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e);
+// The messages other than notes (WalkChannelMessage); `d1` and `d2` without their top bit,
+// 0 where the message has none.
+void WalkControlMessage(ChannelWalk& c, int ch, std::uint32_t t, int kind, int d1, int d2);
 
-inline void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
-    const std::uint32_t t = e.time;
-    const int kind = e.bytes[0] & 0xF0;
-    const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
-    const int d2 = e.length > 2 ? e.bytes[2] & 0x7F : 0;
+// A channel message of kind `kind` (its status without the channel) at `t`.
+inline void WalkChannelMessage(ChannelWalk& c, int ch, std::uint32_t t, int kind, int d1, int d2) {
     if (kind == 0x90 && d2 > 0) {
         if (!c.firstNote)
             c.firstNote = t;
@@ -521,15 +518,16 @@ inline void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
         c.sounding -= c.keys[d1];
         c.keys[d1] = 0;
     } else {
-        WalkControlMessage(c, ch, e);
+        WalkControlMessage(c, ch, t, kind, d1, d2);
     }
 }
 
-void WalkControlMessage(ChannelWalk& c, int ch, const RawEvent& e) {
-    const std::uint32_t t = e.time;
-    const int kind = e.bytes[0] & 0xF0;
-    const int d1 = e.length > 1 ? e.bytes[1] & 0x7F : 0;
-    const int d2 = e.length > 2 ? e.bytes[2] & 0x7F : 0;
+inline void WalkChannelMessage(ChannelWalk& c, int ch, const RawEvent& e) {
+    WalkChannelMessage(c, ch, e.time, e.bytes[0] & 0xF0, e.length > 1 ? e.bytes[1] & 0x7F : 0,
+                       e.length > 2 ? e.bytes[2] & 0x7F : 0);
+}
+
+void WalkControlMessage(ChannelWalk& c, int ch, std::uint32_t t, int kind, int d1, int d2) {
     if (kind == 0xB0) {
         if (!ControllerInProfile(d1)) {
             c.controllerNumbers.set(static_cast<std::size_t>(d1));
@@ -700,13 +698,10 @@ void WalkTrack(TrackMerge::Cursor& cursor, int t, WalkPart& part) {
     // channel's first message on the track settles whether it is its own.
     std::uint32_t plays = 0;
     std::uint32_t walked = 0;
-    TrackMerge::ReadTrack(cursor, part.file, [&](const RawEvent& e) {
+    bool noteSeen = false;
+    const auto message = [&](std::uint32_t time, const std::uint8_t* bytes, std::uint32_t length) {
         const std::size_t at = index++;
-        if (e.sysex >= 0) {
-            seen.sysex.push_back({Place{e.time, t, at}, e.sysex});
-            return;
-        }
-        const int ch = e.bytes[0] & 0x0F;
+        const int ch = bytes[0] & 0x0F;
         const std::uint32_t bit = 1u << ch;
         if (!(plays & bit)) {
             const auto c = static_cast<std::size_t>(ch);
@@ -718,15 +713,23 @@ void WalkTrack(TrackMerge::Cursor& cursor, int t, WalkPart& part) {
             if (!part.shared[c])
                 walked |= bit;
             if (!seen.firstMessage)
-                seen.firstMessage = Place{e.time, t, at};
+                seen.firstMessage = Place{time, t, at};
         }
-        const bool note = (e.bytes[0] & 0xF0) == 0x90 && e.length > 2 && e.bytes[2] > 0;
-        if (note && !seen.firstNote) {
-            seen.firstNote = Place{e.time, t, at};
+        const int kind = bytes[0] & 0xF0;
+        if (kind == 0x90 && length > 2 && bytes[2] > 0 && !noteSeen) {
+            noteSeen = true;
+            seen.firstNote = Place{time, t, at};
             part.anyNote = true;
         }
         if (walked & bit)
-            WalkChannelMessage(part.channels[static_cast<std::size_t>(ch)], ch, e);
+            WalkChannelMessage(part.channels[static_cast<std::size_t>(ch)], ch, time, kind,
+                               length > 1 ? bytes[1] & 0x7F : 0, length > 2 ? bytes[2] & 0x7F : 0);
+    };
+    TrackMerge::ReadTrack(cursor, part.file, message, [&](const RawEvent& e) {
+        if (e.sysex >= 0)
+            seen.sysex.push_back({Place{e.time, t, index++}, e.sysex});
+        else
+            message(e.time, e.bytes, e.length);
     });
     seen.plays = std::bitset<kChannels>(plays);
     part.tracks.push_back(std::move(seen));

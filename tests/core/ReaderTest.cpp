@@ -107,6 +107,42 @@ TEST(ByteSources, PeekAcrossTheFileWindowKeepsThePosition) {
     std::fclose(file);
 }
 
+TEST(ByteSources, SkipsFromAFileAsFromMemory) {
+    // A source over part of a file skips what it does not read; it must end up where a
+    // source over the same bytes in memory does, data ending first included.
+    testfiles::TempDir dir;
+    Bytes bytes(200000);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    WriteFile(dir / "bytes", bytes);
+    std::FILE* file = std::fopen((dir / "bytes").c_str(), "rb");
+    ASSERT_TRUE(file);
+    FileSource whole(file);
+    const MemorySource memory(bytes);
+    const struct {
+        std::uint64_t from, first, second;
+    } cases[] = {
+        {10, 5, 100000},    // within the window, then far past it
+        {10, 70000, 1},     // just past the window
+        {0, 199999, 1},     // to the last byte, then to the end
+        {0, 150000, 60000}, // past the end
+        {3, 1, 400000},     // far past the end
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<ByteSource> fromFile = whole.OpenAt(c.from);
+        const std::unique_ptr<ByteSource> fromMemory = memory.OpenAt(c.from);
+        ASSERT_TRUE(fromFile && fromMemory);
+        for (const std::uint64_t n : {c.first, c.second}) {
+            EXPECT_EQ(fromFile->Skip(n), fromMemory->Skip(n)) << c.from << " + " << n;
+            EXPECT_EQ(fromFile->Position(), fromMemory->Position()) << c.from << " + " << n;
+            std::uint8_t a = 0, b = 0;
+            EXPECT_EQ(fromFile->Peek(&a, 1), fromMemory->Peek(&b, 1));
+            EXPECT_EQ(a, b);
+        }
+    }
+    std::fclose(file);
+}
+
 TEST(TimeConversion, TempoRoundingSmpteAndSaturation) {
     // division 480: a tick is 500000 / 480000 ms
     EXPECT_EQ(ChannelTimes(Song(0, 480,
