@@ -49,7 +49,7 @@ void* AllocateLarge(std::size_t bytes) {
     const std::uintptr_t aligned = (begin + kHuge - 1) & ~(kHuge - 1);
     if (aligned > begin)
         ::munmap(mapped, aligned - begin);
-    const std::uintptr_t tail = begin + size + kHuge - (aligned + size);
+    const std::uintptr_t tail = begin + kHuge - aligned; // what is left behind the block
     if (tail > 0)
         ::munmap(reinterpret_cast<void*>(aligned + size), tail);
     void* data = reinterpret_cast<void*>(aligned);

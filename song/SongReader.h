@@ -359,16 +359,14 @@ template <class Take> void SongReader::ReadChannelRun(ByteSource& in, Take&& tak
             converted = true;
             msValue = MsOfTick(at, perTick, msSaturated);
         }
-        const bool atSaturated = msSaturated;
-        const std::uint32_t ms = msValue;
         const std::size_t data = n + (hasStatus ? 1 : 0);
         const std::uint32_t bytes = MessageLength(run);
         const std::uint8_t next[3] = {run, p[data], bytes == 3 ? p[data + 1] : std::uint8_t{0}};
-        if (!take(ms, next, bytes))
+        if (!take(msValue, next, bytes))
             break;
-        saturated += atSaturated ? 1 : 0;
+        saturated += msSaturated ? 1 : 0;
         lastData = p + data;
-        time = ms;
+        time = msValue;
         p += data + bytes - 1;
         tick = at;
         running = run;
